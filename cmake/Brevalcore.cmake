@@ -1,0 +1,58 @@
+# Shared build helpers. Each subsystem folder owns its CMakeLists.txt; parents pick up every
+# child folder that has one, so adding a folder never means editing a parent.
+
+function(brevalcore_add_subdirectories parent)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/${parent}
+       ${CMAKE_CURRENT_SOURCE_DIR}/${parent}/*)
+  list(SORT children)
+  # The automation layer comes first: everything else links it.
+  list(REMOVE_ITEM children automation)
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${parent}/automation/CMakeLists.txt)
+    add_subdirectory(${parent}/automation)
+  endif()
+  foreach(child ${children})
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${parent}/${child}/CMakeLists.txt)
+      add_subdirectory(${parent}/${child})
+    endif()
+  endforeach()
+endfunction()
+
+# brevalcore_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2)
+# A GoogleTest executable registered with ctest. Tests find the shared fixtures through
+# BREVALCORE_SHARED_DIR and the built tools through BREVALCORE_BIN_DIR.
+function(brevalcore_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  target_compile_definitions(${name} PRIVATE
+    BREVALCORE_SHARED_DIR="${BREVALCORE_SHARED_DIR}"
+    BREVALCORE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    BREVALCORE_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  include(GoogleTest)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "BREVALCORE_SHARED_DIR=${BREVALCORE_SHARED_DIR}")
+endfunction()
+
+# brevalcore_bench(NAME SOURCES ... LIBS ...)
+function(brevalcore_bench name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark Threads::Threads)
+  target_compile_definitions(${name} PRIVATE
+    BREVALCORE_SHARED_DIR="${BREVALCORE_SHARED_DIR}"
+    BREVALCORE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    BREVALCORE_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()
+
+# brevalcore_fuzz(NAME SOURCES ... LIBS ...): a libFuzzer target (clang only).
+function(brevalcore_fuzz name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+endfunction()
+
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)

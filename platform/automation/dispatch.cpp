@@ -1,0 +1,83 @@
+#include "platform/automation/dispatch.h"
+
+#include <array>
+
+namespace brevalcore::automation {
+
+void ClassInfo::Index() {
+  byLowerName_.clear();
+  for (const auto& m : members) byLowerName_.emplace(ToLower(m.name), m.id);
+}
+
+DispId ClassInfo::Find(StringView member) const {
+  // Most look-ups come with the declared spelling; avoid allocating for short names.
+  std::array<char16_t, 64> buffer;
+  if (member.size() <= buffer.size()) {
+    for (size_t i = 0; i < member.size(); ++i) buffer[i] = ToLowerChar(member[i]);
+    auto it = byLowerName_.find(String(buffer.data(), member.size()));
+    return it == byLowerName_.end() ? kDispIdUnknown : it->second;
+  }
+  auto it = byLowerName_.find(ToLower(member));
+  return it == byLowerName_.end() ? kDispIdUnknown : it->second;
+}
+
+const EventInfo* ClassInfo::Event(StringView eventName) const {
+  for (const auto& e : events)
+    if (EqualsNoCase(e.name, eventName)) return &e;
+  return nullptr;
+}
+
+const EventInfo* ClassInfo::Event(DispId id) const {
+  for (const auto& e : events)
+    if (e.id == id) return &e;
+  return nullptr;
+}
+
+namespace {
+
+// Calls `accessor`, filling left-out optional parameters with their defaults.
+Variant CallWithDefaults(Object& self, const Accessor& accessor, const std::vector<Variant>& defaults,
+                         std::span<Variant> args) {
+  const size_t given = args.size();
+  if (given > static_cast<size_t>(accessor.maxArgs)) Raise(err::kWrongNumberOfArguments);
+  bool anyMissing = false;
+  for (const auto& a : args) anyMissing |= a.IsMissing();
+  if (given == static_cast<size_t>(accessor.maxArgs) && !anyMissing) return accessor.thunk(self, args);
+
+  // Slow path: copy into a full argument list, then hand back what the callee wrote.
+  const size_t total = static_cast<size_t>(accessor.maxArgs);
+  const size_t firstOptional = static_cast<size_t>(accessor.minArgs);
+  std::vector<Variant> full(total);
+  for (size_t i = 0; i < total; ++i) {
+    if (i < given && !args[i].IsMissing()) {
+      full[i] = args[i];
+    } else if (i >= firstOptional && i - firstOptional < defaults.size()) {
+      full[i] = defaults[i - firstOptional];
+    } else {
+      Raise(err::kWrongNumberOfArguments);  // a required parameter is missing
+    }
+  }
+  Variant result = accessor.thunk(self, full);
+  for (size_t i = 0; i < given; ++i)
+    if (!args[i].IsMissing()) args[i] = std::move(full[i]);
+  return result;
+}
+
+}  // namespace
+
+Variant ClassInfo::Invoke(Object& self, DispId id, InvokeKind kind, std::span<Variant> args) const {
+  const MemberInfo* member = Member(id);
+  if (!member) Raise(err::kNoSuchMember);
+  if ((kind & kInvokeMethod) && member->method.thunk)
+    return CallWithDefaults(self, member->method, member->methodDefaults, args);
+  if ((kind & (kInvokeGet | kInvokeMethod)) && member->get.thunk)
+    return CallWithDefaults(self, member->get, member->getDefaults, args);
+  if ((kind & kInvokePutRef) && member->putRef.thunk)
+    return CallWithDefaults(self, member->putRef, member->putDefaults, args);
+  if ((kind & kInvokePut) && member->put.thunk)
+    return CallWithDefaults(self, member->put, member->putDefaults, args);
+  // An assignment to a read-only member, or a read of a write-only one.
+  Raise(err::kWrongNumberOfArguments);
+}
+
+}  // namespace brevalcore::automation

@@ -1,0 +1,10 @@
+#include "platform/automation/locale.h"
+
+namespace brevalcore::automation {
+
+const Locale& CurrentLocale() {
+  static const Locale italian;
+  return italian;
+}
+
+}  // namespace brevalcore::automation

@@ -1,0 +1,177 @@
+#include "platform/automation/variant.h"
+
+#include "platform/automation/error.h"
+
+namespace brevalcore::automation {
+
+struct Variant::StringRep {
+  explicit StringRep(String t) : text(std::move(t)) {}
+  String text;
+  mutable int32_t refs = 1;
+};
+
+namespace {
+const String& EmptyString() {
+  static const String empty;
+  return empty;
+}
+}  // namespace
+
+Variant::Variant(String s) : type_(VarType::String) { u_.str = new StringRep(std::move(s)); }
+
+Variant::Variant(Ref<Object> o) noexcept : type_(VarType::Object) { u_.obj = o.release(); }
+
+Variant::Variant(Ref<ArrayData> a) noexcept : type_(VarType::Array) {
+  u_.arr = a.release();
+  if (!u_.arr) {
+    type_ = VarType::Empty;
+    u_.i8 = 0;
+  }
+}
+
+Variant::Variant(const Variant& o) noexcept : type_(o.type_), u_(o.u_) {
+  if (HasPayload()) AddRefPayload();
+}
+
+Variant& Variant::operator=(const Variant& o) noexcept {
+  if (this != &o) {
+    Variant copy(o);
+    swap(copy);
+  }
+  return *this;
+}
+
+Variant& Variant::operator=(Variant&& o) noexcept {
+  if (this != &o) {
+    Variant moved(std::move(o));
+    swap(moved);
+  }
+  return *this;
+}
+
+void Variant::AddRefPayload() const noexcept {
+  switch (type_) {
+    case VarType::String: ++u_.str->refs; break;
+    case VarType::Object: if (u_.obj) u_.obj->AddRef(); break;
+    case VarType::Array: u_.arr->AddRef(); break;
+    default: break;
+  }
+}
+
+void Variant::ReleasePayload() noexcept {
+  // Clear first: releasing an object may run script code that reads this variable again.
+  const VarType type = type_;
+  const Payload payload = u_;
+  type_ = VarType::Empty;
+  u_.i8 = 0;
+  switch (type) {
+    case VarType::String: if (--payload.str->refs == 0) delete payload.str; break;
+    case VarType::Object: if (payload.obj) payload.obj->Release(); break;
+    case VarType::Array: payload.arr->Release(); break;
+    default: break;
+  }
+}
+
+int Variant::VarTypeNumber() const noexcept {
+  if (type_ == VarType::Array) return static_cast<int>(VarType::Array) | static_cast<int>(VarType::Variant);
+  return static_cast<int>(type_);
+}
+
+bool Variant::IsNumber() const noexcept {
+  switch (type_) {
+    case VarType::Integer: case VarType::Long: case VarType::Byte:
+    case VarType::Single: case VarType::Double: case VarType::Currency:
+      return true;
+    default:
+      return false;
+  }
+}
+
+const String& Variant::AsString() const noexcept {
+  return type_ == VarType::String ? u_.str->text : EmptyString();
+}
+
+ArrayData& Variant::MutableArray() {
+  if (u_.arr->RefCount() > 1) {
+    ArrayData* copy = u_.arr->Clone().release();
+    u_.arr->Release();
+    u_.arr = copy;
+  }
+  return *u_.arr;
+}
+
+Ref<ArrayData> Variant::AsArrayRef() const noexcept {
+  return type_ == VarType::Array ? Ref<ArrayData>(u_.arr) : Ref<ArrayData>();
+}
+
+// ---------------------------------------------------------------- ArrayData
+
+ArrayData::ArrayData(std::vector<Bound> bounds, bool fixed) : bounds_(std::move(bounds)), fixed_(fixed) {
+  size_t total = bounds_.empty() ? 0 : 1;
+  for (const auto& b : bounds_) total *= static_cast<size_t>(b.count > 0 ? b.count : 0);
+  items_.resize(total);
+}
+
+Ref<ArrayData> ArrayData::FromVector(std::vector<Variant> items) {
+  auto array = MakeRef<ArrayData>(std::vector<Bound>{{0, static_cast<int32_t>(items.size())}});
+  array->items_ = std::move(items);
+  return array;
+}
+
+size_t ArrayData::FlatIndex(std::span<const int32_t> indices) const {
+  if (indices.size() != bounds_.size()) Raise(err::kSubscriptOutOfRange);
+  size_t flat = 0;
+  size_t stride = 1;
+  for (size_t d = 0; d < bounds_.size(); ++d) {
+    const int64_t offset = static_cast<int64_t>(indices[d]) - bounds_[d].lower;
+    if (offset < 0 || offset >= bounds_[d].count) Raise(err::kSubscriptOutOfRange);
+    flat += static_cast<size_t>(offset) * stride;
+    stride *= static_cast<size_t>(bounds_[d].count);
+  }
+  return flat;
+}
+
+Variant& ArrayData::At(std::span<const int32_t> indices) { return items_[FlatIndex(indices)]; }
+
+const Variant& ArrayData::At(std::span<const int32_t> indices) const {
+  return items_[FlatIndex(indices)];
+}
+
+void ArrayData::Redim(std::vector<Bound> bounds, bool preserve) {
+  if (fixed_ || locks_ > 0) Raise(err::kArrayFixedOrLocked);
+  for (const auto& b : bounds)
+    if (b.count < 0) Raise(err::kSubscriptOutOfRange);
+  if (!preserve || bounds_.empty()) {
+    bounds_ = std::move(bounds);
+    items_.clear();
+    ArrayData fresh(bounds_);
+    items_ = std::move(fresh.items_);
+    return;
+  }
+  if (bounds.size() != bounds_.size()) Raise(err::kSubscriptOutOfRange);
+  for (size_t d = 0; d + 1 < bounds.size(); ++d)
+    if (bounds[d].lower != bounds_[d].lower || bounds[d].count != bounds_[d].count)
+      Raise(err::kSubscriptOutOfRange);
+  // Only the last dimension changes, and it varies slowest: the kept elements are a prefix.
+  ArrayData fresh(bounds);
+  const size_t keep = std::min(fresh.items_.size(), items_.size());
+  for (size_t i = 0; i < keep; ++i) fresh.items_[i] = std::move(items_[i]);
+  bounds_ = std::move(bounds);
+  items_ = std::move(fresh.items_);
+}
+
+Ref<ArrayData> ArrayData::Clone() const {
+  auto copy = MakeRef<ArrayData>();
+  copy->bounds_ = bounds_;
+  copy->items_ = items_;
+  copy->fixed_ = fixed_;
+  return copy;
+}
+
+// ---------------------------------------------------------------- Object
+
+Ref<Enumerator> Object::NewEnum() { Raise(err::kNoSuchMember); }
+
+Variant Enumerator::Invoke(DispId, InvokeKind, std::span<Variant>) { Raise(err::kNoSuchMember); }
+
+}  // namespace brevalcore::automation
