@@ -45,14 +45,22 @@ function(brevalcore_bench name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endfunction()
 
-# brevalcore_fuzz(NAME SOURCES ... LIBS ...): a libFuzzer target (clang only).
+# brevalcore_fuzz(NAME SOURCES ... LIBS ... SEEDS dir-or-file ...)
+# With -DBREVALCORE_FUZZ=ON under clang: a libFuzzer target in build/fuzz. Otherwise: the same
+# target linked with fuzz/driver.cpp and registered as a short smoke test over its seeds.
 function(brevalcore_fuzz name)
-  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS;SEEDS" ${ARGN})
   add_executable(${name} ${F_SOURCES})
-  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
-  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${F_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  if(BREVALCORE_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/fuzz/driver.cpp)
+    add_test(NAME fuzz_smoke.${name} COMMAND ${name} -max_total_time=${BREVALCORE_FUZZ_SMOKE_SECONDS} ${F_SEEDS})
+  endif()
 endfunction()
+set(BREVALCORE_FUZZ_SMOKE_SECONDS 5 CACHE STRING "Seconds each fuzz target runs in the test suite")
 
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
