@@ -1,53 +1,63 @@
-// First cut of the conversions: enough for the layers above to build on. The complete
-// platform rules (rounding, overflow, every text form) replace this file.
+// Conversions between Variant subtypes and the comparison of the relational operators.
+// Text forms live in convert_number.cpp and convert_date.cpp.
 #include "platform/automation/convert.h"
 
+#include <cfloat>
 #include <cmath>
-#include <cstdio>
-#include <limits>
 
+#include "platform/automation/calendar.h"
 #include "platform/automation/error.h"
 #include "platform/automation/locale.h"
 
 namespace brevalcore::automation {
+namespace {
+
+// The largest Currency magnitude, in units.
+constexpr double kCurrencyLimit = 922337203685477.5807;
+
+double CurrencyToDouble(Currency c) { return static_cast<double>(c.value) / Currency::kScale; }
+
+// A number read from text, or 13 when the text is not one; 6 when it does not fit a Double.
+double NumberFromText(StringView text) {
+  auto n = ParseNumber(text);
+  if (!n) Raise(err::kTypeMismatch);
+  if (std::isinf(*n)) Raise(err::kOverflow);
+  return *n;
+}
+
+// The value rounded half to even, as the platform's integer conversions round.
+double RoundHalfEven(double x) {
+  const double floor = std::floor(x);
+  const double diff = x - floor;
+  if (diff > 0.5) return floor + 1;
+  if (diff < 0.5) return floor;
+  return std::fmod(floor, 2.0) == 0 ? floor : floor + 1;
+}
+
+int64_t IntegerValue(const Variant& v, double low, double high) {
+  if (v.type() == VarType::Currency) {
+    // Round the scaled integer exactly rather than through a Double.
+    const int64_t units = v.AsCurrency().value;
+    int64_t whole = units / Currency::kScale;
+    int64_t rest = units % Currency::kScale;
+    if (rest < 0) { rest += Currency::kScale; --whole; }
+    if (rest > Currency::kScale / 2 || (rest == Currency::kScale / 2 && (whole & 1))) ++whole;
+    if (static_cast<double>(whole) < low || static_cast<double>(whole) > high) Raise(err::kOverflow);
+    return whole;
+  }
+  const double d = RoundHalfEven(ToDouble(v));
+  if (!(d >= low && d <= high)) Raise(err::kOverflow);
+  return static_cast<int64_t>(d);
+}
+
+}  // namespace
 
 Variant Dereference(const Variant& v) {
   if (!v.IsObject()) return v;
   if (v.IsNothing()) Raise(err::kObjectVariableNotSet);
-  return v.AsObject()->Invoke(kDispIdValue, static_cast<InvokeKind>(kInvokeGet | kInvokeMethod), {});
+  Variant value = v.AsObject()->Invoke(kDispIdValue, static_cast<InvokeKind>(kInvokeGet | kInvokeMethod), {});
+  return value.IsObject() ? Dereference(value) : value;
 }
-
-std::optional<double> ParseNumber(StringView text) {
-  std::string ascii;
-  for (char16_t c : text) {
-    if (c == CurrentLocale().decimal) ascii.push_back('.');
-    else if (c == CurrentLocale().thousands) continue;
-    else if (c < 0x80) ascii.push_back(static_cast<char>(c));
-    else return std::nullopt;
-  }
-  while (!ascii.empty() && ascii.back() == ' ') ascii.pop_back();
-  size_t start = ascii.find_first_not_of(' ');
-  if (start == std::string::npos) return std::nullopt;
-  ascii = ascii.substr(start);
-  char* end = nullptr;
-  double value = std::strtod(ascii.c_str(), &end);
-  if (end == ascii.c_str() || *end != '\0') return std::nullopt;
-  return value;
-}
-
-std::optional<Date> ParseDate(StringView) { return std::nullopt; }
-
-String FormatDouble(double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.15G", value);
-  String out;
-  for (const char* p = buffer; *p; ++p) out.push_back(*p == '.' ? CurrentLocale().decimal : char16_t(*p));
-  return out;
-}
-
-String FormatSingle(float value) { return FormatDouble(value); }
-String FormatCurrency(Currency value) { return FormatDouble(static_cast<double>(value.value) / Currency::kScale); }
-String FormatDate(Date value) { return FormatDouble(value.value); }
 
 String ToString(const Variant& v) {
   switch (v.type()) {
@@ -77,71 +87,116 @@ double ToDouble(const Variant& v) {
     case VarType::Byte: return v.AsByte();
     case VarType::Single: return v.AsSingle();
     case VarType::Double: return v.AsDouble();
-    case VarType::Currency: return static_cast<double>(v.AsCurrency().value) / Currency::kScale;
+    case VarType::Currency: return CurrencyToDouble(v.AsCurrency());
     case VarType::Date: return v.AsDate().value;
-    case VarType::String: {
-      auto n = ParseNumber(v.AsString());
-      if (!n) Raise(err::kTypeMismatch);
-      return *n;
-    }
+    case VarType::String: return NumberFromText(v.AsString());
     case VarType::Object: return ToDouble(Dereference(v));
     default: Raise(err::kTypeMismatch);
   }
 }
 
-namespace {
-double RoundHalfEven(double x) { return std::nearbyint(x); }
-}  // namespace
-
-float ToSingle(const Variant& v) { return static_cast<float>(ToDouble(v)); }
+float ToSingle(const Variant& v) {
+  const double d = ToDouble(v);
+  if (std::fabs(d) > FLT_MAX) Raise(err::kOverflow);
+  return static_cast<float>(d);
+}
 
 int32_t ToLong(const Variant& v) {
-  const double d = RoundHalfEven(ToDouble(v));
-  if (d < -2147483648.0 || d > 2147483647.0) Raise(err::kOverflow);
-  return static_cast<int32_t>(d);
+  if (v.type() == VarType::Long) return v.AsLong();
+  return static_cast<int32_t>(IntegerValue(v, -2147483648.0, 2147483647.0));
 }
 
 int16_t ToInteger(const Variant& v) {
-  const double d = RoundHalfEven(ToDouble(v));
-  if (d < -32768.0 || d > 32767.0) Raise(err::kOverflow);
-  return static_cast<int16_t>(d);
+  if (v.type() == VarType::Integer) return v.AsInteger();
+  return static_cast<int16_t>(IntegerValue(v, -32768.0, 32767.0));
 }
 
 uint8_t ToByte(const Variant& v) {
-  const double d = RoundHalfEven(ToDouble(v));
-  if (d < 0 || d > 255) Raise(err::kOverflow);
-  return static_cast<uint8_t>(d);
+  if (v.type() == VarType::Byte) return v.AsByte();
+  return static_cast<uint8_t>(IntegerValue(v, 0.0, 255.0));
 }
 
 bool ToBool(const Variant& v) {
-  if (v.type() == VarType::Boolean) return v.AsBool();
-  if (v.IsString()) {
-    if (EqualsNoCase(v.AsString(), u"true") || EqualsNoCase(v.AsString(), CurrentLocale().trueText)) return true;
-    if (EqualsNoCase(v.AsString(), u"false") || EqualsNoCase(v.AsString(), CurrentLocale().falseText)) return false;
+  switch (v.type()) {
+    case VarType::Boolean: return v.AsBool();
+    case VarType::Empty: return false;
+    case VarType::Null: Raise(err::kInvalidUseOfNull);
+    case VarType::Currency: return v.AsCurrency().value != 0;
+    case VarType::String: {
+      // Both the English words and the locale's are accepted; anything else must be a number.
+      const String& s = v.AsString();
+      if (EqualsNoCase(s, u"true") || EqualsNoCase(s, CurrentLocale().trueText)) return true;
+      if (EqualsNoCase(s, u"false") || EqualsNoCase(s, CurrentLocale().falseText)) return false;
+      return NumberFromText(s) != 0;
+    }
+    case VarType::Object: return ToBool(Dereference(v));
+    default: return ToDouble(v) != 0;
   }
-  return ToDouble(v) != 0;
 }
 
 Currency ToCurrency(const Variant& v) {
-  const double d = RoundHalfEven(ToDouble(v) * Currency::kScale);
-  if (std::fabs(d) > 9.2e18) Raise(err::kOverflow);
-  return Currency{static_cast<int64_t>(d)};
+  switch (v.type()) {
+    case VarType::Currency: return v.AsCurrency();
+    case VarType::Integer: return Currency{v.AsInteger() * Currency::kScale};
+    case VarType::Long: return Currency{int64_t{v.AsLong()} * Currency::kScale};
+    case VarType::Byte: return Currency{int64_t{v.AsByte()} * Currency::kScale};
+    case VarType::Boolean: return Currency{v.AsBool() ? -Currency::kScale : 0};
+    default: break;
+  }
+  const double d = ToDouble(v);
+  if (!(std::fabs(d) <= kCurrencyLimit)) Raise(err::kOverflow);
+  // Scaled in Double, as the platform does, so that 0.00005 scales to exactly 0.5.
+  const double rounded = RoundHalfEven(d * Currency::kScale);
+  return Currency{static_cast<int64_t>(rounded)};
 }
 
 Date ToDate(const Variant& v) {
-  if (v.IsString()) {
-    if (auto d = ParseDate(v.AsString())) return *d;
+  switch (v.type()) {
+    case VarType::Date: return v.AsDate();
+    case VarType::Null: Raise(err::kInvalidUseOfNull);
+    case VarType::String: {
+      // Text must be a date form: a number in text is not read as a date serial.
+      if (auto d = ParseDate(v.AsString())) return *d;
+      Raise(err::kTypeMismatch);
+    }
+    case VarType::Object: return ToDate(Dereference(v));
+    default: break;
   }
-  return Date{ToDouble(v)};
+  const double d = ToDouble(v);
+  if (!calendar::InRange(d)) Raise(err::kOverflow);
+  return Date{d};
 }
 
 bool IsNumeric(const Variant& v) {
-  if (v.IsNumber() || v.type() == VarType::Boolean || v.IsEmpty()) return true;
-  return v.IsString() && ParseNumber(v.AsString()).has_value();
+  switch (v.type()) {
+    case VarType::Empty:
+    case VarType::Boolean:
+    case VarType::Integer:
+    case VarType::Long:
+    case VarType::Byte:
+    case VarType::Single:
+    case VarType::Double:
+    case VarType::Currency: return true;
+    case VarType::String: {
+      auto n = ParseNumber(v.AsString());
+      return n && !std::isinf(*n);
+    }
+    case VarType::Object: {
+      if (v.IsNothing()) return false;
+      try {
+        return IsNumeric(Dereference(v));
+      } catch (const AutomationError&) {
+        return false;
+      }
+    }
+    default: return false;  // Null, Date, Error, arrays
+  }
 }
 
 bool IsDateValue(const Variant& v) {
-  return v.type() == VarType::Date || (v.IsString() && ParseDate(v.AsString()).has_value());
+  if (v.type() == VarType::Date) return true;
+  if (v.IsString()) return ParseDate(v.AsString()).has_value();
+  return false;
 }
 
 int CompareStrings(StringView a, StringView b, CompareMode mode) {
@@ -149,14 +204,54 @@ int CompareStrings(StringView a, StringView b, CompareMode mode) {
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-Ordering Compare(const Variant& a, const Variant& b, CompareMode mode) {
-  if (a.IsNull() || b.IsNull()) return Ordering::Null;
-  if (a.IsString() && b.IsString()) {
-    const int c = CompareStrings(a.AsString(), b.AsString(), mode);
-    return c < 0 ? Ordering::Less : (c > 0 ? Ordering::Greater : Ordering::Equal);
+namespace {
+
+Ordering FromInt(int c) { return c < 0 ? Ordering::Less : (c > 0 ? Ordering::Greater : Ordering::Equal); }
+
+Ordering CompareNumbers(const Variant& a, const Variant& b) {
+  if (a.type() == VarType::Currency && b.type() == VarType::Currency) {
+    const int64_t x = a.AsCurrency().value, y = b.AsCurrency().value;
+    return x < y ? Ordering::Less : (x > y ? Ordering::Greater : Ordering::Equal);
   }
   const double x = ToDouble(a), y = ToDouble(b);
   return x < y ? Ordering::Less : (x > y ? Ordering::Greater : Ordering::Equal);
+}
+
+}  // namespace
+
+Ordering Compare(const Variant& left, const Variant& right, CompareMode mode) {
+  const Variant a = Dereference(left), b = Dereference(right);
+  if (a.IsNull() || b.IsNull()) return Ordering::Null;
+  if (a.IsArray() || b.IsArray() || a.type() == VarType::Error || b.type() == VarType::Error)
+    Raise(err::kTypeMismatch);
+  const bool aText = a.IsString(), bText = b.IsString();
+  if (aText && bText) return FromInt(CompareStrings(a.AsString(), b.AsString(), mode));
+  if (a.IsEmpty() && b.IsEmpty()) return Ordering::Equal;
+  // Empty takes the form of the other operand: "" against text, 0 against a number.
+  if (a.IsEmpty() && bText) return FromInt(CompareStrings(u"", b.AsString(), mode));
+  if (b.IsEmpty() && aText) return FromInt(CompareStrings(a.AsString(), u"", mode));
+  // A number (Boolean and Date included) is less than any text.
+  if (aText) return Ordering::Greater;
+  if (bText) return Ordering::Less;
+  return CompareNumbers(a, b);
+}
+
+Ordering Compare(const Variant& left, const Variant& right, CompareMode mode, ConstantOperand constant) {
+  if (constant == ConstantOperand::None || left.IsNull() || right.IsNull())
+    return Compare(left, right, mode);
+  // The constant takes the type of the other operand: a number against a text constant
+  // compares as numbers, a text against a number constant compares as texts.
+  const bool leftConstant = constant == ConstantOperand::Left;
+  const Variant& fixed = leftConstant ? right : left;
+  const Variant& literal = leftConstant ? left : right;
+  const Variant value = Dereference(fixed);
+  Variant converted = literal;
+  if (literal.IsString() && !value.IsString() && !value.IsEmpty() && !value.IsNull()) {
+    converted = Variant(ToDouble(literal));
+  } else if (!literal.IsString() && !literal.IsEmpty() && value.IsString()) {
+    converted = Variant(ToString(literal));
+  }
+  return leftConstant ? Compare(converted, value, mode) : Compare(value, converted, mode);
 }
 
 }  // namespace brevalcore::automation

@@ -49,6 +49,11 @@ enum class Ordering { Less, Equal, Greater, Null };
 // The comparison the platform's relational operators perform (=, <>, <, >, <=, >=),
 // including its rules for mixing strings with numbers and Empty with either.
 Ordering Compare(const Variant& a, const Variant& b, CompareMode mode = CompareMode::Binary);
+// The same comparison when one operand was written as a constant in the script: the constant
+// is converted to the other operand's type first (a text constant against a numeric variable
+// compares as numbers; 13 when the text is not a number).
+enum class ConstantOperand { None, Left, Right };
+Ordering Compare(const Variant& a, const Variant& b, CompareMode mode, ConstantOperand constant);
 // String comparison used by StrComp, InStr and the text-compare mode.
 int CompareStrings(StringView a, StringView b, CompareMode mode);
 
