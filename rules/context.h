@@ -1,0 +1,39 @@
+#pragma once
+// cContext: the one shared context of a control instance. The control hands the same instance
+// to Actions, Conditions and Commands; it holds the chosen banner, the banner folder, the
+// default page, the offline flag and the fact root. Besides its automation members it carries
+// the clock every "today" and "now" of the banner history comes from.
+#include "platform/shell/clock.h"
+#include "rules/facts.h"
+
+namespace brevalcore::rules {
+
+class cContext : public automation::DispatchObject<cContext> {
+ public:
+  static const ClassInfo& Class();
+
+  cContext();
+
+  String Banner() const { return banner_; }
+  void SetBanner(const String& v) { banner_ = v; }
+  String PathTempBanner() const { return pathTempBanner_; }
+  void SetPathTempBanner(const String& v) { pathTempBanner_ = v; }
+  String ServiziTirsaPage() const { return defaultPage_; }
+  void SetServiziTirsaPage(const String& v) { defaultPage_ = v; }
+  bool Offline() const { return offline_; }
+  void SetOffline(bool v) { offline_ = v; }
+  Ref<Facts> CurrentFacts() const { return facts_; }
+  void SetCurrentFacts(Ref<Facts> v) { facts_ = std::move(v); }
+
+  // Not part of the automation interface. The clock is borrowed and must outlive the context.
+  const shell::Clock& clock() const { return *clock_; }
+  void set_clock(const shell::Clock* clock) { clock_ = clock ? clock : &shell::SystemClock::Instance(); }
+
+ private:
+  String banner_, pathTempBanner_, defaultPage_;
+  bool offline_ = false;
+  Ref<Facts> facts_;
+  const shell::Clock* clock_;
+};
+
+}  // namespace brevalcore::rules
