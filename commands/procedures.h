@@ -1,0 +1,50 @@
+#pragma once
+// The procedures the link commands are made of. The control reaches them through the entry
+// points of command_host.h; they are declared here for the commands themselves and for tests.
+#include <optional>
+#include <string>
+
+#include "commands/command_host.h"
+#include "commands/rtf_compile.h"
+
+namespace brevalcore::commands {
+
+// Texts the doctor sees.
+namespace text {
+inline constexpr char16_t kAppTitle[] = u"Canale informativo";
+inline constexpr char16_t kNoAutoSubstitutions[] = u"Non ci sono farmaci sostituiti in automatico";
+inline constexpr char16_t kReplacedBy[] = u"    sostituito da:    ";
+inline constexpr char16_t kNotReplaceableQuestion[] =
+    u"Si desidera impostare il farmaco come <Non Sostituibile>?";
+}  // namespace text
+
+inline constexpr char16_t kAutoSubstituteSection[] = u"AutoSubstitute";
+inline constexpr char16_t kNotReplaceableKey[] = u"NOTREPLACEABLE";
+inline constexpr int16_t kShortcutSeconds = 3;  // how long the shortcut confirmation stays
+
+enum class ShortcutKind : int { ShellLink = 0, InternetShortcut = 1 };
+
+// The full name of `fileName` inside `folder`, as a UTF-8 path. A name that would lead out
+// of the folder (absolute, or with a ".." part) gives nullopt; "\" is read as "/".
+std::optional<std::string> FileInFolder(StringView folder, StringView fileName);
+// A plain file: a regular file whose name does not begin with ".".
+bool PlainFileExists(const std::string& path);
+
+// Automatic substitution store and its list.
+void SaveAutoSubstitution(CommandHost& host, StringView code, StringView substitute);
+// Asks the not-replaceable question when NOTREPLACEABLE is 2 and rewrites the option.
+// Throws AutomationError for a malformed option (the click handling then ends).
+void ResolveNotReplaceable(CommandHost& host, String& options);
+
+// Desktop shortcuts. `kind` is 0 (".lnk") or 1 (".url"); anything else gives false.
+bool CreateDesktopShortcut(CommandHost& host, StringView title, StringView target, int kind);
+void ShowShortcutForm(CommandHost& host, StringView title, StringView target, int16_t seconds);
+
+// Fills the template into `outputName` with the four built-in variables; gives `outputName`.
+// Failures of the compiler go to the caller.
+String GenerateDocument(CommandHost& host, RtfCompile& rtf, StringView templateName, StringView outputName);
+
+// The text of today's date, "dd/mm/yyyy".
+String TodayText(const shell::Clock& clock);
+
+}  // namespace brevalcore::commands
