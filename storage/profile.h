@@ -1,0 +1,115 @@
+#pragma once
+// The profile-file core: parses the bytes of an INI file (Windows-1252, as the platform's
+// A-functions read it) into sections and keys, answers the platform's five profile calls
+// exactly as they behave, and writes the file back in the platform's normalised form. It never
+// touches the disk: ini_file.cpp feeds it bytes and stores what it serialises.
+//
+// How a file is read:
+//   - lines end at any run of CR and LF; each line is trimmed of blanks (space, tab, CR, LF,
+//     VT, FF, Ctrl-Z, no-break space); blank lines are dropped;
+//   - "[" starts a section header ending at the line's last "]", the name inside trimmed; a
+//     "[" line without a closing "]" is an ordinary line;
+//   - other lines are keys: name up to the first "=", value after it, both trimmed; a line
+//     without "=" is a key without a value (kept, listed by the section call, never found as a
+//     value); a NUL byte ends a name or value;
+//   - lines before the first header belong to an unnamed section that always comes first;
+//   - names match without regard to ASCII case, and only the first of duplicates is used.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace brevalcore::storage {
+
+// Bytes in the file's code page. std::nullopt stands for the platform's NULL argument.
+using Bytes = std::string;
+using OptBytes = std::optional<std::string_view>;
+
+struct ProfileKey {
+  Bytes name;
+  std::optional<Bytes> value;  // nullopt: a line without "="
+};
+
+struct ProfileSection {
+  Bytes name;  // "" for the unnamed section before the first header
+  std::vector<ProfileKey> keys;
+
+  // The first key of that name (argument already trimmed), or nullptr.
+  const ProfileKey* FindKey(std::string_view trimmedName) const;
+  ProfileKey* FindKey(std::string_view trimmedName);
+  void AppendKey(ProfileKey key);
+  void ClearKeys();
+  void EraseKey(size_t index);
+
+ private:
+  void Reindex();
+  // Lower-case (ASCII) name -> index of its first key.
+  std::unordered_map<Bytes, size_t> index_;
+};
+
+// What an output call of the platform leaves behind: its return value and the bytes it wrote
+// into the caller's buffer, from the start up to the last byte written.
+struct BufferResult {
+  uint32_t ret = 0;
+  Bytes buffer;
+};
+
+class Profile {
+ public:
+  Profile();  // an empty file: just the unnamed section
+  static Profile Parse(std::string_view bytes);
+  // The file as the platform writes it: "[name]" and "key=value" lines ending in CR LF, the
+  // unnamed section without a header.
+  Bytes Serialize() const;
+
+  const std::vector<ProfileSection>& sections() const { return sections_; }
+  // The first section of that name (argument trimmed here), or nullptr.
+  const ProfileSection* FindSection(std::string_view name) const;
+
+  // --- the platform's output calls, for a buffer of `size` bytes
+  BufferResult GetString(OptBytes section, OptBytes key, OptBytes defaultValue, uint32_t size) const;
+  BufferResult GetSection(std::string_view section, uint32_t size) const;
+  BufferResult GetSectionNames(uint32_t size) const;
+
+  // --- uncut results
+  // The value as GetString returns it with an unlimited buffer (quotes removed); nullopt when
+  // the key is missing or has no value.
+  std::optional<Bytes> Value(std::string_view section, std::string_view key) const;
+  // Entries "key=value" each followed by NUL, as GetSection lists them.
+  Bytes SectionEntries(std::string_view section) const;
+  std::vector<Bytes> SectionNames() const;
+
+  // --- the platform's writes. Each returns whether the file must be written again; a call
+  // that changes nothing (the same value, a missing key deleted) leaves the file untouched.
+  // WritePrivateProfileString: a null key deletes the section, a null value deletes the key.
+  bool WriteString(std::string_view section, OptBytes key, OptBytes value);
+  // WritePrivateProfileSection: `entries` are NUL-separated "key=value" pieces ending at the
+  // first empty piece; null deletes the section.
+  bool WriteSection(std::string_view section, OptBytes entries);
+
+  // True when the last write stored names or values whose written form parses differently
+  // (trailing blanks, line breaks, NULs...); the caller then parses what it serialised, so the
+  // model always equals what the next read of the file will see.
+  bool needs_reparse() const { return needsReparse_; }
+
+ private:
+  ProfileSection* FindSectionMutable(std::string_view trimmedName);
+  ProfileSection& AddSection(Bytes name);
+  void Reindex();
+  bool DeleteSection(std::string_view name);
+  ProfileKey& AddKey(std::string_view section, std::string_view key, bool always);
+  void NoteStored(std::string_view text, bool isSectionName);
+
+  std::vector<ProfileSection> sections_;
+  std::unordered_map<Bytes, size_t> index_;  // lower-case name -> first section
+  bool needsReparse_ = false;
+};
+
+// Blank characters of the profile functions and ASCII case folding, shared with the tests.
+bool IsProfileBlank(unsigned char c);
+std::string_view TrimProfileBlanks(std::string_view text);
+Bytes LowerAscii(std::string_view text);
+
+}  // namespace brevalcore::storage
