@@ -1,0 +1,356 @@
+#include "storage/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <system_error>
+#include <unordered_map>
+
+#include "storage/profile.h"
+
+namespace brevalcore::storage {
+namespace {
+
+// A file modified this close to the moment we read it may still change within the same tick of
+// the file system's clock without its stamp changing; such a parse is checked against the
+// file's bytes before it is trusted again. Well above the coarse clock's granularity (1-10 ms).
+constexpr int64_t kRacyWindowNs = 100'000'000;
+
+// New data reaches the disk before the rename that publishes it, so a power cut cannot leave
+// the new name pointing at blocks never written.
+constexpr bool kSyncBeforeRename = true;
+
+struct FileStamp {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = 0;
+  int64_t mtimeNs = 0;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+FileStamp StampOf(const struct stat& st) {
+  return FileStamp{st.st_dev, st.st_ino, st.st_size,
+                   static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+int64_t NowNs() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_REALTIME, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+bool IsRacy(const FileStamp& stamp, int64_t nowNs) { return stamp.mtimeNs + kRacyWindowNs >= nowNs; }
+
+// One file's last known bytes and their parse.
+struct Entry {
+  FileStamp stamp;
+  bool racy = true;
+  Bytes bytes;
+  Profile profile;
+};
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() { Close(); }
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+  void Reset(int fd) {
+    Close();
+    fd_ = fd;
+  }
+  int Close() {
+    const int r = fd_ >= 0 ? ::close(fd_) : 0;
+    fd_ = -1;
+    return r;
+  }
+
+ private:
+  int fd_;
+};
+
+bool ReadAll(int fd, Bytes& out, size_t sizeHint) {
+  out.clear();
+  out.reserve(sizeHint + 1);
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n == 0) return true;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    out.append(chunk, static_cast<size_t>(n));
+  }
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+std::string FolderOf(const std::filesystem::path& file) {
+  const std::filesystem::path parent = file.parent_path();
+  return parent.empty() ? std::string(".") : parent.string();
+}
+
+// The lock that serialises the writers of one file across processes. It lives in its own hidden
+// file, because the profile file itself is replaced by every write and a lock on it would be
+// left behind on the old inode.
+class WriterLock {
+ public:
+  explicit WriterLock(const std::filesystem::path& file) {
+    const std::string lockName = FolderOf(file) + "/." + file.filename().string() + ".lock";
+    fd_.Reset(::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (!fd_) return;
+    while (::flock(fd_.get(), LOCK_EX) != 0) {
+      if (errno != EINTR) {
+        fd_.Close();
+        return;
+      }
+    }
+  }
+  explicit operator bool() const { return static_cast<bool>(fd_); }
+
+ private:
+  FileDescriptor fd_;  // closing it releases the lock
+};
+
+std::string TempPrefix(const std::filesystem::path& file) { return "." + file.filename().string() + "."; }
+constexpr std::string_view kTempSuffix = ".tmp";
+
+// Removes temporary files that a writer killed mid-write left behind. Called with the writer
+// lock held, when no live writer can own one.
+void RemoveAbandonedTempFiles(const std::filesystem::path& file) {
+  const std::string prefix = TempPrefix(file);
+  std::error_code ec;
+  std::filesystem::directory_iterator it(FolderOf(file), ec);
+  if (ec) return;
+  for (const auto& entry : it) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() > prefix.size() + kTempSuffix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+        name.ends_with(kTempSuffix)) {
+      std::filesystem::remove(entry.path(), ec);
+    }
+  }
+}
+
+// Writes `bytes` beside `file` and renames the result over it, keeping the old file's mode
+// and, where allowed, its owner. Returns the new file's stamp, or nullopt with the old file
+// untouched.
+std::optional<FileStamp> ReplaceFile(const std::filesystem::path& file, std::string_view bytes) {
+  static std::atomic<unsigned> counter{0};
+  const std::string folder = FolderOf(file);
+  const std::string temp = folder + "/" + TempPrefix(file) + std::to_string(::getpid()) + "." +
+                           std::to_string(counter.fetch_add(1)) + std::string(kTempSuffix);
+  struct stat old{};
+  const bool hasOld = ::stat(file.c_str(), &old) == 0;
+  FileDescriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, hasOld ? 0600 : 0666));
+  if (!fd) return std::nullopt;
+  auto fail = [&]() -> std::optional<FileStamp> {
+    fd.Close();
+    ::unlink(temp.c_str());
+    return std::nullopt;
+  };
+  if (hasOld) {
+    if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0) { /* not ours to give away: keep ours */ }
+    if (::fchmod(fd.get(), old.st_mode & 07777) != 0) return fail();
+  }
+  if (!WriteAll(fd.get(), bytes)) return fail();
+  if (kSyncBeforeRename && ::fdatasync(fd.get()) != 0) return fail();
+  struct stat st{};
+  if (::fstat(fd.get(), &st) != 0) return fail();
+  if (fd.Close() != 0) {
+    ::unlink(temp.c_str());
+    return std::nullopt;
+  }
+  if (::rename(temp.c_str(), file.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return std::nullopt;
+  }
+  if (kSyncBeforeRename) {
+    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir) ::fsync(dir.get());
+  }
+  return StampOf(st);
+}
+
+class IniCache {
+ public:
+  // The file's current parse, or nullptr when it does not exist or cannot be read.
+  // Called with mutex_ held.
+  Entry* Load(const std::string& path) {
+    struct stat st{};
+    const auto it = entries_.find(path);
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+      if (it != entries_.end()) entries_.erase(it);
+      return nullptr;
+    }
+    if (it != entries_.end() && it->second->stamp == StampOf(st) && !it->second->racy) return it->second.get();
+
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat opened{};
+    Bytes bytes;
+    if (!fd || ::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+        !ReadAll(fd.get(), bytes, static_cast<size_t>(opened.st_size))) {
+      if (it != entries_.end()) entries_.erase(it);
+      return nullptr;
+    }
+    const FileStamp stamp = StampOf(opened);
+    const bool racy = IsRacy(stamp, NowNs());
+    if (it != entries_.end() && it->second->bytes == bytes) {  // same content: keep the parse
+      it->second->stamp = stamp;
+      it->second->racy = racy;
+      return it->second.get();
+    }
+    auto entry = std::make_unique<Entry>();
+    entry->stamp = stamp;
+    entry->racy = racy;
+    entry->profile = Profile::Parse(bytes);
+    entry->bytes = std::move(bytes);
+    Entry* raw = entry.get();
+    entries_[path] = std::move(entry);
+    return raw;
+  }
+
+  // Applies `change` to the file's parse under the writer lock and writes the result when it
+  // changed anything. False when the file could not be locked or written.
+  template <class Change>
+  bool Modify(const std::filesystem::path& file, Change&& change) {
+    std::lock_guard guard(mutex_);
+    WriterLock lock(file);
+    if (!lock) return false;
+    const std::string& path = file.native();
+    if (cleaned_.insert(path).second) RemoveAbandonedTempFiles(file);
+
+    Entry* entry = Load(path);
+    std::unique_ptr<Entry> fresh;
+    if (!entry) {
+      fresh = std::make_unique<Entry>();
+      entry = fresh.get();
+    }
+    if (!change(entry->profile)) return true;
+    Bytes bytes = entry->profile.Serialize();
+    if (entry->profile.needs_reparse()) entry->profile = Profile::Parse(bytes);
+    const std::optional<FileStamp> stamp = ReplaceFile(file, bytes);
+    if (!stamp) {
+      entries_.erase(path);  // the parse no longer matches the file
+      return false;
+    }
+    entry->bytes = std::move(bytes);
+    entry->stamp = *stamp;
+    entry->racy = true;
+    if (fresh) entries_[path] = std::move(fresh);
+    return true;
+  }
+
+  template <class Reader>
+  auto Read(const std::filesystem::path& file, Reader&& reader) {
+    static const Profile kEmpty;
+    std::lock_guard guard(mutex_);
+    const Entry* entry = Load(file.native());
+    return reader(entry ? entry->profile : kEmpty);
+  }
+
+  void Clear() {
+    std::lock_guard guard(mutex_);
+    entries_.clear();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
+  std::set<std::string> cleaned_;
+};
+
+IniCache& Cache() {
+  static IniCache cache;
+  return cache;
+}
+
+// Arguments reach the platform functions as C strings in the code page.
+Bytes Arg(StringView text) { return automation::ToCp1252(text); }
+
+String FromBuffer(const BufferResult& r) {
+  return automation::FromCp1252(std::string_view(r.buffer).substr(0, r.ret));
+}
+
+}  // namespace
+
+String ReadIni(const std::filesystem::path& file, StringView section, StringView key) {
+  const Bytes s = Arg(section), k = Arg(key);
+  return Cache().Read(file, [&](const Profile& p) {
+    return FromBuffer(p.GetString(s, k, std::string_view(), static_cast<uint32_t>(kReadIniBufferSize)));
+  });
+}
+
+String ReadIniSection(const std::filesystem::path& file, StringView section) {
+  const Bytes s = Arg(section);
+  return Cache().Read(file, [&](const Profile& p) { return automation::FromCp1252(p.SectionEntries(s)); });
+}
+
+std::vector<String> GetIniSections(const std::filesystem::path& file) {
+  return Cache().Read(file, [&](const Profile& p) {
+    std::vector<String> names;
+    for (const Bytes& name : p.SectionNames()) names.push_back(automation::FromCp1252(name));
+    return names;
+  });
+}
+
+bool WriteIni(const std::filesystem::path& file, StringView section, StringView key, StringView value) {
+  const Bytes s = Arg(section), k = Arg(key), v = Arg(value);
+  return Cache().Modify(file, [&](Profile& p) { return p.WriteString(s, k, v); });
+}
+
+bool WriteIniSection(const std::filesystem::path& file, StringView section, StringView entries) {
+  const Bytes s = Arg(section), e = Arg(entries);
+  return Cache().Modify(file, [&](Profile& p) { return p.WriteSection(s, e); });
+}
+
+bool DeleteIniKey(const std::filesystem::path& file, StringView section, StringView key) {
+  const Bytes s = Arg(section), k = Arg(key);
+  return Cache().Modify(file, [&](Profile& p) { return p.WriteString(s, k, std::nullopt); });
+}
+
+bool DeleteIniSection(const std::filesystem::path& file, StringView section) {
+  const Bytes s = Arg(section);
+  return Cache().Modify(file, [&](Profile& p) { return p.WriteString(s, std::nullopt, std::nullopt); });
+}
+
+bool UpdateIniValue(const std::filesystem::path& file, StringView section, StringView key,
+                    const IniValueUpdate& update) {
+  const Bytes s = Arg(section), k = Arg(key);
+  return Cache().Modify(file, [&](Profile& p) {
+    std::optional<String> old;
+    if (const ProfileSection* sec = p.FindSection(s)) {
+      const ProfileKey* found = sec->FindKey(TrimProfileBlanks(k.substr(0, k.find('\0'))));
+      if (found && found->value)
+        old = FromBuffer(p.GetString(s, k, std::string_view(), static_cast<uint32_t>(kReadIniBufferSize)));
+    }
+    const std::optional<String> next = update(old);
+    if (!next) return false;
+    return p.WriteString(s, k, Arg(*next));
+  });
+}
+
+void ClearIniCache() { Cache().Clear(); }
+
+}  // namespace brevalcore::storage
