@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/automation/convert.h"
+#include "storage/ini_class.h"
+#include "storage/ini_file.h"
+#include "tests/storage/test_folder.h"
+
+namespace brevalcore::storage {
+namespace {
+
+using automation::String;
+using automation::Variant;
+using testing::FileBytes;
+using testing::PutFile;
+using testing::TestFolder;
+namespace fs = std::filesystem;
+
+String Repeat(char16_t c, size_t n) { return String(n, c); }
+
+TEST(IniFile, ReadsAsTheControlExpects) {
+  TestFolder folder("ini");
+  const fs::path file = folder / "BVC_1.INI";
+  const std::string v300(300, 'v');
+  PutFile(file, "[B12]\r\nSHOW=3\r\nLONG=" + v300 + "\r\nQ=\"quoted\"\r\n[X]\r\na=1\r\nb=2\r\n[Y]\r\n");
+  struct Row {
+    const char* section;
+    const char* key;
+    String value;
+  } rows[] = {
+      {"B12", "SHOW", u"3"},
+      {"b12", "show", u"3"},
+      {"B12", "LONG", Repeat(u'v', kReadIniMaxLength)},  // cut to 254
+      {"B12", "Q", u"quoted"},
+      {"B12", "MISSING", u""},
+      {"NOSECTION", "SHOW", u""},
+      {"Y", "a", u""},
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(ReadIni(file, automation::Ascii(r.section), automation::Ascii(r.key)), r.value) << r.section << "." << r.key;
+  EXPECT_EQ(ReadIni(folder / "missing.ini", u"B12", u"SHOW"), u"");
+  EXPECT_EQ(ReadIniSection(file, u"X"), String(u"a=1\0b=2\0", 8));
+  EXPECT_EQ(ReadIniSection(file, u"Y"), u"");
+  EXPECT_EQ(GetIniSections(file), (std::vector<String>{u"B12", u"X", u"Y"}));
+  EXPECT_TRUE(GetIniSections(folder / "missing.ini").empty());
+}
+
+TEST(IniFile, SectionIsReadWholeHoweverLong) {
+  TestFolder folder("ini");
+  const fs::path file = folder / "long.ini";
+  String entries;
+  for (int i = 0; i < 2000; ++i) entries += automation::Ascii("A" + std::to_string(i) + "=B" + std::to_string(i)) + u'\0';
+  ASSERT_TRUE(WriteIniSection(file, u"AutoSubstitute", entries));
+  EXPECT_EQ(ReadIniSection(file, u"AutoSubstitute"), entries);
+}
+
+TEST(IniFile, TextsTravelInTheSingleByteCodePage) {
+  TestFolder folder("ini");
+  const fs::path file = folder / "cp.ini";
+  ASSERT_TRUE(WriteIni(file, u"Caffè", u"Perché", u"sì €"));
+  EXPECT_EQ(FileBytes(file), "[Caff\xE8]\r\nPerch\xE9=s\xEC \x80\r\n");
+  EXPECT_EQ(ReadIni(file, u"Caffè", u"Perché"), u"sì €");
+  ASSERT_TRUE(WriteIni(file, u"S", u"k", u"日本"));  // outside the code page: "?" as the platform writes it
+  EXPECT_EQ(ReadIni(file, u"S", u"k"), u"??");
+}
+
+TEST(IniFile, WriteReplacesTheFileKeepingItsMode) {
+  TestFolder folder("ini");
+  const fs::path file = folder / "mode.ini";
+  PutFile(file, "[S]\r\nk=1\r\n");
+  ::chmod(file.c_str(), 0640);
+  struct stat before{}, after{};
+  ::stat(file.c_str(), &before);
+  ASSERT_TRUE(WriteIni(file, u"S", u"k", u"2"));
+  ::stat(file.c_str(), &after);
+  EXPECT_EQ(after.st_mode & 07777, 0640u);
+  EXPECT_NE(after.st_ino, before.st_ino);  // a new file renamed over the old one
+  EXPECT_EQ(FileBytes(file), "[S]\r\nk=2\r\n");
+  // Only the file and its lock remain: no temporary file is left behind.
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder.path())) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{".mode.ini.lock", "mode.ini"}));
+}
+
+TEST(IniFile, WriteThatChangesNothingLeavesTheFileAlone) {
+  TestFolder folder("ini");
+  const fs::path file = folder / "same.ini";
+  PutFile(file, "[A]\r\n\r\nk = v\r\n");
+  struct stat before{}, after{};
+  ::stat(file.c_str(), &before);
+  EXPECT_TRUE(WriteIni(file, u"a", u"K", u"v"));
+  EXPECT_TRUE(DeleteIniKey(file, u"A", u"missing"));
+  EXPECT_TRUE(DeleteIniSection(file, u"missing"));
+  ::stat(file.c_str(), &after);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(FileBytes(file), "[A]\r\n\r\nk = v\r\n");
+}
+
+TEST(IniFile, FailedWriteLeavesTheFileAsItWas) {
+  TestFolder folder("ini");
+  EXPECT_FALSE(WriteIni(folder / "no" / "folder.ini", u"S", u"k", u"v"));
+  EXPECT_FALSE(fs::exists(folder / "no"));
+}
+
+TEST(IniFile, ChangesByAnotherProcessAreSeenAtTheNextRead) {
+  TestFolder folder("ini");
+  const fs::path file = folder / "shared.ini";
+  ASSERT_TRUE(WriteIni(file, u"S", u"k", u"0"));
+  // Same size every time and well within one tick of the file system's clock.
+  for (int i = 1; i <= 40; ++i) {
+    EXPECT_EQ(ReadIni(file, u"S", u"k"), automation::Ascii(std::to_string((i - 1) % 10)));
+    const pid_t child = ::fork();
+    if (child == 0) _exit(WriteIni(file, u"S", u"k", automation::Ascii(std::to_string(i % 10))) ? 0 : 1);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_EQ(status, 0);
+  }
+}
+
+TEST(IniFile, UnchangedFileIsAnsweredFromMemory) {
+  TestFolder folder("ini");
+  const fs::path file = folder / "cached.ini";
+  PutFile(file, "[S]\r\nk=1\r\n");
+  // An old modification time: the parse is trusted as long as the stamp holds.
+  const timespec old[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+  ::utimensat(AT_FDCWD, file.c_str(), old, 0);
+  ClearIniCache();
+  EXPECT_EQ(ReadIni(file, u"S", u"k"), u"1");
+  // Rewritten in place with the same size and the old stamp: not read again.
+  PutFile(file, "[S]\r\nk=2\r\n");
+  ::utimensat(AT_FDCWD, file.c_str(), old, 0);
+  EXPECT_EQ(ReadIni(file, u"S", u"k"), u"1");
+  // Any change to the stamp is noticed.
+  const timespec newer[2] = {{1'000'000'001, 0}, {1'000'000'001, 0}};
+  ::utimensat(AT_FDCWD, file.c_str(), newer, 0);
+  EXPECT_EQ(ReadIni(file, u"S", u"k"), u"2");
+  fs::remove(file);
+  EXPECT_EQ(ReadIni(file, u"S", u"k"), u"");
+}
+
+TEST(IniFile, UpdateIniValueSeesTheOldValueAndMayDecline) {
+  TestFolder folder("ini");
+  const fs::path file = folder / "update.ini";
+  std::vector<std::optional<String>> seen;
+  auto record = [&](std::optional<String> next) {
+    return [&, next](const std::optional<String>& old) {
+      seen.push_back(old);
+      return next;
+    };
+  };
+  EXPECT_TRUE(UpdateIniValue(file, u"BVC", u"N", record(std::nullopt)));
+  EXPECT_FALSE(fs::exists(file));  // declined: nothing written, not even an empty file
+  EXPECT_TRUE(UpdateIniValue(file, u"BVC", u"N", record(u"1")));
+  EXPECT_TRUE(UpdateIniValue(file, u"bvc", u"n", record(u"")));
+  EXPECT_TRUE(UpdateIniValue(file, u"BVC", u"N", record(u"7")));
+  EXPECT_EQ(seen, (std::vector<std::optional<String>>{std::nullopt, std::nullopt, u"1", u""}));
+  EXPECT_EQ(FileBytes(file), "[BVC]\r\nN=7\r\n");
+}
+
+automation::Variant Call(automation::Object& o, std::u16string_view name, std::vector<Variant> args) {
+  const auto id = o.GetIdOfName(name);
+  EXPECT_NE(id, automation::kDispIdUnknown) << automation::ToUtf8(name);
+  return o.Invoke(id, automation::kInvokeMethod, args);
+}
+
+TEST(CIniFileClass, MembersAreCallableByName) {
+  TestFolder folder("ini");
+  const String file = automation::FromUtf8((folder / "BVC_9.INI").string());
+  auto ini = CIniFile::Shared();
+  EXPECT_EQ(ini.get(), CIniFile::Shared().get());
+  Call(*ini, u"writeini", {Variant(file), Variant(u"X"), Variant(u"k"), Variant(u"1")});
+  Call(*ini, u"WriteIniSection", {Variant(file), Variant(u"Y"), Variant(u"a=1\r\nb=2")});
+  EXPECT_EQ(automation::ToString(Call(*ini, u"READINI", {Variant(file), Variant(u"x"), Variant(u"K")})), u"1");
+  EXPECT_EQ(automation::ToString(Call(*ini, u"ReadIniSection", {Variant(file), Variant(u"Y")})),
+            String(u"a=1\0b=2\0", 8));
+  const Variant names = Call(*ini, u"GetIniSections", {Variant(file)});
+  ASSERT_TRUE(names.IsArray());
+  EXPECT_EQ(names.AsArray().LowerBound(0), 0);
+  EXPECT_EQ(names.AsArray().UpperBound(0), 1);
+  EXPECT_EQ(automation::ToString(names.AsArray()[0]), u"X");
+  const Variant none = Call(*ini, u"GetIniSections", {Variant(file + u".missing")});
+  ASSERT_TRUE(none.IsArray());
+  EXPECT_EQ(none.AsArray().UpperBound(0), -1);
+}
+
+}  // namespace
+}  // namespace brevalcore::storage
