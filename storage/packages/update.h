@@ -3,6 +3,9 @@
 // library's version with the marker file in the banner folder, unpacks a newer package, and
 // starts the external updater. Everything it needs comes in explicitly, so the control, the
 // `brevalcore unpack` tool and the tests call it the same way.
+#include <cstdint>
+#include <functional>
+
 #include "platform/automation/text.h"
 #include "platform/shell/clock.h"
 #include "platform/shell/process.h"
@@ -47,6 +50,8 @@ struct UpdateServices {
   shell::ProcessService& processes;    // updater start and the "already running" test
   const shell::Clock& clock;           // the "Updated:" line of the marker
   GuidStore& guid;                     // ensured before each updater start
+  // Called after each package file is written (tools show a progress bar); may be empty.
+  std::function<void(int filesWritten, uint64_t bytesWritten)> onFileWritten = {};
 };
 
 // Result of one update. `usable` is the procedure's Boolean: True when the banner folder may
