@@ -148,6 +148,94 @@ void ActivateWindow(GtkWidget* window) {
   gdk_event_free(event);
 }
 
+namespace {
+struct Answer {
+  std::function<bool()> step;
+};
+gboolean RunAnswer(gpointer data) {
+  return static_cast<Answer*>(data)->step() ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+}
+void FreeAnswer(gpointer data) { delete static_cast<Answer*>(data); }
+
+std::string PlainLabel(const char* label) {
+  std::string result;
+  for (const char* c = label ? label : ""; *c; ++c)
+    if (*c != '_') result += *c;
+  return result;
+}
+
+void CollectButtons(GtkWidget* widget, std::vector<GtkWidget*>& buttons) {
+  if (GTK_IS_BUTTON(widget) && gtk_widget_get_visible(widget)) buttons.push_back(widget);
+  if (GTK_IS_CONTAINER(widget)) {
+    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+    for (GList* child = children; child; child = child->next) CollectButtons(GTK_WIDGET(child->data), buttons);
+    g_list_free(children);
+  }
+}
+}  // namespace
+
+unsigned AnswerWhen(std::function<bool()> step) {
+  return g_timeout_add_full(G_PRIORITY_DEFAULT, 20, RunAnswer, new Answer{std::move(step)}, FreeAnswer);
+}
+
+GtkWidget* FindWindow(const std::string& title) {
+  GtkWidget* found = nullptr;
+  GList* toplevels = gtk_window_list_toplevels();
+  for (GList* item = toplevels; item && !found; item = item->next) {
+    GtkWidget* window = GTK_WIDGET(item->data);
+    const char* windowTitle = gtk_window_get_title(GTK_WINDOW(window));
+    if (gtk_widget_get_visible(window) && windowTitle && title == windowTitle) found = window;
+  }
+  g_list_free(toplevels);
+  return found;
+}
+
+GtkWidget* FindButton(GtkWidget* root, const std::string& label) {
+  std::vector<GtkWidget*> buttons;
+  CollectButtons(root, buttons);
+  for (GtkWidget* button : buttons)
+    if (PlainLabel(gtk_button_get_label(GTK_BUTTON(button))) == label) return button;
+  return nullptr;
+}
+
+std::vector<std::string> ButtonLabels(GtkWidget* root) {
+  std::vector<GtkWidget*> buttons;
+  CollectButtons(root, buttons);
+  std::vector<std::string> labels;
+  for (GtkWidget* button : buttons) labels.push_back(PlainLabel(gtk_button_get_label(GTK_BUTTON(button))));
+  return labels;
+}
+
+GtkWidget* FindChild(GtkWidget* root, unsigned long type) {
+  if (G_TYPE_CHECK_INSTANCE_TYPE(root, type)) return root;
+  if (!GTK_IS_CONTAINER(root)) return nullptr;
+  GtkWidget* found = nullptr;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(root));
+  for (GList* child = children; child && !found; child = child->next) found = FindChild(GTK_WIDGET(child->data), type);
+  g_list_free(children);
+  return found;
+}
+
+bool PressButton(const std::string& title, const std::string& label) {
+  GtkWidget* window = FindWindow(title);
+  GtkWidget* button = window ? FindButton(window, label) : nullptr;
+  if (!button) return false;
+  gtk_button_clicked(GTK_BUTTON(button));
+  return true;
+}
+
+GtkWidget* VisibleMenu() {
+  GtkWidget* menu = nullptr;
+  GList* toplevels = gtk_window_list_toplevels();
+  for (GList* item = toplevels; item && !menu; item = item->next) {
+    GtkWidget* window = GTK_WIDGET(item->data);
+    GtkWidget* child = gtk_bin_get_child(GTK_BIN(window));
+    if (gtk_widget_get_visible(window) && child && GTK_IS_MENU(child)) menu = child;
+  }
+  g_list_free(toplevels);
+  return menu;
+}
+
 int VisibleMenuCount() {
   int count = 0;
   GList* toplevels = gtk_window_list_toplevels();

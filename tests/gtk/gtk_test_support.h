@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _WebKitWebView WebKitWebView;
@@ -46,6 +47,24 @@ class TempFolder {
 
 // Tells the window that it has the keyboard focus, as a window manager would.
 void ActivateWindow(GtkWidget* window);
+
+// Runs `step` from the main loop every few milliseconds until it returns true: the way a test
+// answers a modal dialog that the code under test is about to show. Returns the source id.
+unsigned AnswerWhen(std::function<bool()> step);
+
+// The visible top-level window with this title, or null.
+GtkWidget* FindWindow(const std::string& title);
+// The visible button inside `root` whose label (mnemonic underscores removed) is `label`, or null.
+GtkWidget* FindButton(GtkWidget* root, const std::string& label);
+// The labels of the visible buttons inside `root`, in order, mnemonic underscores removed.
+std::vector<std::string> ButtonLabels(GtkWidget* root);
+// The first widget of `type` inside `root`, or null.
+GtkWidget* FindChild(GtkWidget* root, unsigned long type);
+// Presses a visible button of the window with this title; false while there is none.
+bool PressButton(const std::string& title, const std::string& label);
+
+// The visible popup menu, or null.
+GtkWidget* VisibleMenu();
 
 // Popup menus currently on the screen (WebKit's own or ours).
 int VisibleMenuCount();

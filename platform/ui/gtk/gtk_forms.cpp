@@ -69,6 +69,15 @@ struct PersInformerDialog {
     self->form->DoubleClick(static_cast<size_t>(ActivatedLine(path)));
     self->Show();
   }
+  // The remove buttons act in place; only OK, Annulla and closing end the dialog.
+  static void OnResponse(GtkDialog* dialog, int response, gpointer data) {
+    auto* self = static_cast<PersInformerDialog*>(data);
+    if (response == kRemove) self->form->Remove();
+    else if (response == kRemoveAll) self->form->RemoveAll();
+    else return;
+    self->Show();
+    g_signal_stop_emission_by_name(dialog, "response");
+  }
 };
 
 // --- SelezioneFarmaci
@@ -94,6 +103,15 @@ struct SelezioneDialog {
     auto* self = static_cast<SelezioneDialog*>(data);
     const int line = gtk::SelectedLine(self->list);
     if (!self->filling && line >= 0) self->form->Select(static_cast<size_t>(line));
+  }
+  // "Tutti" and "Nessuno" act in place; only OK, Annulla and closing end the dialog.
+  static void OnResponse(GtkDialog* dialog, int response, gpointer data) {
+    auto* self = static_cast<SelezioneDialog*>(data);
+    if (response == kCheckAll) self->form->CheckAll();
+    else if (response == kUncheckAll) self->form->UncheckAll();
+    else return;
+    self->ShowChecks();
+    g_signal_stop_emission_by_name(dialog, "response");
   }
 };
 
@@ -153,17 +171,12 @@ void GtkUserInterface::ShowPersInformer(PersInformerForm& form) {
   g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(list)), "changed",
                    G_CALLBACK(PersInformerDialog::OnSelectionChanged), &self);
   g_signal_connect(list, "row-activated", G_CALLBACK(PersInformerDialog::OnRowActivated), &self);
+  g_signal_connect(dialog, "response", G_CALLBACK(PersInformerDialog::OnResponse), &self);
   self.Show();
   gtk_widget_show_all(dialog);
 
-  while (form.Outcome() == FormOutcome::Open) {
-    switch (gtk_dialog_run(GTK_DIALOG(dialog))) {
-      case kRemove: form.Remove(); self.Show(); break;
-      case kRemoveAll: form.RemoveAll(); self.Show(); break;
-      case GTK_RESPONSE_OK: form.Ok(); break;
-      default: form.Cancel(); break;
-    }
-  }
+  if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK) form.Ok();
+  else form.Cancel();
   Close(dialog);
 }
 
@@ -196,14 +209,9 @@ void GtkUserInterface::ShowSelezioneFarmaci(SelezioneFarmaciForm& form) {
   gtk_widget_set_visible(all, form.AllNoneVisible());
   gtk_widget_set_visible(none, form.AllNoneVisible());
 
-  while (form.Outcome() == FormOutcome::Open) {
-    switch (gtk_dialog_run(GTK_DIALOG(dialog))) {
-      case kCheckAll: form.CheckAll(); self.ShowChecks(); break;
-      case kUncheckAll: form.UncheckAll(); self.ShowChecks(); break;
-      case GTK_RESPONSE_OK: form.Ok(); break;
-      default: form.Cancel(); break;
-    }
-  }
+  g_signal_connect(dialog, "response", G_CALLBACK(SelezioneDialog::OnResponse), &self);
+  if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK) form.Ok();
+  else form.Cancel();
   Close(dialog);
 }
 
@@ -226,10 +234,8 @@ void GtkUserInterface::ShowShellList(ShellListForm& form) {
   gtk::AddButton(dialog, form_text::kChiudi, GTK_RESPONSE_CANCEL);
   gtk_widget_show_all(dialog);
 
-  while (form.Outcome() == FormOutcome::Open) {
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK) form.Ok();
-    else form.Cancel();
-  }
+  if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK) form.Ok();
+  else form.Cancel();
   Close(dialog);
 }
 
