@@ -7,6 +7,18 @@ namespace brevalcore::automation {
 void ClassInfo::Index() {
   byLowerName_.clear();
   for (const auto& m : members) byLowerName_.emplace(ToLower(m.name), m.id);
+  // Raw members (any argument count) always go the slow way, which checks the count.
+  auto fast = [](const Accessor& a) {
+    return a.thunk && a.maxArgs != INT16_MAX ? FastCall{a.thunk, static_cast<size_t>(a.maxArgs)} : FastCall{};
+  };
+  fastMethod_.assign(members.size() + 1, FastCall{});
+  fastGet_.assign(members.size() + 1, FastCall{});
+  for (DispId id = 0; id <= static_cast<DispId>(members.size()); ++id) {
+    const MemberInfo* m = Member(id);
+    if (!m) continue;
+    fastMethod_[id] = fast(m->method.thunk ? m->method : m->get);
+    fastGet_[id] = fast(m->get);
+  }
 }
 
 DispId ClassInfo::Find(StringView member) const {
@@ -65,7 +77,9 @@ Variant CallWithDefaults(Object& self, const Accessor& accessor, const std::vect
 
 }  // namespace
 
-Variant ClassInfo::Invoke(Object& self, DispId id, InvokeKind kind, std::span<Variant> args) const {
+Variant ClassInfo::InvokeSlow(Object& self, int64_t idAndKind, std::span<Variant> args) const {
+  const DispId id = static_cast<DispId>(static_cast<uint32_t>(idAndKind));
+  const InvokeKind kind = static_cast<InvokeKind>(idAndKind >> 32);
   const MemberInfo* member = Member(id);
   if (!member) Raise(err::kNoSuchMember);
   if ((kind & kInvokeMethod) && member->method.thunk)

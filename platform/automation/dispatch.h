@@ -73,11 +73,33 @@ class ClassInfo {
   const EventInfo* Event(StringView eventName) const;
   const EventInfo* Event(DispId id) const;
   // Invokes member `id` on `self`, choosing the accessor by `kind`.
-  Variant Invoke(Object& self, DispId id, InvokeKind kind, std::span<Variant> args) const;
+  Variant Invoke(Object& self, DispId id, InvokeKind kind, std::span<Variant> args) const {
+    // The common case inline: a method call or property read with every argument given,
+    // through a compact table (one entry per id, id 0 the default member).
+    const std::vector<FastCall>& table = (kind & kInvokeMethod) ? fastMethod_ : fastGet_;
+    if ((kind & (kInvokeMethod | kInvokeGet)) && static_cast<size_t>(id) < table.size()) {
+      const FastCall& call = table[static_cast<size_t>(id)];
+      if (call.thunk && args.size() == call.argc) {
+        bool missing = false;
+        for (const Variant& arg : args) missing |= arg.IsMissing();
+        if (!missing) return call.thunk(self, args);
+      }
+    }
+    // id and kind travel packed so that every argument fits in a register and this call
+    // needs no stack frame on the fast path.
+    return InvokeSlow(self, (static_cast<int64_t>(kind) << 32) | static_cast<uint32_t>(id), args);
+  }
 
-  void Index();  // builds the name index; called by ClassBuilder::Build
+  void Index();  // builds the name index and the call tables; called by ClassBuilder::Build
 
  private:
+  struct FastCall {
+    Thunk thunk = nullptr;
+    size_t argc = 0;
+  };
+  Variant InvokeSlow(Object& self, int64_t idAndKind, std::span<Variant> args) const;
+  std::vector<FastCall> fastMethod_;  // method, else property get
+  std::vector<FastCall> fastGet_;     // property get
   std::unordered_map<String, DispId> byLowerName_;
 };
 
@@ -88,8 +110,18 @@ class DispatchObject : public Object {
   String TypeName() const override { return T::Class().name; }
   DispId GetIdOfName(StringView name) const override { return T::Class().Find(name); }
   Variant Invoke(DispId id, InvokeKind kind, std::span<Variant> args) override {
-    return T::Class().Invoke(*this, id, kind, args);
+    // The table is cached in a plain pointer set by the constructor: no guard and no call
+    // before the member's own on the hot path.
+    return classInfo_->Invoke(*this, id, kind, args);
   }
+
+ protected:
+  DispatchObject() {
+    if (!classInfo_) classInfo_ = &T::Class();
+  }
+
+ private:
+  static inline const ClassInfo* classInfo_ = nullptr;
 };
 
 // Connection point for a class's outgoing events: a host sink receives each raised event.
@@ -116,13 +148,28 @@ struct ArgTraits;
 template <> struct ArgTraits<Variant> { static Variant From(Variant& v) { return v; } };
 template <> struct ArgTraits<const Variant&> { static const Variant& From(Variant& v) { return v; } };
 template <> struct ArgTraits<Variant&> { static Variant& From(Variant& v) { return v; } };
-template <> struct ArgTraits<String> { static String From(Variant& v) { return ToString(v); } };
-template <> struct ArgTraits<const String&> { static String From(Variant& v) { return ToString(v); } };
-template <> struct ArgTraits<StringView> { static String From(Variant& v) { return ToString(v); } };
-template <> struct ArgTraits<bool> { static bool From(Variant& v) { return ToBool(v); } };
-template <> struct ArgTraits<int16_t> { static int16_t From(Variant& v) { return ToInteger(v); } };
-template <> struct ArgTraits<int32_t> { static int32_t From(Variant& v) { return ToLong(v); } };
-template <> struct ArgTraits<double> { static double From(Variant& v) { return ToDouble(v); } };
+// Arguments that already have the parameter's type skip the general conversion.
+template <> struct ArgTraits<String> {
+  static String From(Variant& v) { return v.IsString() ? v.AsString() : ToString(v); }
+};
+template <> struct ArgTraits<const String&> : ArgTraits<String> {};
+template <> struct ArgTraits<StringView> : ArgTraits<String> {};
+template <> struct ArgTraits<bool> {
+  static bool From(Variant& v) { return v.type() == VarType::Boolean ? v.AsBool() : ToBool(v); }
+};
+template <> struct ArgTraits<int16_t> {
+  static int16_t From(Variant& v) { return v.type() == VarType::Integer ? v.AsInteger() : ToInteger(v); }
+};
+template <> struct ArgTraits<int32_t> {
+  static int32_t From(Variant& v) {
+    if (v.type() == VarType::Long) return v.AsLong();
+    if (v.type() == VarType::Integer) return v.AsInteger();
+    return ToLong(v);
+  }
+};
+template <> struct ArgTraits<double> {
+  static double From(Variant& v) { return v.type() == VarType::Double ? v.AsDouble() : ToDouble(v); }
+};
 template <> struct ArgTraits<float> { static float From(Variant& v) { return ToSingle(v); } };
 template <> struct ArgTraits<Currency> { static Currency From(Variant& v) { return ToCurrency(v); } };
 template <> struct ArgTraits<Date> { static Date From(Variant& v) { return ToDate(v); } };
