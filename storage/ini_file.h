@@ -52,4 +52,8 @@ bool UpdateIniValue(const std::filesystem::path& file, StringView section, Strin
 // Forgets every in-memory parse (tests and benchmarks that need a cold read).
 void ClearIniCache();
 
+// Makes every later write wait until the new file and its name are on the disk (fdatasync and
+// a folder fsync). Off by default; see ini_file.cpp for why.
+void SetDurableIniWrites(bool durable);
+
 }  // namespace brevalcore::storage
