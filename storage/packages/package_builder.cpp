@@ -66,7 +66,7 @@ std::vector<PackedFile> ListPackageFiles(const std::string& folder) {
 }
 
 PackResult BuildPackage(const std::string& folder, const PackOptions& options,
-                        const std::function<void(size_t, size_t)>& progress) {
+                        const std::function<void(size_t, size_t, uint64_t)>& progress) {
   PackResult result;
   pe::VersionSpec version;
   if (!ParseVersion(options.version, version.fileVersion)) {
@@ -89,6 +89,7 @@ PackResult BuildPackage(const std::string& folder, const PackOptions& options,
   std::vector<pe::ResourceItem> items;
   items.reserve(result.files.size() + 4);
   uint16_t number = kFirstPackageString;
+  uint64_t bytesRead = 0;
   for (const PackedFile& file : result.files) {
     const std::string utf8 = automation::ToUtf8(file.name);
     // The control reads names in the single-byte code page: anything it cannot hold would
@@ -106,10 +107,11 @@ PackResult BuildPackage(const std::string& folder, const PackOptions& options,
       result.error = file.path + ": cannot be read";
       return result;
     }
+    bytesRead += item.data.size();
     strings[number] = file.name;
     items.push_back(std::move(item));
     ++number;
-    if (progress) progress(items.size(), result.files.size());
+    if (progress) progress(items.size(), result.files.size(), bytesRead);
   }
   for (pe::ResourceItem& block : pe::BuildStringTable(strings)) items.push_back(std::move(block));
 

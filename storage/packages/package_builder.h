@@ -43,6 +43,6 @@ std::vector<PackedFile> ListPackageFiles(const std::string& folder);
 // Builds the library in memory. Fails on a bad version, a name that the single-byte code page
 // cannot hold or that is longer than 255 characters, or too many files.
 PackResult BuildPackage(const std::string& folder, const PackOptions& options,
-                        const std::function<void(size_t filesRead, size_t total)>& progress = {});
+                        const std::function<void(size_t filesRead, size_t total, uint64_t bytesRead)>& progress = {});
 
 }  // namespace brevalcore::packages
