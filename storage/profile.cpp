@@ -130,11 +130,15 @@ Profile Profile::Parse(std::string_view bytes) {
     const std::string_view line = TrimProfileBlanks(bytes.substr(start, pos - start));
     while (pos < n && (bytes[pos] == '\n' || bytes[pos] == '\r')) ++pos;
     if (line.empty()) continue;
+    // A NUL cuts a name or value short and may leave blanks at its end, or nothing at all.
+    if (line.find('\0') != std::string_view::npos) profile.parsedNormal_ = false;
 
     if (line[0] == '[') {
       const size_t close = line.rfind(']');
       if (close != std::string_view::npos && close > 0) {
+        // "[]" is written back without its header, so its keys would join the section above.
         current = &profile.AddSection(Bytes(UpToNul(TrimProfileBlanks(line.substr(1, close - 1)))));
+        if (current->name.empty()) profile.parsedNormal_ = false;
         continue;
       }
       // no closing bracket: an ordinary line of the current section

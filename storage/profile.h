@@ -92,7 +92,8 @@ class Profile {
   // True when the last write stored names or values whose written form parses differently
   // (trailing blanks, line breaks, NULs...); the caller then parses what it serialised, so the
   // model always equals what the next read of the file will see.
-  bool needs_reparse() const { return needsReparse_; }
+  // A parse of a file with NUL bytes or "[]" headers is never in that form either.
+  bool needs_reparse() const { return needsReparse_ || !parsedNormal_; }
 
  private:
   ProfileSection* FindSectionMutable(std::string_view trimmedName);
@@ -105,6 +106,7 @@ class Profile {
   std::vector<ProfileSection> sections_;
   std::unordered_map<Bytes, size_t> index_;  // lower-case name -> first section
   bool needsReparse_ = false;
+  bool parsedNormal_ = true;
 };
 
 // Blank characters of the profile functions and ASCII case folding, shared with the tests.
