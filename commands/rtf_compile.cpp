@@ -3,8 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define BREVALCORE_SCAN_AVX2 1
+#endif
 
 #include "platform/automation/convert.h"
 
@@ -63,18 +69,74 @@ String RtfCompile::RtfEscape(StringView text) {
 
 namespace {
 
+constexpr size_t kOutputSlack = 256;
+
+// Lets the tag cache be searched with a view of the template, without copying the tag.
+struct ViewHash {
+  using is_transparent = void;
+  size_t operator()(StringView v) const noexcept { return std::hash<StringView>{}(v); }
+};
+
 // One tag found by the scan: [begin, end) in the text, and its name.
 struct Tag {
   size_t begin = 0;
   size_t end = 0;
 };
 
+// The scan for separators is where compiling spends its time: templates are large and tags
+// rare. Where the processor allows, positions are tested 32 at a time against the separator's
+// first two characters at once, so a lone "?" in the text costs nothing extra. Gives the
+// first candidate position at or after `i` (every real match is a candidate), or `limit`.
+#if defined(BREVALCORE_SCAN_AVX2)
+__attribute__((target("avx2"))) size_t SkipToPairAvx2(const char16_t* p, size_t i, size_t n, char16_t c0,
+                                                      char16_t c1) {
+  const __m256i first = _mm256_set1_epi16(static_cast<short>(c0));
+  const __m256i second = _mm256_set1_epi16(static_cast<short>(c1));
+  for (; i + 33 <= n; i += 32) {
+    const auto* q = reinterpret_cast<const __m256i*>(p + i);
+    const auto* r = reinterpret_cast<const __m256i*>(p + i + 1);
+    const __m256i lo = _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_loadu_si256(q), first),
+                                        _mm256_cmpeq_epi16(_mm256_loadu_si256(r), second));
+    const __m256i hi = _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_loadu_si256(q + 1), first),
+                                        _mm256_cmpeq_epi16(_mm256_loadu_si256(r + 1), second));
+    if (_mm256_movemask_epi8(_mm256_or_si256(lo, hi)) == 0) continue;
+    const uint32_t loMask = static_cast<uint32_t>(_mm256_movemask_epi8(lo));
+    if (loMask != 0) return i + (static_cast<size_t>(__builtin_ctz(loMask)) >> 1);
+    return i + 16 + (static_cast<size_t>(__builtin_ctz(static_cast<uint32_t>(_mm256_movemask_epi8(hi)))) >> 1);
+  }
+  return i;  // the tail is left to the plain loop
+}
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#endif
+
+// The first position at or after `from` where `sep` starts, or npos.
+size_t FindSeparator(StringView text, StringView sep, size_t from) {
+  const size_t n = text.size();
+  if (sep.size() > n) return StringView::npos;
+  const size_t last = n - sep.size();  // the last position a separator can start at
+  const char16_t* p = text.data();
+  size_t i = from;
+  while (i <= last) {
+#if defined(BREVALCORE_SCAN_AVX2)
+    if (sep.size() >= 2 && HasAvx2()) i = SkipToPairAvx2(p, i, n, sep[0], sep[1]);
+#endif
+    const size_t stop = std::min(last, i + 32);  // back to the fast scan after a false start
+    for (; i <= stop; ++i)
+      if (p[i] == sep[0] && text.compare(i, sep.size(), sep) == 0) return i;
+  }
+  return StringView::npos;
+}
+
 // Finds the next tag at or after `from`: an opening separator and the next separator after
 // it. A separator without a closing one is plain text.
 bool NextTag(StringView text, StringView sep, size_t from, Tag& tag) {
-  const size_t open = text.find(sep, from);
+  const size_t open = FindSeparator(text, sep, from);
   if (open == StringView::npos) return false;
-  const size_t close = text.find(sep, open + sep.size());
+  const size_t close = FindSeparator(text, sep, open + sep.size());
   if (close == StringView::npos) return false;
   tag = {open, close + sep.size()};
   return true;
@@ -106,27 +168,39 @@ RtfCompile::Compiled RtfCompile::Compile(StringView text) {
     result.text = String(text);
     return result;
   }
-  std::unordered_map<String, String> resolved;  // tag text -> value put in its place
-  result.text.reserve(text.size());
+  struct Value {
+    String text;
+    bool mayFormTags;  // empty, or holding a character of the separator
+  };
+  std::unordered_map<String, Value, ViewHash, std::equal_to<>> resolved;  // tag text -> its value
+  // Values are usually longer than their tags; growing the output would copy it all again.
+  result.text.reserve(text.size() + text.size() / 4 + kOutputSlack);
+  // Between tags the text holds no separator, and after the last tag at most one lone
+  // separator. So the finished text can hold a tag only where a value brought a character of
+  // the separator, or where an empty value joined two pieces of text.
+  bool mayHoldTags = false;
   size_t pos = 0;
   Tag tag;
   while (NextTag(text, sep, pos, tag)) {
     result.text.append(text.substr(pos, tag.begin - pos));
     const StringView tagText = text.substr(tag.begin, tag.end - tag.begin);
-    auto it = resolved.find(String(tagText));
+    auto it = resolved.find(tagText);
     if (it == resolved.end()) {
       const String name = NameOf(tagText, sep);
       String value = GetVariable(name);
       value = value != kVariableError ? RtfEscape(value) : RaiseVariableReplace(name);
-      it = resolved.emplace(String(tagText), std::move(value)).first;
+      const bool mayFormTags = value.empty() || value.find_first_of(sep) != String::npos;
+      it = resolved.emplace(String(tagText), Value{std::move(value), mayFormTags}).first;
     }
-    result.text.append(it->second);
+    mayHoldTags = mayHoldTags || it->second.mayFormTags;
+    result.text.append(it->second.text);
     pos = tag.end;
   }
   result.text.append(text.substr(pos));
 
   // The check pass reads the finished text as it stands: whatever still looks like a tag and
   // names no variable is reported.
+  if (!mayHoldTags) return result;
   const StringView done = result.text;
   pos = 0;
   while (NextTag(done, sep, pos, tag)) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 
 #include "commands/rtf_compile.h"
 
@@ -41,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t answerEnd = rest.find(u'\n');
   const automation::String answer = answerEnd == automation::String::npos ? automation::String() : rest.substr(0, answerEnd);
   const automation::String templ = answerEnd == automation::String::npos ? rest : rest.substr(answerEnd + 1);
+  std::set<automation::String> known;  // upper-cased names whose value is not the error text
   size_t start = 0;
   while (start < vars.size()) {
     size_t end = vars.find(u';', start);
@@ -48,7 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const automation::String item = vars.substr(start, end - start);
     const size_t eq = item.find(u'=');
     try {
-      if (eq != automation::String::npos) rtf->VariableAdd(item.substr(0, eq), item.substr(eq + 1));
+      if (eq != automation::String::npos) {
+        rtf->VariableAdd(item.substr(0, eq), item.substr(eq + 1));
+        if (item.substr(eq + 1) != commands::kVariableError) known.insert(automation::ToUpper(item.substr(0, eq)));
+      }
     } catch (const automation::AutomationError&) {
       // duplicate names are the caller's failure
     }
@@ -58,13 +63,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rtf->Events().Connect(&answers);
   automation::Variant out;
   const automation::String unresolved = rtf->StringCompile(automation::Variant(templ), out);
+  // The report must be exactly what a plain scan of the finished text finds unknown.
   const automation::String& compiled = out.AsString();
+  const automation::String sep = rtf->SepTag();
+  automation::String expected;
   size_t pos = 0;
-  while (pos < unresolved.size()) {
-    const size_t eol = unresolved.find(u"\r\n", pos);
-    if (eol == automation::String::npos) std::abort();
-    if (compiled.find(unresolved.substr(pos, eol - pos)) == automation::String::npos) std::abort();
-    pos = eol + 2;
+  for (;;) {
+    const size_t open = compiled.find(sep, pos);
+    if (open == automation::String::npos) break;
+    const size_t close = compiled.find(sep, open + sep.size());
+    if (close == automation::String::npos) break;
+    const automation::String tag = compiled.substr(open, close + sep.size() - open);
+    automation::String name;
+    for (size_t i = 0; i < tag.size();) {
+      if (tag.compare(i, sep.size(), sep) == 0) i += sep.size();
+      else name += tag[i++];
+    }
+    if (!known.count(automation::ToUpper(name))) expected += tag + u"\r\n";
+    pos = close + sep.size();
   }
+  if (expected != unresolved) std::abort();
   return 0;
 }
