@@ -1,0 +1,851 @@
+#include "platform/script/parser/parser.h"
+
+#include "platform/script/lexer/lexer.h"
+
+namespace brevalcore::script::parse {
+namespace {
+
+using namespace ast;
+using lex::Kw;
+using lex::Tok;
+using lex::Token;
+
+// Thrown inside the parser only, to abandon the statement in which an error was found.
+struct Abandon {};
+
+class Parser {
+ public:
+  explicit Parser(std::vector<Token> tokens, std::vector<SyntaxError>& errors)
+      : t_(std::move(tokens)), errors_(errors) {}
+
+  std::unique_ptr<ast::Program> ParseUnit() {
+    auto program = std::make_unique<ast::Program>();
+    program_ = program.get();
+    while (!At(Tok::EndOfInput)) {
+      if (SkipSeparators()) continue;
+      if (At(Tok::EndOfInput)) break;
+      ParseStatementRecovering(program->body, /*topLevel=*/true);
+    }
+    return program;
+  }
+
+  ExprPtr SingleExpression() {
+    SkipSeparators();
+    try {
+      ExprPtr e = Expression();
+      SkipSeparators();
+      if (!At(Tok::EndOfInput)) Fail(1025);
+      return e;
+    } catch (const Abandon&) {
+      return nullptr;
+    }
+  }
+
+ private:
+  // ------------------------------------------------------------------ token helpers
+  const Token& Cur() const { return t_[pos_]; }
+  const Token& Peek(size_t n = 1) const { return t_[std::min(pos_ + n, t_.size() - 1)]; }
+  bool At(Tok k) const { return Cur().kind == k; }
+  bool AtKw(Kw k) const { return Cur().Is(k); }
+  bool AtOp(char16_t c) const { return Cur().IsOp(c); }
+  bool AtEnd() const { return At(Tok::EndOfStatement) || At(Tok::EndOfInput); }
+  bool AtLineEnd() const {
+    return At(Tok::EndOfInput) || (At(Tok::EndOfStatement) && Cur().text == u"\n");
+  }
+  void Next() { if (pos_ + 1 < t_.size()) ++pos_; }
+  bool AcceptKw(Kw k) { if (AtKw(k)) { Next(); return true; } return false; }
+  bool AcceptOp(char16_t c) { if (AtOp(c)) { Next(); return true; } return false; }
+  void ExpectKw(Kw k, int number) { if (!AcceptKw(k)) Fail(number); }
+  void ExpectOp(char16_t c, int number) { if (!AcceptOp(c)) Fail(number); }
+  bool SkipSeparators() {
+    bool any = false;
+    while (At(Tok::EndOfStatement)) { Next(); any = true; }
+    return any;
+  }
+  [[noreturn]] void Fail(int number) { Fail(number, Cur()); }
+  [[noreturn]] void Fail(int number, const Token& at) {
+    errors_.push_back({number, at.line, at.column});
+    throw Abandon{};
+  }
+  void ExpectEndOfStatement() {
+    if (!AtEnd() && !(singleLine_ && AtKw(Kw::Else))) Fail(1025);
+  }
+  template <class T>
+  std::unique_ptr<T> Make(const Token& at) {
+    auto n = std::make_unique<T>();
+    n->line = at.line;
+    n->column = at.column;
+    return n;
+  }
+  String Identifier() {
+    if (!At(Tok::Identifier) || IsReserved(Cur().kw)) Fail(1010);
+    String name = Cur().text;
+    Next();
+    return name;
+  }
+  // Keywords that can never name a variable or procedure.
+  static bool IsReserved(Kw k) {
+    switch (k) {
+      case Kw::None: case Kw::Default: case Kw::Explicit: case Kw::Step: case Kw::Get:
+      case Kw::Let: case Kw::Property: case Kw::Error: case Kw::Preserve: case Kw::Resume:
+      case Kw::As: case Kw::In:
+        return false;
+      default:
+        return true;
+    }
+  }
+  struct DepthGuard {
+    explicit DepthGuard(Parser& p) : p(p) {
+      if (++p.depth_ > kMaxNestingDepth) { --p.depth_; p.Fail(1002); }
+    }
+    ~DepthGuard() { --p.depth_; }
+    Parser& p;
+  };
+
+  // ------------------------------------------------------------------ statements
+  void ParseStatementRecovering(Block& into, bool topLevel) {
+    const size_t errorsBefore = errors_.size();
+    try {
+      ParseStatement(into, topLevel);
+    } catch (const Abandon&) {
+      // Skip the rest of the statement; a block keyword that opened before the error has
+      // already been consumed, so its body's statements are parsed as ordinary ones.
+      while (!AtEnd()) Next();
+    }
+    (void)errorsBefore;
+  }
+
+  // Statements of a block until one of the closing keywords (not consumed).
+  void ParseBlock(Block& into, std::initializer_list<Kw> closers) {
+    DepthGuard guard(*this);
+    for (;;) {
+      SkipSeparators();
+      if (At(Tok::EndOfInput)) return;
+      if (AtClosers(closers)) return;
+      ParseStatementRecovering(into, false);
+    }
+  }
+  bool AtClosers(std::initializer_list<Kw> closers) const {
+    for (Kw k : closers) {
+      if (k == Kw::End) {
+        if (AtKw(Kw::End)) return true;
+      } else if (AtKw(k)) {
+        return true;
+      }
+    }
+    return false;
+  }
+  void ExpectEnd(Kw what, int number) {
+    if (!AcceptKw(Kw::End)) Fail(1014);
+    if (!AcceptKw(what)) Fail(number);
+  }
+
+  void ParseStatement(Block& into, bool topLevel) {
+    const Token& start = Cur();
+    if (start.kind != Tok::Identifier && !start.IsOp(u'.')) Fail(1024);
+    switch (start.kw) {
+      case Kw::Option:
+        Next();
+        ExpectKw(Kw::Explicit, 1002);
+        program_->optionExplicit = true;
+        ExpectEndOfStatement();
+        return;
+      case Kw::Class:
+        if (!topLevel) Fail(1024);
+        ParseClass();
+        return;
+      case Kw::Sub: case Kw::Function:
+        if (!topLevel) Fail(1024);
+        program_->procs.push_back(ParseProc(true, false));
+        return;
+      case Kw::Property:
+        Fail(1048);
+      case Kw::Public: case Kw::Private: {
+        if (!topLevel) Fail(1024);
+        const bool isPublic = start.kw == Kw::Public;
+        Next();
+        if (AtKw(Kw::Sub) || AtKw(Kw::Function)) { program_->procs.push_back(ParseProc(isPublic, false)); return; }
+        if (AtKw(Kw::Default)) Fail(1048);
+        if (AtKw(Kw::Property)) Fail(1048);
+        if (AtKw(Kw::Const)) { Next(); into.push_back(ParseConst(start)); return; }
+        into.push_back(ParseDim(start));
+        return;
+      }
+      case Kw::Dim: Next(); into.push_back(ParseDim(start)); return;
+      case Kw::Const: Next(); into.push_back(ParseConst(start)); return;
+      case Kw::ReDim: into.push_back(ParseReDim()); return;
+      case Kw::Erase: {
+        Next();
+        auto s = Make<EraseStmt>(start);
+        do s->targets.push_back(Postfix()); while (AcceptOp(u','));
+        ExpectEndOfStatement();
+        into.push_back(std::move(s));
+        return;
+      }
+      case Kw::If: into.push_back(ParseIf()); return;
+      case Kw::Select: into.push_back(ParseSelect()); return;
+      case Kw::For: into.push_back(ParseFor()); return;
+      case Kw::Do: into.push_back(ParseDo()); return;
+      case Kw::While: into.push_back(ParseWhile()); return;
+      case Kw::With: into.push_back(ParseWith()); return;
+      case Kw::Exit: into.push_back(ParseExit()); return;
+      case Kw::On: into.push_back(ParseOnError()); return;
+      case Kw::Set: {
+        Next();
+        auto s = Make<AssignStmt>(start);
+        s->isSet = true;
+        s->target = Postfix();
+        ExpectOp(u'=', 1011);
+        s->value = Expression();
+        ExpectEndOfStatement();
+        into.push_back(std::move(s));
+        return;
+      }
+      case Kw::Let: Next(); break;
+      case Kw::Call: {
+        Next();
+        auto s = Make<CallStmt>(start);
+        s->call = Postfix();
+        ExpectEndOfStatement();
+        into.push_back(std::move(s));
+        return;
+      }
+      case Kw::End: case Kw::Next: case Kw::Loop: case Kw::Wend: case Kw::Else: case Kw::ElseIf:
+      case Kw::Case:
+        Fail(start.kw == Kw::Next ? 1055 : start.kw == Kw::Loop ? 1038 : 1024);
+      default:
+        if (start.kw != Kw::None && start.kw != Kw::Me && IsReserved(start.kw)) Fail(1024);
+        break;
+    }
+    into.push_back(ParseAssignOrCall());
+  }
+
+  StmtPtr ParseAssignOrCall() {
+    const Token& start = Cur();
+    size_t lastGroup = SIZE_MAX;
+    ExprPtr chain = Postfix(&lastGroup);
+    if (AcceptOp(u'=')) {
+      auto s = Make<AssignStmt>(start);
+      s->target = std::move(chain);
+      s->value = Expression();
+      ExpectEndOfStatement();
+      return s;
+    }
+    auto s = Make<CallStmt>(start);
+    if (AtEnd() || (singleLine_ && AtKw(Kw::Else))) {
+      if (chain->kind == ExprKind::Call && lastGroup != SIZE_MAX) {
+        auto* call = static_cast<CallExpr*>(chain.get());
+        // "f(x)" as a statement passes x by value; "f(x, y)" is not allowed without Call.
+        if (call->args.size() > 1) Fail(1044, t_[lastGroup]);
+        if (call->args.size() == 1 && call->args[0]) call->args[0] = Paren(std::move(call->args[0]));
+      }
+      s->call = std::move(chain);
+      return s;
+    }
+    // Arguments without parentheses. If the chain ended in a group "f (a) + 1, b", that
+    // group belongs to the first argument: parse again from it.
+    if (lastGroup != SIZE_MAX) {
+      pos_ = lastGroup;
+      auto* call = static_cast<CallExpr*>(chain.get());
+      chain = std::move(call->target);
+    }
+    if (chain->kind == ExprKind::Literal || chain->kind == ExprKind::Paren) Fail(1024, start);
+    auto call = Make<CallExpr>(start);
+    call->target = std::move(chain);
+    for (;;) {
+      if (AtOp(u',')) { call->args.push_back(nullptr); Next(); continue; }
+      call->args.push_back(Expression());
+      if (!AcceptOp(u',')) break;
+      if (AtEnd()) call->args.push_back(nullptr);
+    }
+    ExpectEndOfStatement();
+    s->call = std::move(call);
+    return s;
+  }
+
+  ExprPtr Paren(ExprPtr inner) {
+    auto p = std::make_unique<ParenExpr>();
+    p->line = inner->line;
+    p->column = inner->column;
+    p->inner = std::move(inner);
+    return p;
+  }
+
+  StmtPtr ParseDim(const Token& start) {
+    auto s = Make<DimStmt>(start);
+    do {
+      DimVar v;
+      v.line = Cur().line;
+      v.column = Cur().column;
+      v.name = Identifier();
+      if (AcceptOp(u'(')) {
+        v.isArray = true;
+        if (!AtOp(u')')) {
+          do v.bounds.push_back(Expression()); while (AcceptOp(u','));
+        }
+        ExpectOp(u')', 1006);
+      }
+      s->vars.push_back(std::move(v));
+    } while (AcceptOp(u','));
+    ExpectEndOfStatement();
+    return s;
+  }
+
+  StmtPtr ParseConst(const Token& start) {
+    auto s = Make<ConstStmt>(start);
+    do {
+      auto name = Make<NameExpr>(Cur());
+      name->name = Identifier();
+      ExpectOp(u'=', 1011);
+      s->items.emplace_back(std::move(name), Expression());
+    } while (AcceptOp(u','));
+    ExpectEndOfStatement();
+    return s;
+  }
+
+  StmtPtr ParseReDim() {
+    auto s = Make<ReDimStmt>(Cur());
+    Next();
+    s->preserve = AcceptKw(Kw::Preserve);
+    do {
+      auto name = Make<NameExpr>(Cur());
+      name->name = Identifier();
+      ExpectOp(u'(', 1005);
+      std::vector<ExprPtr> bounds;
+      do bounds.push_back(Expression()); while (AcceptOp(u','));
+      ExpectOp(u')', 1006);
+      s->items.emplace_back(std::move(name), std::move(bounds));
+    } while (AcceptOp(u','));
+    ExpectEndOfStatement();
+    return s;
+  }
+
+  StmtPtr ParseIf() {
+    auto s = Make<IfStmt>(Cur());
+    Next();
+    IfStmt::Branch first;
+    first.condition = Expression();
+    ExpectKw(Kw::Then, 1017);
+    if (!AtLineEnd()) {
+      // Single-line form: statements up to the end of the line, an optional Else part.
+      if (At(Tok::EndOfStatement)) Next();
+      const bool outer = singleLine_;
+      singleLine_ = true;
+      ParseLineStatements(first.body);
+      s->branches.push_back(std::move(first));
+      if (AcceptKw(Kw::Else)) {
+        IfStmt::Branch other;
+        ParseLineStatements(other.body);
+        s->branches.push_back(std::move(other));
+      }
+      singleLine_ = outer;
+      if (AtKw(Kw::End) && Peek().Is(Kw::If)) { Next(); Next(); }
+      return s;
+    }
+    const bool outer = singleLine_;
+    singleLine_ = false;
+    ParseBlock(first.body, {Kw::ElseIf, Kw::Else, Kw::End});
+    s->branches.push_back(std::move(first));
+    while (AtKw(Kw::ElseIf)) {
+      Next();
+      IfStmt::Branch b;
+      b.condition = Expression();
+      ExpectKw(Kw::Then, 1017);
+      ParseBlock(b.body, {Kw::ElseIf, Kw::Else, Kw::End});
+      s->branches.push_back(std::move(b));
+    }
+    if (AcceptKw(Kw::Else)) {
+      IfStmt::Branch b;
+      ParseBlock(b.body, {Kw::End});
+      s->branches.push_back(std::move(b));
+    }
+    singleLine_ = outer;
+    ExpectEnd(Kw::If, 1012);
+    ExpectEndOfStatement();
+    return s;
+  }
+
+  // Statements of a single-line If branch: separated by ":", ended by the line end or Else.
+  void ParseLineStatements(Block& into) {
+    DepthGuard guard(*this);
+    while (!AtLineEnd() && !AtKw(Kw::Else)) {
+      if (At(Tok::EndOfStatement)) { Next(); continue; }
+      if (AtKw(Kw::End) && Peek().Is(Kw::If)) return;
+      ParseStatement(into, false);
+    }
+  }
+
+  StmtPtr ParseSelect() {
+    auto s = Make<SelectStmt>(Cur());
+    Next();
+    ExpectKw(Kw::Case, 1021);
+    s->subject = Expression();
+    ExpectEndOfStatement();
+    SkipSeparators();
+    while (AcceptKw(Kw::Case)) {
+      SelectStmt::Case c;
+      if (!AcceptKw(Kw::Else)) {
+        do c.values.push_back(Expression()); while (AcceptOp(u','));
+      }
+      ParseBlock(c.body, {Kw::Case, Kw::End});
+      s->cases.push_back(std::move(c));
+    }
+    ExpectEnd(Kw::Select, 1022);
+    ExpectEndOfStatement();
+    return s;
+  }
+
+  StmtPtr ParseFor() {
+    const Token& start = Cur();
+    Next();
+    if (AcceptKw(Kw::Each)) {
+      auto s = Make<ForEachStmt>(start);
+      s->element = NameOnly();
+      ExpectKw(Kw::In, 1046);
+      s->collection = Expression();
+      ExpectEndOfStatement();
+      ParseBlock(s->body, {Kw::Next});
+      ExpectKw(Kw::Next, 1020);
+      ExpectEndOfStatement();
+      return s;
+    }
+    auto s = Make<ForStmt>(start);
+    s->counter = NameOnly();
+    ExpectOp(u'=', 1011);
+    s->from = Expression();
+    ExpectKw(Kw::To, 1013);
+    s->to = Expression();
+    if (AcceptKw(Kw::Step)) s->step = Expression();
+    ExpectEndOfStatement();
+    ParseBlock(s->body, {Kw::Next});
+    ExpectKw(Kw::Next, 1020);
+    if (At(Tok::Identifier) && !IsReserved(Cur().kw)) Next();  // "Next i"
+    ExpectEndOfStatement();
+    return s;
+  }
+
+  ExprPtr NameOnly() {
+    auto n = Make<NameExpr>(Cur());
+    if (!At(Tok::Identifier) || IsReserved(Cur().kw)) Fail(1040);
+    n->name = Cur().text;
+    Next();
+    return n;
+  }
+
+  StmtPtr ParseDo() {
+    auto s = Make<DoStmt>(Cur());
+    Next();
+    if (AtKw(Kw::While) || AtKw(Kw::Until)) {
+      s->until = AtKw(Kw::Until);
+      Next();
+      s->condition = Expression();
+    }
+    ExpectEndOfStatement();
+    ParseBlock(s->body, {Kw::Loop});
+    ExpectKw(Kw::Loop, 1019);
+    if (AtKw(Kw::While) || AtKw(Kw::Until)) {
+      if (s->condition) Fail(1025);
+      s->until = AtKw(Kw::Until);
+      s->testAtEnd = true;
+      Next();
+      s->condition = Expression();
+    }
+    ExpectEndOfStatement();
+    return s;
+  }
+
+  StmtPtr ParseWhile() {
+    auto s = Make<DoStmt>(Cur());
+    Next();
+    s->condition = Expression();
+    ExpectEndOfStatement();
+    ParseBlock(s->body, {Kw::Wend});
+    ExpectKw(Kw::Wend, 1018);
+    ExpectEndOfStatement();
+    return s;
+  }
+
+  StmtPtr ParseWith() {
+    auto s = Make<WithStmt>(Cur());
+    Next();
+    s->object = Expression();
+    ExpectEndOfStatement();
+    ParseBlock(s->body, {Kw::End});
+    ExpectEnd(Kw::With, 1029);
+    ExpectEndOfStatement();
+    return s;
+  }
+
+  StmtPtr ParseExit() {
+    auto s = Make<ExitStmt>(Cur());
+    Next();
+    switch (Cur().kw) {
+      case Kw::Do: s->what = ExitKind::Do; break;
+      case Kw::For: s->what = ExitKind::For; break;
+      case Kw::Sub: s->what = ExitKind::Sub; break;
+      case Kw::Function: s->what = ExitKind::Function; break;
+      case Kw::Property: s->what = ExitKind::Property; break;
+      default: Fail(1039);
+    }
+    Next();
+    ExpectEndOfStatement();
+    return s;
+  }
+
+  StmtPtr ParseOnError() {
+    auto s = Make<OnErrorStmt>(Cur());
+    Next();
+    ExpectKw(Kw::Error, 1002);
+    if (AcceptKw(Kw::Resume)) {
+      ExpectKw(Kw::Next, 1002);
+      s->resumeNext = true;
+    } else if (AcceptKw(Kw::GoTo)) {
+      if (!(At(Tok::Literal) && Cur().value.type() == automation::VarType::Integer &&
+            Cur().value.AsInteger() == 0)) {
+        Fail(1002);
+      }
+      Next();
+      s->resumeNext = false;
+    } else {
+      Fail(1002);
+    }
+    ExpectEndOfStatement();
+    return s;
+  }
+
+  // ------------------------------------------------------------------ declarations
+  std::unique_ptr<ProcDecl> ParseProc(bool isPublic, bool inClass) {
+    auto p = std::make_unique<ProcDecl>();
+    p->line = Cur().line;
+    p->column = Cur().column;
+    p->isPublic = isPublic;
+    Kw closer;
+    int closerError;
+    if (AcceptKw(Kw::Sub)) {
+      p->kind = ProcKind::Sub; closer = Kw::Sub; closerError = 1016;
+    } else if (AcceptKw(Kw::Function)) {
+      p->kind = ProcKind::Function; closer = Kw::Function; closerError = 1015;
+    } else {
+      ExpectKw(Kw::Property, 1002);
+      if (!inClass) Fail(1048);
+      if (AcceptKw(Kw::Get)) p->kind = ProcKind::PropertyGet;
+      else if (AcceptKw(Kw::Let)) p->kind = ProcKind::PropertyLet;
+      else if (AcceptKw(Kw::Set)) p->kind = ProcKind::PropertySet;
+      else Fail(1049);
+      closer = Kw::Property;
+      closerError = 1050;
+    }
+    p->name = Identifier();
+    if (AcceptOp(u'(')) {
+      if (!AtOp(u')')) {
+        do {
+          Param param;
+          if (AcceptKw(Kw::ByVal)) param.byVal = true;
+          else AcceptKw(Kw::ByRef);
+          param.name = Identifier();
+          if (AcceptOp(u'(')) { ExpectOp(u')', 1006); param.isArray = true; }
+          p->params.push_back(std::move(param));
+        } while (AcceptOp(u','));
+      }
+      ExpectOp(u')', 1006);
+    }
+    ExpectEndOfStatement();
+    const bool outer = singleLine_;
+    singleLine_ = false;
+    ParseBlock(p->body, {Kw::End});
+    singleLine_ = outer;
+    ExpectEnd(closer, closerError);
+    ExpectEndOfStatement();
+    return p;
+  }
+
+  void ParseClass() {
+    auto c = std::make_unique<ClassDecl>();
+    c->line = Cur().line;
+    c->column = Cur().column;
+    Next();
+    c->name = Identifier();
+    ExpectEndOfStatement();
+    for (;;) {
+      SkipSeparators();
+      if (At(Tok::EndOfInput)) Fail(1014);
+      if (AtKw(Kw::End)) break;
+      try {
+        ParseClassMember(*c);
+      } catch (const Abandon&) {
+        while (!AtEnd()) Next();
+      }
+    }
+    ExpectEnd(Kw::Class, 1047);
+    ExpectEndOfStatement();
+    program_->classes.push_back(std::move(c));
+  }
+
+  void ParseClassMember(ClassDecl& c) {
+    bool isPublic = true, isDefault = false, hadAccess = false;
+    if (AtKw(Kw::Public) || AtKw(Kw::Private)) {
+      isPublic = AtKw(Kw::Public);
+      hadAccess = true;
+      Next();
+      if (AtKw(Kw::Default)) {
+        if (!isPublic) Fail(1057);
+        isDefault = true;
+        Next();
+      }
+    } else if (AtKw(Kw::Dim)) {
+      Next();
+      hadAccess = true;
+      ParseFields(c, true);
+      return;
+    }
+    if (AtKw(Kw::Sub) || AtKw(Kw::Function) || AtKw(Kw::Property)) {
+      auto p = ParseProc(isPublic, true);
+      p->isDefault = isDefault;
+      c.procs.push_back(std::move(p));
+      return;
+    }
+    if (isDefault) Fail(1056);
+    if (!hadAccess) Fail(1024);
+    ParseFields(c, isPublic);
+  }
+
+  void ParseFields(ClassDecl& c, bool isPublic) {
+    do {
+      FieldDecl f;
+      f.line = Cur().line;
+      f.column = Cur().column;
+      f.isPublic = isPublic;
+      f.name = Identifier();
+      if (AcceptOp(u'(')) {
+        f.isArray = true;
+        if (!AtOp(u')')) {
+          do f.bounds.push_back(Expression()); while (AcceptOp(u','));
+        }
+        ExpectOp(u')', 1006);
+      }
+      c.fields.push_back(std::move(f));
+    } while (AcceptOp(u','));
+    ExpectEndOfStatement();
+  }
+
+  // ------------------------------------------------------------------ expressions
+  ExprPtr Expression() { DepthGuard guard(*this); return Binary(0); }
+
+  // Binary operator levels, lowest first.
+  static int LevelOf(const Token& t, Op& op) {
+    if (t.kind == Tok::Identifier) {
+      switch (t.kw) {
+        case Kw::Imp: op = Op::Imp; return 0;
+        case Kw::Eqv: op = Op::Eqv; return 1;
+        case Kw::Xor: op = Op::Xor; return 2;
+        case Kw::Or: op = Op::Or; return 3;
+        case Kw::And: op = Op::And; return 4;
+        case Kw::Is: op = Op::Is; return 6;
+        case Kw::Mod: op = Op::Mod; return 9;
+        default: return -1;
+      }
+    }
+    if (t.kind != Tok::Op) return -1;
+    const String& s = t.text;
+    if (s == u"=") { op = Op::Eq; return 6; }
+    if (s == u"<>") { op = Op::Ne; return 6; }
+    if (s == u"<") { op = Op::Lt; return 6; }
+    if (s == u">") { op = Op::Gt; return 6; }
+    if (s == u"<=") { op = Op::Le; return 6; }
+    if (s == u">=") { op = Op::Ge; return 6; }
+    if (s == u"&") { op = Op::Concat; return 7; }
+    if (s == u"+") { op = Op::Add; return 8; }
+    if (s == u"-") { op = Op::Sub; return 8; }
+    if (s == u"\\") { op = Op::IntDiv; return 10; }
+    if (s == u"*") { op = Op::Mul; return 11; }
+    if (s == u"/") { op = Op::Div; return 11; }
+    if (s == u"^") { op = Op::Pow; return 12; }
+    return -1;
+  }
+
+  ExprPtr Binary(int minLevel) {
+    ExprPtr left;
+    if (minLevel <= 5 && AtKw(Kw::Not)) {
+      // Not sits between And and the comparisons: "Not a = b" is "Not (a = b)".
+      const Token& at = Cur();
+      Next();
+      DepthGuard guard(*this);
+      auto u = Make<UnaryExpr>(at);
+      u->op = Op::Not;
+      u->operand = Binary(5);
+      left = std::move(u);
+    } else if (AtOp(u'-') || AtOp(u'+')) {
+      left = Negation();
+    } else {
+      left = Postfix();
+    }
+    for (;;) {
+      Op op;
+      const int level = LevelOf(Cur(), op);
+      if (level < 0 || level < minLevel) return left;
+      const Token& at = Cur();
+      Next();
+      auto b = Make<BinaryExpr>(at);
+      b->op = op;
+      b->left = std::move(left);
+      DepthGuard guard(*this);
+      b->right = Binary(level + 1);
+      left = std::move(b);
+    }
+  }
+
+  // Unary minus binds tighter than "^": -2 ^ 2 is 4, and 2 ^ -1 is allowed.
+  ExprPtr Negation() {
+    if (AtOp(u'-') || AtOp(u'+')) {
+      const Token& at = Cur();
+      const bool minus = AtOp(u'-');
+      Next();
+      DepthGuard guard(*this);
+      auto u = Make<UnaryExpr>(at);
+      u->op = minus ? Op::Neg : Op::Plus;
+      u->operand = Negation();
+      return u;
+    }
+    if (AtKw(Kw::Not)) {
+      const Token& at = Cur();
+      Next();
+      DepthGuard guard(*this);
+      auto u = Make<UnaryExpr>(at);
+      u->op = Op::Not;
+      u->operand = Binary(5);
+      return u;
+    }
+    return Postfix();
+  }
+
+  ExprPtr Postfix(size_t* lastGroup = nullptr) {
+    ExprPtr e = Primary();
+    for (;;) {
+      if (AtOp(u'.') && !Cur().spaceBefore) {
+        Next();
+        auto m = Make<MemberExpr>(Cur());
+        if (!At(Tok::Identifier)) Fail(1010);
+        m->name = Cur().text;
+        Next();
+        m->object = std::move(e);
+        e = std::move(m);
+        if (lastGroup) *lastGroup = SIZE_MAX;
+      } else if (AtOp(u'(') && e->kind != ExprKind::Literal && e->kind != ExprKind::New) {
+        const size_t groupAt = pos_;
+        auto c = Make<CallExpr>(Cur());
+        Next();
+        DepthGuard guard(*this);
+        if (!AtOp(u')')) {
+          for (;;) {
+            if (AtOp(u',')) { c->args.push_back(nullptr); Next(); continue; }
+            if (AtOp(u')')) { c->args.push_back(nullptr); break; }
+            c->args.push_back(Expression());
+            if (!AcceptOp(u',')) break;
+          }
+        }
+        ExpectOp(u')', 1006);
+        c->target = std::move(e);
+        e = std::move(c);
+        if (lastGroup) *lastGroup = groupAt;
+      } else {
+        return e;
+      }
+    }
+  }
+
+  ExprPtr Primary() {
+    const Token& at = Cur();
+    if (At(Tok::Literal)) {
+      auto l = Make<LiteralExpr>(at);
+      l->value = at.value;
+      Next();
+      return l;
+    }
+    if (AtOp(u'(')) {
+      Next();
+      DepthGuard guard(*this);
+      auto p = Make<ParenExpr>(at);
+      p->inner = Expression();
+      ExpectOp(u')', 1006);
+      return p;
+    }
+    if (AtOp(u'.')) {  // member of the With object
+      Next();
+      auto m = Make<MemberExpr>(Cur());
+      if (!At(Tok::Identifier)) Fail(1010);
+      m->name = Cur().text;
+      Next();
+      return m;
+    }
+    if (At(Tok::Identifier)) {
+      switch (at.kw) {
+        case Kw::True: case Kw::False: case Kw::Empty: case Kw::Null: case Kw::Nothing: {
+          auto l = Make<LiteralExpr>(at);
+          if (at.kw == Kw::True) l->value = Variant(true);
+          else if (at.kw == Kw::False) l->value = Variant(false);
+          else if (at.kw == Kw::Null) l->value = Variant::Null();
+          else if (at.kw == Kw::Nothing) l->value = Variant::Nothing();
+          Next();
+          return l;
+        }
+        case Kw::Me: { Next(); return Make<Expr>(at, ExprKind::Me); }
+        case Kw::New: {
+          Next();
+          auto n = Make<NewExpr>(at);
+          n->className = Identifier();
+          return n;
+        }
+        default:
+          if (IsReserved(at.kw)) Fail(1023);
+          auto n = Make<NameExpr>(at);
+          n->name = at.text;
+          Next();
+          return n;
+      }
+    }
+    Fail(1023);
+  }
+
+  template <class T>
+  std::unique_ptr<T> Make(const Token& at, ExprKind kind) {
+    auto n = std::make_unique<T>(kind);
+    n->line = at.line;
+    n->column = at.column;
+    return n;
+  }
+
+  std::vector<Token> t_;
+  size_t pos_ = 0;
+  std::vector<SyntaxError>& errors_;
+  ast::Program* program_ = nullptr;
+  bool singleLine_ = false;
+  int depth_ = 0;
+};
+
+std::vector<Token> Lex(automation::StringView source, std::vector<SyntaxError>& errors) {
+  lex::LexResult r = lex::Tokenize(source);
+  for (const auto& e : r.errors) errors.push_back({e.number, e.line, e.column});
+  return std::move(r.tokens);
+}
+
+}  // namespace
+
+ParseResult ParseProgram(automation::StringView source) {
+  ParseResult result;
+  std::vector<Token> tokens = Lex(source, result.errors);
+  Parser parser(std::move(tokens), result.errors);
+  result.program = parser.ParseUnit();
+  return result;
+}
+
+ParseResult ParseExpression(automation::StringView source, ast::ExprPtr& out) {
+  ParseResult result;
+  std::vector<Token> tokens = Lex(source, result.errors);
+  Parser parser(std::move(tokens), result.errors);
+  out = parser.SingleExpression();
+  if (!result.errors.empty()) out.reset();
+  result.program = std::make_unique<ast::Program>();
+  return result;
+}
+
+}  // namespace brevalcore::script::parse

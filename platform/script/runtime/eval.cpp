@@ -1,0 +1,542 @@
+// Expressions, assignments and calls.
+#include <typeinfo>
+
+#include "platform/automation/convert.h"
+#include "platform/automation/error.h"
+#include "platform/script/runtime/interpreter.h"
+#include "platform/script/runtime/objects.h"
+#include "platform/script/runtime/operators.h"
+
+namespace brevalcore::script::runtime {
+
+using automation::InvokeKind;
+using automation::Raise;
+namespace err = automation::err;
+using namespace ast;
+
+namespace {
+
+constexpr InvokeKind kGetOrCall = static_cast<InvokeKind>(automation::kInvokeGet | automation::kInvokeMethod);
+constexpr size_t kInlineArgs = 8;
+
+// Argument values for a call into an object or the library; small lists stay on the stack.
+class ArgList {
+ public:
+  explicit ArgList(size_t n) : size_(n) {
+    if (n > kInlineArgs) heap_.resize(n);
+  }
+  Variant& operator[](size_t i) { return size_ > kInlineArgs ? heap_[i] : inline_[i]; }
+  std::span<Variant> span() { return size_ > kInlineArgs ? std::span<Variant>(heap_) : std::span<Variant>(inline_, size_); }
+
+ private:
+  size_t size_;
+  Variant inline_[kInlineArgs];
+  std::vector<Variant> heap_;
+};
+
+// Releases a procedure's slots when the call ends, also by an error.
+struct FrameGuard {
+  Variant* values;
+  size_t count;
+  size_t& top;
+  size_t base;
+  int& depth;
+  ~FrameGuard() {
+    for (size_t i = 0; i < count; ++i) values[i] = Variant();
+    top = base;
+    --depth;
+  }
+};
+
+}  // namespace
+
+Variant Interpreter::Eval(const Expr& e, Frame& f) {
+  switch (e.kind) {
+    case ExprKind::Literal: return static_cast<const LiteralExpr&>(e).value;
+    case ExprKind::Name: {
+      const auto& n = static_cast<const NameExpr&>(e);
+      if (n.bound == NameKind::Local) return *f.slots[n.slot];
+      return EvalName(n, f);
+    }
+    case ExprKind::Binary: {
+      const auto& b = static_cast<const BinaryExpr&>(e);
+      const Variant left = Eval(*b.left, f);
+      const Variant right = Eval(*b.right, f);
+      return Binary(b.op, left, right);
+    }
+    case ExprKind::Unary: {
+      const auto& u = static_cast<const UnaryExpr&>(e);
+      Variant v = Eval(*u.operand, f);
+      if (u.op == Op::Neg) return Negate(v);
+      if (u.op == Op::Not) return Not(v);
+      return v;
+    }
+    case ExprKind::Call: return EvalCall(static_cast<const CallExpr&>(e), f);
+    case ExprKind::Member: return EvalMember(static_cast<const MemberExpr&>(e), f);
+    case ExprKind::Paren: return Eval(*static_cast<const ParenExpr&>(e).inner, f);
+    case ExprKind::Me:
+      if (!f.me) Raise(err::kObjectRequired);
+      return Variant(Ref<Object>(f.me));
+    case ExprKind::New: return EvalNew(static_cast<const NewExpr&>(e));
+  }
+  return {};
+}
+
+Variant Interpreter::EvalName(const NameExpr& n, Frame& f) {
+  switch (n.bound) {
+    case NameKind::Local: return *f.slots[n.slot];
+    case NameKind::Field: return f.me->Field(n.slot);
+    case NameKind::Constant: return n.constant;
+    case NameKind::Global: {
+      const GlobalEntry& g = *n.global;
+      switch (g.kind) {
+        case GlobalKind::Procedure: return CallProcedure(*g.proc, nullptr, nullptr, f);
+        case GlobalKind::ObjectMember: return g.object->Invoke(g.member, kGetOrCall, {});
+        case GlobalKind::Class: Raise(err::kTypeMismatch);
+        default: return g.value;
+      }
+    }
+    case NameKind::ClassMember: return CallClassMember(n.slot, nullptr, f);
+    case NameKind::Builtin: return CallBuiltin(*n.builtin, nullptr, f);
+    case NameKind::Intrinsic: return EvalIntrinsic(n, nullptr, f);
+    default: Raise(err::kVariableUndefined);
+  }
+}
+
+Variant Interpreter::WithObject(const MemberExpr& m, Frame& f) {
+  if (m.withEntry) return m.withEntry->value;
+  if (m.withSlot < 0) Raise(err::kObjectRequired);
+  return *f.slots[m.withSlot];
+}
+
+DispId Interpreter::ResolveMember(Object* obj, const String& name, MemberCache& cache) {
+  const std::type_info* type = &typeid(*obj);
+  // Instances of one script class share their ids; other objects are remembered one by one.
+  const void* key = type == &typeid(ScriptObject) ? static_cast<const void*>(&static_cast<ScriptObject*>(obj)->cls())
+                                                  : static_cast<const void*>(obj);
+  if (cache.object == key && cache.type == type) return cache.id;
+  const DispId id = obj->GetIdOfName(name);
+  if (id == automation::kDispIdUnknown) Raise(err::kNoSuchMember);
+  cache.object = key;
+  cache.type = type;
+  cache.id = id;
+  return id;
+}
+
+namespace {
+Object* RequireObject(const Variant& v) {
+  if (!v.IsObject()) Raise(err::kObjectRequired);
+  if (v.IsNothing()) Raise(err::kObjectVariableNotSet);
+  return v.AsObject();
+}
+}  // namespace
+
+Variant Interpreter::EvalMember(const MemberExpr& m, Frame& f) {
+  const Variant target = m.object ? Eval(*m.object, f) : WithObject(m, f);
+  Object* obj = RequireObject(target);
+  const DispId id = ResolveMember(obj, m.name, const_cast<MemberCache&>(m.cache));
+  return obj->Invoke(id, kGetOrCall, {});
+}
+
+Variant Interpreter::InvokeObject(const Variant& target, DispId id, InvokeKind kind, const CallExpr* call, Frame& f,
+                                  const Variant* extra) {
+  const Ref<Object> obj(RequireObject(target));
+  const size_t n = (call ? call->args.size() : 0) + (extra ? 1 : 0);
+  ArgList args(n);
+  size_t i = 0;
+  if (call) {
+    for (const auto& a : call->args) args[i++] = a ? Eval(*a, f) : Variant::Missing();
+  }
+  if (extra) args[i] = *extra;
+  return obj->Invoke(id, kind, args.span());
+}
+
+Variant Interpreter::IndexValue(const Variant& v, const CallExpr& call, Frame& f) {
+  if (v.IsArray()) {
+    int32_t inlineIdx[kInlineArgs];
+    std::vector<int32_t> heapIdx;
+    int32_t* idx = inlineIdx;
+    if (call.args.size() > kInlineArgs) { heapIdx.resize(call.args.size()); idx = heapIdx.data(); }
+    for (size_t i = 0; i < call.args.size(); ++i) {
+      if (!call.args[i]) Raise(err::kSubscriptOutOfRange);
+      idx[i] = automation::ToLong(Eval(*call.args[i], f));
+    }
+    const Ref<automation::ArrayData> keep = v.AsArrayRef();
+    return keep->At(std::span<const int32_t>(idx, call.args.size()));
+  }
+  if (v.IsObject()) return InvokeObject(v, automation::kDispIdValue, kGetOrCall, &call, f);
+  if (call.args.empty()) return v;
+  Raise(err::kTypeMismatch);
+}
+
+Variant Interpreter::EvalCall(const CallExpr& c, Frame& f) {
+  const Expr& target = *c.target;
+  if (target.kind == ExprKind::Name) {
+    const auto& n = static_cast<const NameExpr&>(target);
+    switch (n.bound) {
+      case NameKind::Local:
+        if (n.self) return CallProcedure(*n.self, f.me, &c, f);
+        return IndexValue(*f.slots[n.slot], c, f);
+      case NameKind::Field: return IndexValue(f.me->Field(n.slot), c, f);
+      case NameKind::Global: return CallGlobal(*n.global, &c, f);
+      case NameKind::ClassMember: return CallClassMember(n.slot, &c, f);
+      case NameKind::Builtin: return CallBuiltin(*n.builtin, &c, f);
+      case NameKind::Intrinsic: return EvalIntrinsic(n, &c, f);
+      case NameKind::Constant: return IndexValue(n.constant, c, f);
+      default: Raise(err::kVariableUndefined);
+    }
+  }
+  if (target.kind == ExprKind::Member) {
+    const auto& m = static_cast<const MemberExpr&>(target);
+    const Variant obj = m.object ? Eval(*m.object, f) : WithObject(m, f);
+    const DispId id = ResolveMember(RequireObject(obj), m.name, const_cast<MemberCache&>(m.cache));
+    return InvokeObject(obj, id, kGetOrCall, &c, f);
+  }
+  const Variant v = Eval(target, f);
+  return IndexValue(v, c, f);
+}
+
+Variant Interpreter::CallGlobal(const GlobalEntry& g, const CallExpr* call, Frame& f) {
+  switch (g.kind) {
+    case GlobalKind::Procedure: return CallProcedure(*g.proc, nullptr, call, f);
+    case GlobalKind::ObjectMember:
+      return InvokeObject(Variant(g.object), g.member, kGetOrCall, call, f);
+    case GlobalKind::Class: Raise(err::kTypeMismatch);
+    default:
+      if (!call) return g.value;
+      return IndexValue(g.value, *call, f);
+  }
+}
+
+Variant Interpreter::CallClassMember(int member, const CallExpr* call, Frame& f) {
+  if (!f.me) Raise(err::kObjectRequired);
+  const ClassMember& m = f.me->cls().members[member];
+  if (m.method) return CallProcedure(*m.method, f.me, call, f);
+  if (m.get) return CallProcedure(*m.get, f.me, call, f);
+  if (m.field >= 0) return call ? IndexValue(f.me->Field(m.field), *call, f) : f.me->Field(m.field);
+  Raise(err::kWrongNumberOfArguments);
+}
+
+Variant Interpreter::CallBuiltin(const Builtin& b, const CallExpr* call, Frame& f) {
+  const size_t n = call ? call->args.size() : 0;
+  if (static_cast<int>(n) < b.minArgs || static_cast<int>(n) > b.maxArgs) Raise(err::kWrongNumberOfArguments);
+  ArgList args(n);
+  for (size_t i = 0; i < n; ++i) args[i] = call->args[i] ? Eval(*call->args[i], f) : Variant::Missing();
+  return b.function(*this, args.span());
+}
+
+Variant Interpreter::EvalIntrinsic(const NameExpr& n, const CallExpr* call, Frame& f) {
+  const auto which = static_cast<Intrinsic>(n.slot);
+  const size_t count = call ? call->args.size() : 0;
+  auto arg = [&](size_t i) -> Variant {
+    if (i >= count || !call->args[i]) Raise(err::kWrongNumberOfArguments);
+    return Eval(*call->args[i], f);
+  };
+  auto expect = [&](size_t k) { if (count != k) Raise(err::kWrongNumberOfArguments); };
+  switch (which) {
+    case Intrinsic::Err:
+      if (call) return IndexValue(Variant(Ref<Object>(err_)), *call, f);
+      return Variant(Ref<Object>(err_));
+    case Intrinsic::Eval: expect(1); return EvalInFrame(automation::ToString(arg(0)), f);
+    case Intrinsic::Execute: expect(1); ExecuteText(automation::ToString(arg(0)), f, false); return {};
+    case Intrinsic::ExecuteGlobal: expect(1); ExecuteText(automation::ToString(arg(0)), f, true); return {};
+    case Intrinsic::GetRef: {
+      expect(1);
+      GlobalEntry* g = FindGlobal(automation::ToString(arg(0)));
+      if (!g || g->kind != GlobalKind::Procedure) Raise(err::kInvalidProcedureCall);
+      return Variant(automation::MakeRef<GetRefObject>(*this, *g->proc));
+    }
+    case Intrinsic::TypeName: expect(1); return Variant(TypeNameOf(arg(0)));
+    case Intrinsic::IsObject: expect(1); return Variant(arg(0).IsObject());
+    default: Raise(err::kTypeMismatch);
+  }
+}
+
+Variant Interpreter::EvalNew(const NewExpr& n) {
+  GlobalEntry* g = n.global;
+  if (!g || g->kind != GlobalKind::Class) g = FindGlobal(n.className);
+  if (g && g->kind == GlobalKind::Class) {
+    ScriptClass& cls = *g->cls;
+    std::shared_ptr<ScriptClass> shared;
+    for (const auto& c : classes_) {
+      if (c.get() == &cls) { shared = c; break; }
+    }
+    Ref<ScriptObject> obj(new ScriptObject(shared));
+    Frame none;
+    for (const auto& [field, decl] : cls.arrayFields) {
+      std::vector<automation::ArrayData::Bound> bounds;
+      for (const auto& b : decl->bounds) bounds.push_back({0, automation::ToLong(Eval(*b, none)) + 1});
+      obj->Field(field) = Variant(Ref<automation::ArrayData>(new automation::ArrayData(std::move(bounds), true)));
+    }
+    if (cls.initialize) CallProcedureWithValues(*cls.initialize, obj.get(), {});
+    return Variant(Ref<Object>(obj));
+  }
+  Ref<Object> builtin = NewBuiltinClass(n.className);
+  if (!builtin) Raise(err::kClassNotDefined);
+  return Variant(std::move(builtin));
+}
+
+// ------------------------------------------------------------------------------ calls
+
+Variant Interpreter::CallProcedure(const Procedure& proc, ScriptObject* me, const CallExpr* call, Frame& caller) {
+  const size_t given = call ? call->args.size() : 0;
+  if (static_cast<int>(given) != proc.paramCount) Raise(err::kWrongNumberOfArguments);
+  const size_t n = static_cast<size_t>(proc.slotCount);
+  if (stackTop_ + n > kValueStackSlots) throw ScriptAbort(err::kOutOfStackSpace);
+  EnterCall();
+  const size_t base = stackTop_;
+  Variant* values = &values_[base];
+  Variant** slots = &pointers_[base];
+  stackTop_ += n;
+  FrameGuard guard{values, n, stackTop_, base, callDepth_};
+  for (size_t i = 0; i < n; ++i) slots[i] = &values[i];
+  for (size_t i = 0; i < given; ++i) {
+    const Expr* a = call->args[i].get();
+    if (!a) Raise(err::kWrongNumberOfArguments);
+    if (!proc.byVal[i]) {
+      if (Variant* where = AddressOf(*a, caller)) {
+        slots[i + 1] = where;
+        continue;
+      }
+    }
+    values[i + 1] = Eval(*a, caller);
+  }
+  Ref<Object> keep(me);
+  return RunProcedure(proc, me, slots);
+}
+
+Variant Interpreter::CallProcedureWithValues(const Procedure& proc, ScriptObject* me, std::span<Variant> args) {
+  if (static_cast<int>(args.size()) != proc.paramCount) Raise(err::kWrongNumberOfArguments);
+  RunScope scope(*this);
+  const size_t n = static_cast<size_t>(proc.slotCount);
+  if (stackTop_ + n > kValueStackSlots) throw ScriptAbort(err::kOutOfStackSpace);
+  EnterCall();
+  const size_t base = stackTop_;
+  Variant* values = &values_[base];
+  Variant** slots = &pointers_[base];
+  stackTop_ += n;
+  FrameGuard guard{values, n, stackTop_, base, callDepth_};
+  for (size_t i = 0; i < n; ++i) slots[i] = &values[i];
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i].IsMissing()) Raise(err::kWrongNumberOfArguments);
+    if (proc.byVal[i]) values[i + 1] = args[i];
+    else slots[i + 1] = &args[i];
+  }
+  Ref<Object> keep(me);
+  return RunProcedure(proc, me, slots);
+}
+
+Variant Interpreter::RunProcedure(const Procedure& proc, ScriptObject* me, Variant** slots) {
+  Frame f;
+  f.slots = slots;
+  f.me = me;
+  f.proc = &proc;
+  ExecBlock(proc.decl->body, f);
+  return std::move(*slots[0]);
+}
+
+Variant Interpreter::CallMember(ScriptObject& self, int member, InvokeKind kind, std::span<Variant> args) {
+  const ClassMember& m = self.cls().members[member];
+  if (kind & (automation::kInvokePut | automation::kInvokePutRef)) {
+    const bool isSet = (kind & automation::kInvokePutRef) && !(kind & automation::kInvokePut);
+    if (isSet && m.set) return CallProcedureWithValues(*m.set, &self, args);
+    if (m.let) return CallProcedureWithValues(*m.let, &self, args);
+    if (m.set) return CallProcedureWithValues(*m.set, &self, args);
+    if (m.field >= 0) {
+      if (args.empty()) Raise(err::kWrongNumberOfArguments);
+      Variant& field = self.Field(m.field);
+      if (args.size() == 1) {
+        Store(field, args[0], isSet);
+        return {};
+      }
+      if (!field.IsArray()) Raise(err::kTypeMismatch);
+      std::vector<int32_t> idx;
+      for (size_t i = 0; i + 1 < args.size(); ++i) idx.push_back(automation::ToLong(args[i]));
+      Store(field.MutableArray().At(idx), args.back(), isSet);
+      return {};
+    }
+    Raise(err::kNoSuchMember);
+  }
+  if (m.method) return CallProcedureWithValues(*m.method, &self, args);
+  if (m.get) return CallProcedureWithValues(*m.get, &self, args);
+  if (m.field >= 0) {
+    const Variant& field = self.Field(m.field);
+    if (args.empty()) return field;
+    if (field.IsArray()) {
+      std::vector<int32_t> idx;
+      for (const auto& a : args) idx.push_back(automation::ToLong(a));
+      return field.AsArray().At(idx);
+    }
+    if (field.IsObject()) return RequireObject(field)->Invoke(automation::kDispIdValue, kGetOrCall, args);
+    Raise(err::kTypeMismatch);
+  }
+  Raise(err::kNoSuchMember);
+}
+
+void Interpreter::RunTerminate(ScriptObject& self) noexcept {
+  try {
+    CallProcedureWithValues(*self.cls().terminate, &self, {});
+  } catch (...) {
+    // An error in Class_Terminate is dropped: the object goes away regardless.
+  }
+}
+
+// ------------------------------------------------------------------------------ assignment
+
+Variant* Interpreter::NameAddress(const NameExpr& n, Frame& f) {
+  switch (n.bound) {
+    case NameKind::Local: return f.slots[n.slot];
+    case NameKind::Field: return &f.me->Field(n.slot);
+    case NameKind::Global:
+      if (n.global->kind == GlobalKind::Variable) return &n.global->value;
+      return nullptr;
+    default: return nullptr;
+  }
+}
+
+Variant* Interpreter::AddressOf(const Expr& e, Frame& f) {
+  if (e.kind == ExprKind::Name) return NameAddress(static_cast<const NameExpr&>(e), f);
+  if (e.kind == ExprKind::Call) {
+    const auto& c = static_cast<const CallExpr&>(e);
+    if (c.target->kind != ExprKind::Name) return nullptr;
+    Variant* base = NameAddress(static_cast<const NameExpr&>(*c.target), f);
+    if (!base || !base->IsArray()) return nullptr;
+    std::vector<int32_t> idx;
+    idx.reserve(c.args.size());
+    for (const auto& a : c.args) {
+      if (!a) Raise(err::kSubscriptOutOfRange);
+      idx.push_back(automation::ToLong(Eval(*a, f)));
+    }
+    return &base->MutableArray().At(idx);
+  }
+  return nullptr;
+}
+
+void Interpreter::Store(Variant& slot, Variant value, bool isSet) {
+  if (isSet) {
+    if (!value.IsObject()) Raise(err::kObjectRequired);
+  } else if (value.IsObject()) {
+    value = automation::Dereference(value);
+  }
+  slot = std::move(value);
+}
+
+void Interpreter::ExecAssign(const AssignStmt& s, Frame& f) {
+  Variant value = Eval(*s.value, f);
+  AssignTo(*s.target, std::move(value), s.isSet, f);
+}
+
+void Interpreter::AssignTo(const Expr& target, Variant value, bool isSet, Frame& f) {
+  const InvokeKind put = isSet ? automation::kInvokePutRef : automation::kInvokePut;
+  if (target.kind == ExprKind::Name) {
+    const auto& n = static_cast<const NameExpr&>(target);
+    if (Variant* slot = NameAddress(n, f)) return Store(*slot, std::move(value), isSet);
+    switch (n.bound) {
+      case NameKind::Global:
+        if (n.global->kind == GlobalKind::ObjectMember) {
+          n.global->object->Invoke(n.global->member, put, std::span<Variant>(&value, 1));
+          return;
+        }
+        Raise(err::kIllegalAssignment);
+      case NameKind::ClassMember: {
+        if (!f.me) Raise(err::kObjectRequired);
+        CallMember(*f.me, n.slot, put, std::span<Variant>(&value, 1));
+        return;
+      }
+      case NameKind::Undefined: Raise(err::kVariableUndefined);
+      default: Raise(err::kIllegalAssignment);
+    }
+  }
+  if (target.kind == ExprKind::Member) {
+    const auto& m = static_cast<const MemberExpr&>(target);
+    const Variant obj = m.object ? Eval(*m.object, f) : WithObject(m, f);
+    const DispId id = ResolveMember(RequireObject(obj), m.name, const_cast<MemberCache&>(m.cache));
+    const Ref<Object> keep(obj.AsObject());
+    keep->Invoke(id, put, std::span<Variant>(&value, 1));
+    return;
+  }
+  if (target.kind == ExprKind::Call) {
+    const auto& c = static_cast<const CallExpr&>(target);
+    if (c.target->kind == ExprKind::Name) {
+      const auto& n = static_cast<const NameExpr&>(*c.target);
+      if (Variant* base = NameAddress(n, f)) {
+        if (base->IsArray()) {
+          Variant* element = AddressOf(c, f);
+          return Store(*element, std::move(value), isSet);
+        }
+        if (base->IsObject()) {
+          InvokeObject(*base, automation::kDispIdValue, put, &c, f, &value);
+          return;
+        }
+        Raise(err::kTypeMismatch);
+      }
+      if (n.bound == NameKind::Global && n.global->kind == GlobalKind::ObjectMember) {
+        InvokeObject(Variant(n.global->object), n.global->member, put, &c, f, &value);
+        return;
+      }
+      if (n.bound == NameKind::Global && n.global->kind == GlobalKind::NamedObject) {
+        InvokeObject(n.global->value, automation::kDispIdValue, put, &c, f, &value);
+        return;
+      }
+      if (n.bound == NameKind::ClassMember) {
+        if (!f.me) Raise(err::kObjectRequired);
+        ArgList args(c.args.size() + 1);
+        for (size_t i = 0; i < c.args.size(); ++i) args[i] = c.args[i] ? Eval(*c.args[i], f) : Variant::Missing();
+        args[c.args.size()] = std::move(value);
+        CallMember(*f.me, n.slot, put, args.span());
+        return;
+      }
+      if (n.bound == NameKind::Undefined) Raise(err::kVariableUndefined);
+      Raise(err::kTypeMismatch);
+    }
+    if (c.target->kind == ExprKind::Member) {
+      const auto& m = static_cast<const MemberExpr&>(*c.target);
+      const Variant obj = m.object ? Eval(*m.object, f) : WithObject(m, f);
+      const DispId id = ResolveMember(RequireObject(obj), m.name, const_cast<MemberCache&>(m.cache));
+      InvokeObject(obj, id, put, &c, f, &value);
+      return;
+    }
+    const Variant v = Eval(*c.target, f);
+    InvokeObject(v, automation::kDispIdValue, put, &c, f, &value);
+    return;
+  }
+  Raise(err::kIllegalAssignment);
+}
+
+void Interpreter::ExecCallStmt(const CallStmt& s, Frame& f) {
+  const Expr& e = *s.call;
+  if (e.kind == ExprKind::Name) {
+    const auto& n = static_cast<const NameExpr&>(e);
+    if (const Variant* v = NameAddress(n, f)) {
+      // A variable used as a statement: only an object (its default method) can be called.
+      if (!v->IsObject()) Raise(err::kTypeMismatch);
+      InvokeObject(*v, automation::kDispIdValue, kGetOrCall, nullptr, f);
+      return;
+    }
+    if (n.bound == NameKind::Global && n.global->kind == GlobalKind::ObjectMember) {
+      n.global->object->Invoke(n.global->member, kGetOrCall, {});
+      return;
+    }
+    if (n.bound == NameKind::Global && n.global->kind == GlobalKind::Constant) Raise(err::kTypeMismatch);
+  }
+  if (e.kind == ExprKind::Member) {
+    const auto& m = static_cast<const MemberExpr&>(e);
+    const Variant obj = m.object ? Eval(*m.object, f) : WithObject(m, f);
+    const DispId id = ResolveMember(RequireObject(obj), m.name, const_cast<MemberCache&>(m.cache));
+    InvokeObject(obj, id, kGetOrCall, nullptr, f);
+    return;
+  }
+  if (e.kind == ExprKind::Call) {
+    const auto& c = static_cast<const CallExpr&>(e);
+    if (c.target->kind == ExprKind::Member) {
+      const auto& m = static_cast<const MemberExpr&>(*c.target);
+      const Variant obj = m.object ? Eval(*m.object, f) : WithObject(m, f);
+      const DispId id = ResolveMember(RequireObject(obj), m.name, const_cast<MemberCache&>(m.cache));
+      InvokeObject(obj, id, kGetOrCall, &c, f);
+      return;
+    }
+  }
+  Eval(e, f);
+}
+
+}  // namespace brevalcore::script::runtime

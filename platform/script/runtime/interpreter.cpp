@@ -1,0 +1,459 @@
+// The interpreter's statements, run limits and host-level operations. Expressions and calls
+// are in eval.cpp.
+#include "platform/script/runtime/interpreter.h"
+
+#include <pthread.h>
+
+#include "platform/automation/convert.h"
+#include "platform/automation/error.h"
+#include "platform/script/compiler/compiler.h"
+#include "platform/script/parser/parser.h"
+#include "platform/script/runtime/objects.h"
+#include "platform/script/runtime/operators.h"
+#include "platform/shell/clock.h"
+
+namespace brevalcore::script::runtime {
+
+using automation::AutomationError;
+using automation::Raise;
+namespace err = automation::err;
+using namespace ast;
+
+namespace {
+
+// Where the native stack of the calling thread ends, minus what we leave to others.
+const char* ComputeStackLimit() {
+  char here;
+  size_t budget = kNativeStackBudget;
+  pthread_attr_t attr;
+  if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+    void* low = nullptr;
+    size_t size = 0;
+    if (pthread_attr_getstack(&attr, &low, &size) == 0 && low) {
+      const size_t available = static_cast<size_t>(&here - static_cast<char*>(low));
+      const size_t usable = available > kNativeStackReserve ? available - kNativeStackReserve : 0;
+      budget = std::min(budget, usable);
+    }
+    pthread_attr_destroy(&attr);
+  }
+  return &here - budget;
+}
+
+String LineOf(StringView source, int line) {
+  int current = 1;
+  size_t start = 0;
+  for (size_t i = 0; i < source.size() && current < line; ++i) {
+    if (source[i] == u'\n') { ++current; start = i + 1; }
+  }
+  size_t end = start;
+  while (end < source.size() && source[end] != u'\n' && source[end] != u'\r') ++end;
+  return String(source.substr(start, end - start));
+}
+
+[[noreturn]] void ThrowSyntax(const parse::SyntaxError& e, StringView source) {
+  throw ScriptError(e.number, kCompileSource, automation::FromUtf8(automation::ErrorText(e.number)), e.line,
+                    e.column, LineOf(source, e.line));
+}
+
+}  // namespace
+
+RunScope::RunScope(Interpreter& in) : in_(in) {
+  if (in_.runDepth_++ == 0) {
+    in_.deadline_ = std::chrono::steady_clock::now() + in_.services_.timeout;
+    in_.tickBudget_ = kDeadlineCheckInterval;
+    in_.stackLimit_ = ComputeStackLimit();
+    in_.callDepth_ = 0;
+  }
+}
+
+Interpreter::Interpreter(ScriptServices services)
+    : services_(services),
+      err_(automation::MakeRef<ErrObject>()),
+      values_(new Variant[kValueStackSlots]),
+      pointers_(new Variant*[kValueStackSlots]) {}
+
+Interpreter::~Interpreter() {
+  Reset();
+}
+
+void Interpreter::Reset() {
+  // Releasing the globals may run Class_Terminate, which still needs the engine.
+  for (auto& g : globals_) {
+    Variant dead = std::move(g.value);
+    g.object.reset();
+  }
+  for (auto& c : classes_) c->engine = nullptr;
+  globals_.clear();
+  globalsByName_.clear();
+  namedObjects_.clear();
+  classes_.clear();
+  procedures_.clear();
+  programs_.clear();
+  statementCache_.clear();
+  evalCache_.clear();
+  err_->Clear();
+}
+
+automation::Date Interpreter::Now() { return shell::SystemClock::Instance().Now(); }
+
+GlobalEntry* Interpreter::FindGlobal(StringView name) {
+  auto it = globalsByName_.find(Key(name));
+  return it == globalsByName_.end() ? nullptr : it->second;
+}
+
+GlobalEntry* Interpreter::DeclareGlobal(StringView name) {
+  const String key = Key(name);
+  auto it = globalsByName_.find(key);
+  if (it != globalsByName_.end()) return it->second;
+  globals_.emplace_back();
+  globals_.back().name = String(name);
+  globalsByName_.emplace(key, &globals_.back());
+  return &globals_.back();
+}
+
+GlobalEntry* Interpreter::NewHiddenGlobal() {
+  globals_.emplace_back();
+  return &globals_.back();
+}
+
+GlobalEntry* Interpreter::FindObjectMember(StringView name) {
+  for (const auto& o : namedObjects_) {
+    if (!o.addMembers) continue;
+    const DispId id = o.object->GetIdOfName(name);
+    if (id == automation::kDispIdUnknown) continue;
+    GlobalEntry* g = DeclareGlobal(name);
+    g->kind = GlobalKind::ObjectMember;
+    g->object = o.object;
+    g->member = id;
+    return g;
+  }
+  return nullptr;
+}
+
+void Interpreter::AddObject(StringView name, Ref<Object> object, bool addMembers) {
+  GlobalEntry* g = DeclareGlobal(name);
+  g->kind = GlobalKind::NamedObject;
+  g->value = Variant(object);
+  namedObjects_.push_back({String(name), std::move(object), addMembers});
+}
+
+void Interpreter::RunGlobalCode(StringView code) {
+  parse::ParseResult parsed = parse::ParseProgram(code);
+  if (!parsed.errors.empty()) ThrowSyntax(parsed.errors.front(), code);
+  std::shared_ptr<Program> program(std::move(parsed.program));
+  compile::CompileProgram(*this, program, nullptr, nullptr);
+  programs_.push_back(program);
+  RunScope scope(*this);
+  Frame f;
+  ExecBlock(program->body, f);
+}
+
+void Interpreter::RunStatement(StringView code) {
+  // The control runs the same few statements again and again: compile each text once.
+  auto it = statementCache_.find(String(code));
+  std::shared_ptr<Program> program;
+  if (it != statementCache_.end()) {
+    program = it->second;
+  } else {
+    parse::ParseResult parsed = parse::ParseProgram(code);
+    if (!parsed.errors.empty()) ThrowSyntax(parsed.errors.front(), code);
+    program = std::shared_ptr<Program>(std::move(parsed.program));
+    compile::CompileProgram(*this, program, nullptr, nullptr);
+    if (program->procs.empty() && program->classes.empty()) statementCache_.emplace(String(code), program);
+    else programs_.push_back(program);
+  }
+  RunScope scope(*this);
+  Frame f;
+  ExecBlock(program->body, f);
+}
+
+Variant Interpreter::EvalText(StringView expression) {
+  RunScope scope(*this);
+  Frame f;
+  return EvalInFrame(expression, f);
+}
+
+Variant Interpreter::EvalInFrame(StringView expression, Frame& f) {
+  const void* scope = f.proc;
+  auto& cached = evalCache_[{scope, String(expression)}];
+  if (!cached) {
+    ExprPtr expr;
+    parse::ParseResult parsed = parse::ParseExpression(expression, expr);
+    if (!parsed.errors.empty() || !expr) {
+      evalCache_.erase({scope, String(expression)});
+      if (parsed.errors.empty()) Raise(1002);
+      ThrowSyntax(parsed.errors.front(), expression);
+    }
+    compile::CompileExpression(*this, *expr, f.proc, f.me ? &f.me->cls() : nullptr);
+    cached = std::move(expr);
+  }
+  return Eval(*cached, f);
+}
+
+void Interpreter::ExecuteText(StringView code, Frame& f, bool global) {
+  parse::ParseResult parsed = parse::ParseProgram(code);
+  if (!parsed.errors.empty()) {
+    const auto& e = parsed.errors.front();
+    throw AutomationError(e.number, kCompileSource, automation::FromUtf8(automation::ErrorText(e.number)));
+  }
+  std::shared_ptr<Program> program(std::move(parsed.program));
+  if (global) {
+    compile::CompileProgram(*this, program, nullptr, nullptr);
+    programs_.push_back(program);
+    Frame g;
+    ExecBlock(program->body, g);
+  } else {
+    compile::CompileProgram(*this, program, f.proc, f.me ? &f.me->cls() : nullptr);
+    programs_.push_back(program);
+    ExecBlock(program->body, f);
+  }
+}
+
+// ------------------------------------------------------------------------------ limits
+
+void Interpreter::CheckDeadline() {
+  tickBudget_ = kDeadlineCheckInterval;
+  if (std::chrono::steady_clock::now() > deadline_) throw ScriptAbort(kTimeoutError, kRuntimeSource, kTimeoutText);
+}
+
+void Interpreter::EnterCall() {
+  char probe;
+  if (++callDepth_ > kMaxCallDepth || &probe < stackLimit_) {
+    --callDepth_;
+    throw ScriptAbort(err::kOutOfStackSpace);
+  }
+  Tick();
+}
+
+// ------------------------------------------------------------------------------ errors
+
+void Interpreter::RecordError(const AutomationError& e) {
+  String description = e.description();
+  if (description.empty()) description = automation::FromUtf8(automation::ErrorText(e.number()));
+  String source = e.source().empty() ? String(kRuntimeSource) : e.source();
+  err_->Set(e.number(), std::move(source), std::move(description));
+}
+
+void Interpreter::Rethrow(const AutomationError& e, const Stmt& s) {
+  if (auto* se = dynamic_cast<const ScriptError*>(&e); se && se->line() > 0) throw;
+  String source = e.source().empty() ? String(kRuntimeSource) : e.source();
+  String description = e.description();
+  if (description.empty()) description = automation::FromUtf8(automation::ErrorText(e.number()));
+  throw ScriptError(e.number(), std::move(source), std::move(description), s.line, s.column);
+}
+
+// ------------------------------------------------------------------------------ statements
+
+Flow Interpreter::ExecBlock(const Block& block, Frame& f) {
+  for (const auto& s : block) {
+    try {
+      const Flow flow = ExecStmt(*s, f);
+      if (flow != Flow::Normal) return flow;
+    } catch (const ScriptAbort&) {
+      throw;
+    } catch (const AutomationError& e) {
+      if (!f.resumeNext) Rethrow(e, *s);
+      RecordError(e);
+    } catch (const std::bad_alloc&) {
+      const AutomationError e(err::kOutOfMemory);
+      if (!f.resumeNext) Rethrow(e, *s);
+      RecordError(e);
+    }
+  }
+  return Flow::Normal;
+}
+
+bool Interpreter::Condition(const Expr& e, Frame& f) { return Truth(Eval(e, f)); }
+
+Flow Interpreter::ExecStmt(const Stmt& s, Frame& f) {
+  switch (s.kind) {
+    case StmtKind::Call: ExecCallStmt(static_cast<const CallStmt&>(s), f); return Flow::Normal;
+    case StmtKind::Assign: ExecAssign(static_cast<const AssignStmt&>(s), f); return Flow::Normal;
+    case StmtKind::If: {
+      for (const auto& b : static_cast<const IfStmt&>(s).branches) {
+        bool take = true;
+        if (b.condition) {
+          try {
+            take = Condition(*b.condition, f);
+          } catch (const ScriptAbort&) {
+            throw;
+          } catch (const AutomationError& e) {
+            // Under On Error Resume Next the failing condition's statement is skipped and
+            // execution goes on with the next one: the first statement of the branch.
+            if (!f.resumeNext) throw;
+            RecordError(e);
+            take = true;
+          }
+        }
+        if (take) return ExecBlock(b.body, f);
+      }
+      return Flow::Normal;
+    }
+    case StmtKind::Select: {
+      const auto& sel = static_cast<const SelectStmt&>(s);
+      const Variant subject = Eval(*sel.subject, f);
+      for (const auto& c : sel.cases) {
+        bool match = c.values.empty();
+        for (const auto& v : c.values) {
+          if (automation::Compare(subject, Eval(*v, f)) == automation::Ordering::Equal) { match = true; break; }
+        }
+        if (match) return ExecBlock(c.body, f);
+      }
+      return Flow::Normal;
+    }
+    case StmtKind::For: return ExecFor(static_cast<const ForStmt&>(s), f);
+    case StmtKind::ForEach: return ExecForEach(static_cast<const ForEachStmt&>(s), f);
+    case StmtKind::Do: return ExecDo(static_cast<const DoStmt&>(s), f);
+    case StmtKind::Exit:
+      switch (static_cast<const ExitStmt&>(s).what) {
+        case ExitKind::Do: return Flow::ExitDo;
+        case ExitKind::For: return Flow::ExitFor;
+        default: return Flow::ExitProc;
+      }
+    case StmtKind::Dim: ExecDim(static_cast<const DimStmt&>(s), f); return Flow::Normal;
+    case StmtKind::ReDim: ExecReDim(static_cast<const ReDimStmt&>(s), f); return Flow::Normal;
+    case StmtKind::Erase: ExecErase(static_cast<const EraseStmt&>(s), f); return Flow::Normal;
+    case StmtKind::Const:
+      for (const auto& [name, value] : static_cast<const ConstStmt&>(s).items) {
+        Variant v = Eval(*value, f);
+        if (name->bound == NameKind::Global) name->global->value = std::move(v);
+        else if (Variant* slot = NameAddress(*name, f)) *slot = std::move(v);
+      }
+      return Flow::Normal;
+    case StmtKind::With: {
+      const auto& w = static_cast<const WithStmt&>(s);
+      Variant& slot = w.entry ? w.entry->value : *f.slots[w.slot];
+      slot = Eval(*w.object, f);
+      struct Clear {
+        Variant& v;
+        ~Clear() { v = Variant(); }
+      } clear{slot};
+      return ExecBlock(w.body, f);
+    }
+    case StmtKind::OnError:
+      f.resumeNext = static_cast<const OnErrorStmt&>(s).resumeNext;
+      err_->Clear();
+      return Flow::Normal;
+    default:
+      return Flow::Normal;
+  }
+}
+
+Flow Interpreter::ExecFor(const ForStmt& s, Frame& f) {
+  Variant* counter = AddressOf(*s.counter, f);
+  if (!counter) Raise(err::kIllegalAssignment);
+  Variant from = Eval(*s.from, f);
+  const Variant to = Eval(*s.to, f);
+  const Variant step = s.step ? Eval(*s.step, f) : Variant(int16_t{1});
+  if (from.IsNull() || to.IsNull() || step.IsNull()) Raise(err::kInvalidUseOfNull);
+  const bool up = automation::Compare(step, Variant(int16_t{0})) != automation::Ordering::Less;
+  Store(*counter, std::move(from), false);
+  for (;;) {
+    const automation::Ordering o = automation::Compare(*counter, to);
+    if (up ? o == automation::Ordering::Greater : o == automation::Ordering::Less) break;
+    const Flow flow = ExecBlock(s.body, f);
+    if (flow == Flow::ExitFor) break;
+    if (flow != Flow::Normal) return flow;
+    *counter = Add(*counter, step);
+    Tick();
+  }
+  return Flow::Normal;
+}
+
+Flow Interpreter::ExecForEach(const ForEachStmt& s, Frame& f) {
+  Variant* element = AddressOf(*s.element, f);
+  if (!element) Raise(err::kIllegalAssignment);
+  const Variant collection = Eval(*s.collection, f);
+  if (collection.IsArray()) {
+    const Ref<automation::ArrayData> items = collection.AsArrayRef();  // a snapshot: copy on write
+    for (size_t i = 0; i < items->size(); ++i) {
+      *element = (*items)[i];
+      const Flow flow = ExecBlock(s.body, f);
+      if (flow == Flow::ExitFor) break;
+      if (flow != Flow::Normal) return flow;
+      Tick();
+    }
+    return Flow::Normal;
+  }
+  if (!collection.IsObject()) Raise(err::kNotACollection);
+  if (collection.IsNothing()) Raise(err::kObjectVariableNotSet);
+  Ref<automation::Enumerator> e = collection.AsObject()->NewEnum();
+  Variant item;
+  while (e->Next(item)) {
+    *element = std::move(item);
+    item = Variant();
+    const Flow flow = ExecBlock(s.body, f);
+    if (flow == Flow::ExitFor) break;
+    if (flow != Flow::Normal) return flow;
+    Tick();
+  }
+  return Flow::Normal;
+}
+
+Flow Interpreter::ExecDo(const DoStmt& s, Frame& f) {
+  for (;;) {
+    if (s.condition && !s.testAtEnd && Condition(*s.condition, f) == s.until) break;
+    const Flow flow = ExecBlock(s.body, f);
+    if (flow == Flow::ExitDo) break;
+    if (flow != Flow::Normal) return flow;
+    if (s.condition && s.testAtEnd && Condition(*s.condition, f) == s.until) break;
+    Tick();
+  }
+  return Flow::Normal;
+}
+
+namespace {
+std::vector<automation::ArrayData::Bound> BoundsOf(std::vector<Variant> uppers) {
+  std::vector<automation::ArrayData::Bound> bounds;
+  for (const auto& u : uppers) {
+    const int32_t upper = automation::ToLong(u);
+    if (upper < -1) Raise(err::kSubscriptOutOfRange);
+    bounds.push_back({0, upper + 1});
+  }
+  return bounds;
+}
+}  // namespace
+
+void Interpreter::ExecDim(const DimStmt& s, Frame& f) {
+  for (const auto& v : s.vars) {
+    if (!v.isArray) continue;
+    Variant* slot = NameAddress(*v.target, f);
+    if (!slot) continue;
+    std::vector<Variant> uppers;
+    for (const auto& b : v.bounds) uppers.push_back(Eval(*b, f));
+    auto data = Ref<automation::ArrayData>(new automation::ArrayData(BoundsOf(std::move(uppers)), !v.bounds.empty()));
+    *slot = Variant(std::move(data));
+  }
+}
+
+void Interpreter::ExecReDim(const ReDimStmt& s, Frame& f) {
+  for (const auto& [target, boundExprs] : s.items) {
+    Variant* slot = AddressOf(*target, f);
+    if (!slot) Raise(err::kTypeMismatch);
+    std::vector<Variant> uppers;
+    for (const auto& b : boundExprs) uppers.push_back(Eval(*b, f));
+    auto bounds = BoundsOf(std::move(uppers));
+    if (slot->IsArray()) {
+      if (slot->AsArray().fixed()) Raise(err::kArrayFixedOrLocked);
+      if (s.preserve && slot->AsArray().Dimensions() > 0) {
+        slot->MutableArray().Redim(std::move(bounds), true);
+        continue;
+      }
+    }
+    *slot = Variant(Ref<automation::ArrayData>(new automation::ArrayData(std::move(bounds), false)));
+  }
+}
+
+void Interpreter::ExecErase(const EraseStmt& s, Frame& f) {
+  for (const auto& target : s.targets) {
+    Variant* slot = AddressOf(*target, f);
+    if (!slot || !slot->IsArray()) Raise(err::kTypeMismatch);
+    if (slot->AsArray().fixed()) {
+      for (auto& item : slot->MutableArray().items()) item = Variant();
+    } else {
+      *slot = Variant(Ref<automation::ArrayData>(new automation::ArrayData({}, false)));
+    }
+  }
+}
+
+}  // namespace brevalcore::script::runtime

@@ -1,0 +1,185 @@
+#pragma once
+// The interpreter: runs compiled syntax trees. It owns the global entries, the classes, the
+// value stack that holds procedure locals, the Err object and the run limits (time-out and
+// call depth). All failures inside a run are AutomationErrors; ScriptAbort (time-out, stack)
+// cannot be caught by On Error Resume Next, so a runaway script always stops.
+#include <chrono>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/script/builtins.h"
+#include "platform/script/runtime/program.h"
+#include "platform/script/script_host.h"
+
+namespace brevalcore::script::runtime {
+
+// Deepest chain of script procedure calls; the native stack budget below usually stops a
+// runaway recursion first.
+inline constexpr int kMaxCallDepth = 2000;
+// Slots for the locals of all active procedure calls.
+inline constexpr size_t kValueStackSlots = 1 << 16;
+// Native stack a run may use, and what stays free for the host and the library below it.
+inline constexpr size_t kNativeStackBudget = 4u << 20;
+inline constexpr size_t kNativeStackReserve = 256u << 10;
+// The clock is read once every this many loop iterations and calls.
+inline constexpr int kDeadlineCheckInterval = 4096;
+
+// Errors no handler may catch: the time-out and the exhausted stack.
+class ScriptAbort : public automation::AutomationError {
+ public:
+  using AutomationError::AutomationError;
+};
+
+// The run-time time-out's number and text.
+inline constexpr int32_t kTimeoutError = automation::err::kTimeout;
+inline constexpr const char16_t* kTimeoutText = u"Script execution timed out";
+inline constexpr const char16_t* kRuntimeSource = u"VBScript runtime error";
+inline constexpr const char16_t* kCompileSource = u"VBScript compilation error";
+
+struct Frame {
+  Variant** slots = nullptr;
+  ScriptObject* me = nullptr;
+  const Procedure* proc = nullptr;
+  bool resumeNext = false;
+};
+
+enum class Flow : uint8_t { Normal, ExitDo, ExitFor, ExitProc };
+
+class ErrObject;
+
+class Interpreter : public BuiltinContext {
+ public:
+  explicit Interpreter(ScriptServices services);
+  ~Interpreter() override;
+
+  // ------------------------------------------------------------------ host operations
+  void Reset();
+  void AddObject(StringView name, Ref<Object> object, bool addMembers);
+  // Compiles and runs a unit at script level (AddCode, ExecuteGlobal).
+  void RunGlobalCode(StringView code);
+  // Runs a statement (ExecuteStatement); the compiled form of each text is kept.
+  void RunStatement(StringView code);
+  Variant EvalText(StringView expression);
+  void SetTimeout(std::chrono::milliseconds t) { services_.timeout = t; }
+
+  // ------------------------------------------------------------------ used by the compiler
+  GlobalEntry* FindGlobal(StringView name);
+  GlobalEntry* DeclareGlobal(StringView name);
+  GlobalEntry* NewHiddenGlobal();
+  // A member of an object added with addMembers, as a global entry; null when none has it.
+  GlobalEntry* FindObjectMember(StringView name);
+  void AdoptClass(std::shared_ptr<ScriptClass> cls) { classes_.push_back(std::move(cls)); }
+
+  // ------------------------------------------------------------------ used by objects
+  Variant CallMember(ScriptObject& self, int member, automation::InvokeKind kind, std::span<Variant> args);
+  Variant CallProcedureWithValues(const Procedure& proc, ScriptObject* me, std::span<Variant> args);
+  void RunTerminate(ScriptObject& self) noexcept;
+  ErrObject& Err() { return *err_; }
+
+  // BuiltinContext
+  ui::UserInterface* Ui() override { return services_.ui; }
+  automation::ObjectFactories& Factories() override { return *services_.factories; }
+  automation::Date Now() override;
+
+ private:
+  friend class RunScope;
+  struct Arg;
+
+  // Statements
+  Flow ExecBlock(const ast::Block& block, Frame& f);
+  Flow ExecStmt(const ast::Stmt& s, Frame& f);
+  void ExecAssign(const ast::AssignStmt& s, Frame& f);
+  Flow ExecFor(const ast::ForStmt& s, Frame& f);
+  Flow ExecForEach(const ast::ForEachStmt& s, Frame& f);
+  Flow ExecDo(const ast::DoStmt& s, Frame& f);
+  void ExecDim(const ast::DimStmt& s, Frame& f);
+  void ExecReDim(const ast::ReDimStmt& s, Frame& f);
+  void ExecErase(const ast::EraseStmt& s, Frame& f);
+  void ExecCallStmt(const ast::CallStmt& s, Frame& f);
+  bool Condition(const ast::Expr& e, Frame& f);
+
+  // Expressions
+  Variant Eval(const ast::Expr& e, Frame& f);
+  Variant EvalName(const ast::NameExpr& n, Frame& f);
+  Variant EvalMember(const ast::MemberExpr& m, Frame& f);
+  Variant EvalCall(const ast::CallExpr& c, Frame& f);
+  Variant EvalNew(const ast::NewExpr& n);
+  Variant EvalIntrinsic(const ast::NameExpr& n, const ast::CallExpr* call, Frame& f);
+  Variant CallBuiltin(const Builtin& b, const ast::CallExpr* call, Frame& f);
+  // The storage a name or array element lives in, for assignment and by-reference
+  // arguments; null when the expression is not a variable.
+  Variant* AddressOf(const ast::Expr& e, Frame& f);
+  Variant* NameAddress(const ast::NameExpr& n, Frame& f);
+  Variant WithObject(const ast::MemberExpr& m, Frame& f);
+
+  // Calls
+  Variant CallProcedure(const Procedure& proc, ScriptObject* me, const ast::CallExpr* call, Frame& caller);
+  Variant RunProcedure(const Procedure& proc, ScriptObject* me, Variant** slots);
+  Variant InvokeObject(const Variant& target, automation::DispId id, automation::InvokeKind kind,
+                       const ast::CallExpr* call, Frame& f, const Variant* extra = nullptr);
+  automation::DispId ResolveMember(Object* obj, const String& name, ast::MemberCache& cache);
+  Variant CallGlobal(const GlobalEntry& g, const ast::CallExpr* call, Frame& f);
+  Variant CallClassMember(int member, const ast::CallExpr* call, Frame& f);
+  Variant IndexValue(const Variant& v, const ast::CallExpr& call, Frame& f);
+  void Store(Variant& slot, Variant value, bool isSet);
+  void AssignTo(const ast::Expr& target, Variant value, bool isSet, Frame& f);
+
+  // Limits
+  void Tick() { if (--tickBudget_ <= 0) CheckDeadline(); }
+  void CheckDeadline();
+  void EnterCall();
+  void LeaveCall() { --callDepth_; }
+
+  void RecordError(const automation::AutomationError& e);
+  [[noreturn]] void Rethrow(const automation::AutomationError& e, const ast::Stmt& s);
+
+  // Intrinsics working on source text
+  void ExecuteText(StringView code, Frame& f, bool global);
+  Variant EvalInFrame(StringView expression, Frame& f);
+
+  ScriptServices services_;
+  std::deque<GlobalEntry> globals_;
+  std::unordered_map<String, GlobalEntry*> globalsByName_;
+  struct NamedObject {
+    String name;
+    Ref<Object> object;
+    bool addMembers;
+  };
+  std::vector<NamedObject> namedObjects_;
+  std::vector<std::shared_ptr<ast::Program>> programs_;
+  std::vector<std::shared_ptr<ScriptClass>> classes_;
+  std::vector<std::unique_ptr<Procedure>> procedures_;
+  std::unordered_map<String, std::shared_ptr<ast::Program>> statementCache_;
+  std::map<std::pair<const void*, String>, ast::ExprPtr> evalCache_;
+  Ref<ErrObject> err_;
+
+  std::unique_ptr<Variant[]> values_;
+  std::unique_ptr<Variant*[]> pointers_;
+  size_t stackTop_ = 0;
+
+  int runDepth_ = 0;
+  int callDepth_ = 0;
+  int tickBudget_ = kDeadlineCheckInterval;
+  std::chrono::steady_clock::time_point deadline_;
+  const char* stackLimit_ = nullptr;
+
+  friend class GetRefObject;
+  friend void CompileUnit(Interpreter&, std::shared_ptr<ast::Program>, const Procedure*, ScriptClass*);
+  friend Variant CallRef(Interpreter&, const Procedure&, std::span<Variant>);
+ public:
+  std::vector<std::unique_ptr<Procedure>>& Procedures() { return procedures_; }
+  std::vector<std::shared_ptr<ast::Program>>& Programs() { return programs_; }
+};
+
+// Enters a run from the host: arms the deadline and the stack limit on the outermost entry.
+class RunScope {
+ public:
+  explicit RunScope(Interpreter& in);
+  ~RunScope() { --in_.runDepth_; }
+
+ private:
+  Interpreter& in_;
+};
+
+}  // namespace brevalcore::script::runtime

@@ -1,0 +1,36 @@
+#pragma once
+// The language's operators over Variants: Null propagation, Empty as zero or "", strings
+// read as numbers, and the result type rules (Byte -> Integer -> Long -> Double when a result
+// does not fit). Numbers never allocate: only string results touch the heap.
+#include "platform/automation/variant.h"
+#include "platform/script/syntax/ast.h"
+
+namespace brevalcore::script::runtime {
+
+using automation::Variant;
+
+Variant Add(const Variant& a, const Variant& b);
+Variant Subtract(const Variant& a, const Variant& b);
+Variant Multiply(const Variant& a, const Variant& b);
+Variant Divide(const Variant& a, const Variant& b);
+Variant IntDivide(const Variant& a, const Variant& b);
+Variant Modulo(const Variant& a, const Variant& b);
+Variant Power(const Variant& a, const Variant& b);
+Variant Concat(const Variant& a, const Variant& b);
+Variant Negate(const Variant& a);
+// And, Or, Xor, Eqv, Imp: logical on Booleans, bitwise on numbers.
+Variant Logical(ast::Op op, const Variant& a, const Variant& b);
+Variant Not(const Variant& a);
+// =, <>, <, >, <=, >=: a Boolean, or Null when either side is Null.
+Variant Relational(ast::Op op, const Variant& a, const Variant& b);
+// Object identity (Is); 424 when either side is not an object.
+bool SameObject(const Variant& a, const Variant& b);
+
+// Applies a binary operator.
+Variant Binary(ast::Op op, const Variant& a, const Variant& b);
+
+// The truth of a condition (If, While, Until): Null counts as False; text must read as a
+// Boolean or a number (13 otherwise).
+bool Truth(const Variant& v);
+
+}  // namespace brevalcore::script::runtime
