@@ -302,6 +302,13 @@ ProfileKey& Profile::AddKey(std::string_view section, std::string_view key, bool
   return s->keys.back();
 }
 
+void Profile::SetValue(ProfileKey& key, std::string_view value) {
+  NoteStored(value, true);
+  // "[x" without "]" was read as a key; with a value holding "]" its line becomes a header.
+  if (!key.name.empty() && key.name[0] == '[') needsReparse_ = true;
+  key.value = Bytes(value);
+}
+
 bool Profile::DeleteSection(std::string_view name) {
   const std::string_view trimmed = TrimProfileBlanks(UpToNul(name));
   const auto it = index_.find(LowerAscii(trimmed));
@@ -331,8 +338,7 @@ bool Profile::WriteString(std::string_view section, OptBytes key, OptBytes value
   const std::string_view newValue = TrimLeft(UpToNul(*value));
   ProfileKey& k = AddKey(section, *key, false);
   if (k.value && *k.value == newValue) return false;
-  NoteStored(newValue, true);
-  k.value = Bytes(newValue);
+  SetValue(k, newValue);
   return true;
 }
 
@@ -352,9 +358,7 @@ bool Profile::WriteSection(std::string_view section, OptBytes entries) {
     const size_t eq = entry.find('=');
     if (eq == std::string_view::npos) continue;  // entries without "=" are dropped
     const std::string_view newValue = TrimLeft(entry.substr(eq + 1));
-    ProfileKey& k = AddKey(section, entry.substr(0, eq), true);
-    NoteStored(newValue, true);
-    k.value = Bytes(newValue);
+    SetValue(AddKey(section, entry.substr(0, eq), true), newValue);
     changed = true;
   }
   return changed;

@@ -102,6 +102,7 @@ class Profile {
   bool DeleteSection(std::string_view name);
   ProfileKey& AddKey(std::string_view section, std::string_view key, bool always);
   void NoteStored(std::string_view text, bool isSectionName);
+  void SetValue(ProfileKey& key, std::string_view value);
 
   std::vector<ProfileSection> sections_;
   std::unordered_map<Bytes, size_t> index_;  // lower-case name -> first section
