@@ -159,7 +159,10 @@ class Parser {
         program_->procs.push_back(ParseProc(true, false));
         return;
       case Kw::Property:
-        Fail(1048);
+        // Reported, then read as a procedure so that its body does not cascade errors.
+        errors_.push_back({1048, start.line, start.column});
+        ParseProc(true, true);
+        return;
       case Kw::Public: case Kw::Private: {
         if (!topLevel) Fail(1024);
         const bool isPublic = start.kw == Kw::Public;
@@ -833,8 +836,15 @@ std::vector<Token> Lex(automation::StringView source, std::vector<SyntaxError>& 
 ParseResult ParseProgram(automation::StringView source) {
   ParseResult result;
   std::vector<Token> tokens = Lex(source, result.errors);
-  Parser parser(std::move(tokens), result.errors);
+  std::vector<SyntaxError> parseErrors;
+  Parser parser(std::move(tokens), parseErrors);
   result.program = parser.ParseUnit();
+  // A line with a bad character or string gets no further errors: they would only echo it.
+  for (const auto& e : parseErrors) {
+    bool lineHasLexError = false;
+    for (const auto& l : result.errors) lineHasLexError |= l.line == e.line;
+    if (!lineHasLexError) result.errors.push_back(e);
+  }
   return result;
 }
 

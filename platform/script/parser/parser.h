@@ -12,6 +12,7 @@ struct SyntaxError {
   int number;  // 1002 "Syntax error", 1024 "Expected statement", ... (automation::ErrorText)
   int line;
   int column;
+  friend bool operator==(const SyntaxError&, const SyntaxError&) = default;
 };
 
 struct ParseResult {
