@@ -1,6 +1,7 @@
 #include "platform/pe/pe_image.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -200,22 +201,32 @@ std::unique_ptr<PeImage> PeImage::Load(const std::string& path, LoadError* error
     ::close(fd);
     return Refuse(error, kErrorBadExeFormat, path + ": not a regular file of a sensible size");
   }
-  std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
+  std::unique_ptr<PeImage> image(new PeImage());
+  const size_t size = static_cast<size_t>(st.st_size);
+  // Mapped, not read: a package is unpacked straight from the page cache with one copy. The
+  // library is held only for one update, and the updater replaces it by writing a new file.
+  void* mapping = size ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0) : MAP_FAILED;
   ::close(fd);
-  bytes.resize(done);  // a file that shrank while we read is parsed as it was read
-  return Parse(std::move(bytes), error);
+  if (mapping != MAP_FAILED) {
+    image->mapping_ = mapping;
+    image->mappingSize_ = size;
+    image->bytes_ = std::span<const uint8_t>(static_cast<const uint8_t*>(mapping), size);
+  }
+  return ParseImage(std::move(image), error);
+}
+
+PeImage::~PeImage() {
+  if (mapping_) ::munmap(mapping_, mappingSize_);
 }
 
 std::unique_ptr<PeImage> PeImage::Parse(std::vector<uint8_t> bytes, LoadError* error) {
   std::unique_ptr<PeImage> image(new PeImage());
-  image->bytes_ = std::move(bytes);
+  image->owned_ = std::move(bytes);
+  image->bytes_ = image->owned_;
+  return ParseImage(std::move(image), error);
+}
+
+std::unique_ptr<PeImage> PeImage::ParseImage(std::unique_ptr<PeImage> image, LoadError* error) {
   const ByteReader file(image->bytes_);
 
   uint16_t mz = 0;
@@ -317,7 +328,7 @@ std::optional<std::span<const uint8_t>> PeImage::FindResource(const ResourceId& 
   if (!entry) return std::nullopt;
   const ResourceLanguage* language = ChooseLanguage(*entry);
   if (!language) return std::nullopt;
-  return std::span<const uint8_t>(bytes_).subspan(language->fileOffset, language->size);
+  return bytes_.subspan(language->fileOffset, language->size);
 }
 
 std::optional<std::span<const uint8_t>> PeImage::FindResource(std::string_view type, std::string_view name) const {

@@ -66,6 +66,10 @@ class PeImage {
   const std::vector<ResourceType>& resources() const { return types_; }
   std::span<const uint8_t> fileBytes() const { return bytes_; }
 
+  ~PeImage();
+  PeImage(const PeImage&) = delete;
+  PeImage& operator=(const PeImage&) = delete;
+
   // The language the default look-up prefers after the neutral one. The recorded platform
   // answered as an English (0x0409) user interface; callers may change it.
   void SetPreferredLanguage(uint16_t language) { preferredLanguage_ = language; }
@@ -88,8 +92,13 @@ class PeImage {
  private:
   PeImage() = default;
   const ResourceName* FindName(const ResourceId& type, const ResourceId& name) const;
+  static std::unique_ptr<PeImage> ParseImage(std::unique_ptr<PeImage> image, LoadError* error);
 
-  std::vector<uint8_t> bytes_;
+  // The file's bytes: either owned_ or a read-only mapping of the file (unmapped on release).
+  std::span<const uint8_t> bytes_;
+  std::vector<uint8_t> owned_;
+  void* mapping_ = nullptr;
+  size_t mappingSize_ = 0;
   PeFormat format_ = PeFormat::Pe32;
   uint16_t machine_ = 0;
   uint32_t timeDateStamp_ = 0;
