@@ -34,40 +34,7 @@ TEST(ConsoleUserInterface, FormsFollowTheTypedAnswers) {
   }
 }
 
-TEST(ConsoleUserInterface, ListsBoxesAndTheShortcutTimer) {
-  {
-    std::istringstream in("2\nT\nok\n");
-    std::ostringstream out;
-    ConsoleUserInterface ui(in, out);
-    PersInformerForm form;
-    form.AddDrug(u"B", u"b=2");
-    form.AddDrug(u"A", u"a=1");
-    form.Fill();
-    ui.ShowPersInformer(form);
-    EXPECT_EQ(form.Outcome(), FormOutcome::Ok);
-    EXPECT_EQ(form.SectionText(), u"");
-    EXPECT_NE(out.str().find("1. A\n2. B"), std::string::npos);
-  }
-  {
-    std::istringstream in("\n2\n");
-    std::ostringstream out;
-    ConsoleUserInterface ui(in, out);
-    ShellListForm first, second;
-    for (ShellListForm* f : {&first, &second}) {
-      f->AddDocument(u"a.pdf", u"A");
-      f->AddDocument(u"b.pdf", u"B");
-      ui.ShowShellList(*f);
-    }
-    EXPECT_EQ(first.GetSelectedDocument(), u"a.pdf");   // Enter: the line selected on activation
-    EXPECT_EQ(second.GetSelectedDocument(), u"b.pdf");
-  }
-  {
-    std::istringstream in("Sì\n");
-    std::ostringstream out;
-    ConsoleUserInterface ui(in, out);
-    EXPECT_EQ(ui.MessageBox(u"Domanda?", style::kYesNo | style::kQuestion, u"Canale informativo"), Button::Yes);
-    EXPECT_EQ(ui.MessageBox(u"Domanda?", style::kYesNo, u"t"), Button::Yes);  // end of input: default
-  }
+TEST(ConsoleUserInterface, ShortcutWaitsForItsTimer) {
   {
     std::istringstream in("");
     std::ostringstream out;

@@ -5,44 +5,14 @@
 
 #include "commands/command_host.h"
 #include "fake_host.h"
-#include "platform/automation/error.h"
 
 namespace brevalcore::commands {
 namespace {
 
+using testing::FakeElement;
 using testing::FakeHost;
 using testing::U16;
 using testing::U8;
-
-class FakeElement : public browser::Element {
- public:
-  FakeElement(std::string tag, const char* href, std::string text, std::vector<std::string>& log,
-              bool clickFails = false)
-      : tag_(std::move(tag)), hasHref_(href != nullptr), href_(href ? href : ""), text_(std::move(text)),
-        log_(log), clickFails_(clickFails) {}
-  String TagName() const override { return automation::ToUpper(U16(tag_)); }
-  String GetAttribute(StringView name) const override { return name == u"href" ? U16(href_) : String(); }
-  bool HasAttribute(StringView name) const override { return name == u"href" && hasHref_; }
-  String Hash() const override {
-    if (tag_ != "a") return {};
-    const size_t hash = href_.find('#');
-    return hash == std::string::npos || hash + 1 == href_.size() ? String() : U16(href_.substr(hash));
-  }
-  String InnerText() const override { return U16(text_); }
-  String Id() const override { return {}; }
-  void Click() override {
-    log_.push_back("click");
-    if (clickFails_) throw automation::AutomationError(438);
-  }
-
- private:
-  std::string tag_;
-  bool hasHref_;
-  std::string href_;
-  std::string text_;
-  std::vector<std::string>& log_;
-  bool clickFails_;
-};
 
 class Dispatch : public ::testing::Test {
  protected:

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "commands/command_host.h"
+#include "platform/automation/error.h"
 #include "platform/automation/factory.h"
 #include "platform/browser/browser_host.h"
 #include "platform/shell/clock.h"
@@ -49,6 +50,37 @@ class LoggingOpener : public shell::ShellOpener {
 
  private:
   std::vector<std::string>& log_;
+};
+
+// The element under the mouse: a tag, an optional href, its text; clicks are logged.
+class FakeElement : public browser::Element {
+ public:
+  FakeElement(std::string tag, const char* href, std::string text, std::vector<std::string>& log,
+              bool clickFails = false)
+      : tag_(std::move(tag)), hasHref_(href != nullptr), href_(href ? href : ""), text_(std::move(text)),
+        log_(log), clickFails_(clickFails) {}
+  String TagName() const override { return automation::ToUpper(U16(tag_)); }
+  String GetAttribute(StringView name) const override { return name == u"href" ? U16(href_) : String(); }
+  bool HasAttribute(StringView name) const override { return name == u"href" && hasHref_; }
+  String Hash() const override {
+    if (tag_ != "a") return {};
+    const size_t hash = href_.find('#');
+    return hash == std::string::npos || hash + 1 == href_.size() ? String() : U16(href_.substr(hash));
+  }
+  String InnerText() const override { return U16(text_); }
+  String Id() const override { return {}; }
+  void Click() override {
+    log_.push_back("click");
+    if (clickFails_) throw automation::AutomationError(438);
+  }
+
+ private:
+  std::string tag_;
+  bool hasHref_;
+  std::string href_;
+  std::string text_;
+  std::vector<std::string>& log_;
+  bool clickFails_;
 };
 
 class FakeHost : public CommandHost {
@@ -125,6 +157,10 @@ class FakeHost : public CommandHost {
   }
   void WriteBannerPatientKeyData(StringView key, StringView value) override {
     log.push_back("patientkeydata " + U8(key) + "=" + U8(value));
+  }
+  // A left mouse-down on an anchor with this href and text.
+  void ClickAnchor(const char* href, std::string text = {}) {
+    OnDocumentMouseDown(*this, browser::mouse::kLeft, std::make_shared<FakeElement>("a", href, std::move(text), log));
   }
   String MakeTempFileName(StringView fileName) override { return bannerFolder + u"/TEMP/~T_" + String(fileName); }
 

@@ -10,47 +10,6 @@ namespace {
 using commands::testing::U16;
 using commands::testing::U8;
 
-std::string Joined(const std::vector<String>& lines) {
-  std::string out;
-  for (const auto& l : lines) out += (out.empty() ? "" : "|") + U8(l);
-  return out;
-}
-
-TEST(PersInformerForm, SortsRemovesAndWritesTheRemainingEntries) {
-  struct Row {
-    const char* name;
-    std::vector<std::string> actions;  // "select N", "remove", "removeall", "dbl N"
-    const char* lines;
-    const char* section;
-  };
-  const Row rows[] = {
-      {"sorted by display, blank display hidden", {}, "A|B|C", "a=1\r\nb=2\r\nc=3"},
-      {"remove the selected line", {"select 1", "remove"}, "A|C", "a=1\r\nc=3"},
-      {"remove without a selection", {"remove"}, "A|B|C", "a=1\r\nb=2\r\nc=3"},
-      {"selection is gone after a remove", {"select 0", "remove", "remove"}, "B|C", "b=2\r\nc=3"},
-      {"double click removes", {"dbl 2"}, "A|B", "a=1\r\nb=2"},
-      {"remove all", {"removeall", "remove"}, "", ""},
-  };
-  for (const Row& row : rows) {
-    PersInformerForm form;
-    form.AddDrug(u"C", u"c=3");
-    form.AddDrug(u"", u"blank=0");
-    form.AddDrug(u"A", u"a=1");
-    form.AddDrug(u"B", u"b=2");
-    form.Fill();
-    EXPECT_TRUE(form.RemoveEnabled());
-    for (const std::string& action : row.actions) {
-      if (action.starts_with("select ")) form.Select(std::stoul(action.substr(7)));
-      else if (action.starts_with("dbl ")) form.DoubleClick(std::stoul(action.substr(4)));
-      else if (action == "remove") form.Remove();
-      else if (action == "removeall") form.RemoveAll();
-    }
-    EXPECT_EQ(Joined(form.LineTexts()), row.lines) << row.name;
-    EXPECT_EQ(U8(form.SectionText()), row.section) << row.name;
-    EXPECT_TRUE(form.RemoveEnabled()) << row.name;  // not updated while open
-  }
-}
-
 TEST(SelezioneFarmaciForm, CheckingAndTheListItGives) {
   struct Row {
     const char* name;
@@ -92,34 +51,6 @@ TEST(SelezioneFarmaciForm, CheckingAndTheListItGives) {
       }
     }
     EXPECT_EQ(U8(form.GetDrugList()), row.list) << row.name;
-  }
-}
-
-TEST(ShellListForm, SelectionAndOutcome) {
-  struct Row { const char* name; bool withLines; std::vector<std::string> actions; const char* chosen; };
-  const Row rows[] = {
-      {"first line selected on activation", true, {"ok"}, "a.pdf"},
-      {"double click chooses", true, {"dbl 1"}, "b.pdf"},
-      {"ctrl+enter", true, {"select 1", "ctrlenter"}, "b.pdf"},
-      {"cancel", true, {"select 1", "cancel"}, ""},
-      {"no lines: nothing selectable", false, {"select 0", "ok"}, ""},
-  };
-  for (const Row& row : rows) {
-    ShellListForm form;
-    if (row.withLines) {
-      form.AddDocument(u"a.pdf", u"Scheda A");
-      form.AddDocument(u"b.pdf", u"Scheda B");
-    }
-    form.SetTitle(u"Documenti");
-    form.Activate();
-    for (const std::string& a : row.actions) {
-      if (a.starts_with("select ")) form.Select(std::stoul(a.substr(7)));
-      else if (a.starts_with("dbl ")) form.DoubleClick(std::stoul(a.substr(4)));
-      else if (a == "ok") form.Ok();
-      else if (a == "ctrlenter") form.CtrlEnter();
-      else if (a == "cancel") form.Cancel();
-    }
-    EXPECT_EQ(U8(form.GetSelectedDocument()), row.chosen) << row.name;
   }
 }
 

@@ -69,16 +69,7 @@ TEST_F(Shortcuts, NoShellObjectGivesFalse) {
 }
 
 TEST_F(Shortcuts, SaveLinkCreatesTheShortcutAndConfirmsIt) {
-  struct : browser::Element {
-    String TagName() const override { return u"A"; }
-    String GetAttribute(StringView) const override { return u"#SAVELINK?http://example.org/|"; }
-    bool HasAttribute(StringView) const override { return true; }
-    String Hash() const override { return u"#SAVELINK?http://example.org/|"; }
-    String InnerText() const override { return u"  Agenda  "; }  // empty title: the element text
-    String Id() const override { return {}; }
-    void Click() override {}
-  } anchor;
-  OnDocumentMouseDown(host_, 1, std::shared_ptr<browser::Element>(&anchor, [](browser::Element*) {}));
+  host_.ClickAnchor("#SAVELINK?http://example.org/|", "  Agenda  ");  // no title: the element text
   EXPECT_TRUE(std::filesystem::exists(desktop_ / "Agenda.url"));
   ASSERT_EQ(host_.ui.shown().size(), 1u);
   EXPECT_EQ(host_.ui.shown()[0].kind, u"ShortcutForm");

@@ -48,18 +48,8 @@ TEST(AutoSubstitute, SubstituteEverStoresUnderTheDrugTheHostKnows) {
     host.currentDrug = row.current;
     host.prescribingAic = row.prescribing;
     host.ini[kAutoSubstituteSection] = {};
-    // The link's Param is stored whole.
     SaveAutoSubstitution(host, u"old", u"x");  // a different key is left alone
-    struct : browser::Element {
-      String TagName() const override { return u"A"; }
-      String GetAttribute(StringView) const override { return u"#SUBSTITUTEEVER?aic9&x"; }
-      bool HasAttribute(StringView) const override { return true; }
-      String Hash() const override { return u"#SUBSTITUTEEVER?aic9&x"; }
-      String InnerText() const override { return {}; }
-      String Id() const override { return {}; }
-      void Click() override {}
-    } anchor;
-    OnDocumentMouseDown(host, 1, std::shared_ptr<browser::Element>(&anchor, [](browser::Element*) {}));
+    host.ClickAnchor("#SUBSTITUTEEVER?aic9&x");  // the whole Param is stored
     Entries expected = {{u"old", u"x"}};
     expected.insert(expected.end(), row.stored.begin(), row.stored.end());
     EXPECT_EQ(host.ini[kAutoSubstituteSection], expected);
@@ -131,15 +121,6 @@ TEST(AutoSubstitute, ListDialogEdgeCases) {
     EXPECT_TRUE(ShowAutoSubstituteList(h2));
     EXPECT_EQ(h2.ui.shown()[0].lines, std::vector<String>{u"Alfa    sostituito da:    Alfa"});
     EXPECT_EQ(h2.ini[kAutoSubstituteSection], (Entries{{u"a1", u"a9"}}));
-  }
-  {  // not initialised: false; banners off: true without showing anything
-    FakeHost host;
-    host.initialized = false;
-    EXPECT_FALSE(ShowAutoSubstituteList(host));
-    host.initialized = true;
-    host.bannersEnabled = false;
-    EXPECT_TRUE(ShowAutoSubstituteList(host));
-    EXPECT_TRUE(host.ui.shown().empty());
   }
 }
 
