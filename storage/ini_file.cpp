@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,10 +55,25 @@ int64_t NowNs() {
 
 bool IsRacy(const FileStamp& stamp, int64_t nowNs) { return stamp.mtimeNs + kRacyWindowNs >= nowNs; }
 
-// One file's last known bytes and their parse.
+// Writers that use this code announce each change through a counter that readers map (see
+// ChangeCounter), so a read normally needs no system call at all. Changes made by anything
+// else are caught by comparing the file's stamp at least this often.
+constexpr int64_t kStampCheckIntervalNs = int64_t{kForeignChangeDelayMs} * 1'000'000;
+
+int64_t CoarseNowNs() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+std::string LockPathOf(const std::filesystem::path& file);
+
 struct Entry {
   FileStamp stamp;
   bool racy = true;
+  const uint64_t* counter = nullptr;  // the writers' change counter, when there is one
+  uint64_t seenChanges = 0;           // its value when the stamp was last compared
+  int64_t stampCheckedNs = 0;         // when that was (coarse monotonic clock)
   Bytes bytes;
   Profile profile;
 };
@@ -111,9 +127,61 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
+// The change counter: the first 8 bytes of the hidden lock file, raised by every writer after
+// it has renamed the new file into place and before it lets go of the lock. Readers map it
+// read-only; the lock file is never shortened, so the mapping stays valid.
+class ChangeCounter {
+ public:
+  static constexpr off_t kSize = sizeof(uint64_t);
+
+  // The mapped counter of `file`, made (as a writer would make it) when missing; nullptr when
+  // the folder allows neither, in which case reads compare the stamp every time.
+  const uint64_t* Find(const std::filesystem::path& file) {
+    const std::string lockPath = LockPathOf(file);
+    const auto it = mapped_.find(lockPath);
+    if (it != mapped_.end() && (it->second.counter || CoarseNowNs() < it->second.retryNs)) return it->second.counter;
+    Mapping& m = mapped_[lockPath];
+    m.retryNs = CoarseNowNs() + kStampCheckIntervalNs;
+    FileDescriptor fd(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st{};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || st.st_size < kSize) {
+      // Growing it to the counter's size never disturbs a writer: it only ever adds zeros.
+      fd.Reset(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+      if (!fd || ::fstat(fd.get(), &st) != 0) return nullptr;
+      if (st.st_size < kSize && ::ftruncate(fd.get(), kSize) != 0) return nullptr;
+    }
+    void* map = ::mmap(nullptr, kSize, PROT_READ, MAP_SHARED, fd.get(), 0);
+    if (map == MAP_FAILED) return nullptr;
+    m.counter = static_cast<const uint64_t*>(map);
+    return m.counter;
+  }
+
+  static uint64_t Read(const uint64_t* counter) { return counter ? __atomic_load_n(counter, __ATOMIC_ACQUIRE) : 0; }
+
+  // Called by a writer holding the lock on `lockFd`.
+  static void Raise(int lockFd) {
+    uint64_t value = 0;
+    if (::pread(lockFd, &value, sizeof value, 0) != static_cast<ssize_t>(sizeof value)) value = 0;
+    ++value;
+    if (::pwrite(lockFd, &value, sizeof value, 0) != static_cast<ssize_t>(sizeof value)) { /* readers fall back to the stamp */ }
+  }
+
+ private:
+  struct Mapping {
+    const uint64_t* counter = nullptr;  // mapped for the process's life
+    int64_t retryNs = 0;                // when a failed attempt may be repeated
+  };
+  std::unordered_map<std::string, Mapping> mapped_;
+};
+
+// One file's last known bytes and their parse.
 std::string FolderOf(const std::filesystem::path& file) {
   const std::filesystem::path parent = file.parent_path();
   return parent.empty() ? std::string(".") : parent.string();
+}
+
+std::string LockPathOf(const std::filesystem::path& file) {
+  return FolderOf(file) + "/." + file.filename().string() + ".lock";
 }
 
 // The lock that serialises the writers of one file across processes. It lives in its own hidden
@@ -122,8 +190,7 @@ std::string FolderOf(const std::filesystem::path& file) {
 class WriterLock {
  public:
   explicit WriterLock(const std::filesystem::path& file) {
-    const std::string lockName = FolderOf(file) + "/." + file.filename().string() + ".lock";
-    fd_.Reset(::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    fd_.Reset(::open(LockPathOf(file).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
     if (!fd_) return;
     while (::flock(fd_.get(), LOCK_EX) != 0) {
       if (errno != EINTR) {
@@ -133,6 +200,7 @@ class WriterLock {
     }
   }
   explicit operator bool() const { return static_cast<bool>(fd_); }
+  int fd() const { return fd_.get(); }
 
  private:
   FileDescriptor fd_;  // closing it releases the lock
@@ -199,16 +267,36 @@ std::optional<FileStamp> ReplaceFile(const std::filesystem::path& file, std::str
 
 class IniCache {
  public:
-  // The file's current parse, or nullptr when it does not exist or cannot be read.
-  // Called with mutex_ held.
-  Entry* Load(const std::string& path) {
-    struct stat st{};
+  // The file's current parse, or nullptr when it does not exist or cannot be read. Called
+  // with mutex_ held. `compareStamp` skips the shortcut through the change counter.
+  Entry* Load(const std::filesystem::path& file, bool compareStamp = false) {
+    const std::string& path = file.native();
     const auto it = entries_.find(path);
+    if (it != entries_.end() && !compareStamp) {
+      Entry& e = *it->second;
+      // No writer has announced a change and the stamp was compared a moment ago.
+      if (e.counter && !e.racy && ChangeCounter::Read(e.counter) == e.seenChanges &&
+          CoarseNowNs() - e.stampCheckedNs < kStampCheckIntervalNs)
+        return &e;
+    }
+    // The counter is read before the stamp: a change announced in between only costs a
+    // second look next time.
+    const uint64_t* counter = counters_.Find(file);
+    const uint64_t changes = ChangeCounter::Read(counter);
+    const int64_t checkedNs = CoarseNowNs();
+    auto noteChecked = [&](Entry* e) {
+      e->counter = counter;
+      e->seenChanges = changes;
+      e->stampCheckedNs = checkedNs;
+      return e;
+    };
+    struct stat st{};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
       if (it != entries_.end()) entries_.erase(it);
       return nullptr;
     }
-    if (it != entries_.end() && it->second->stamp == StampOf(st) && !it->second->racy) return it->second.get();
+    if (it != entries_.end() && it->second->stamp == StampOf(st) && !it->second->racy)
+      return noteChecked(it->second.get());
 
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat opened{};
@@ -223,7 +311,7 @@ class IniCache {
     if (it != entries_.end() && it->second->bytes == bytes) {  // same content: keep the parse
       it->second->stamp = stamp;
       it->second->racy = racy;
-      return it->second.get();
+      return noteChecked(it->second.get());
     }
     auto entry = std::make_unique<Entry>();
     entry->stamp = stamp;
@@ -232,7 +320,7 @@ class IniCache {
     entry->bytes = std::move(bytes);
     Entry* raw = entry.get();
     entries_[path] = std::move(entry);
-    return raw;
+    return noteChecked(raw);
   }
 
   // Applies `change` to the file's parse under the writer lock and writes the result when it
@@ -245,7 +333,7 @@ class IniCache {
     const std::string& path = file.native();
     if (cleaned_.insert(path).second) RemoveAbandonedTempFiles(file);
 
-    Entry* entry = Load(path);
+    Entry* entry = Load(file, /*compareStamp=*/true);  // a writer never builds on a stale parse
     std::unique_ptr<Entry> fresh;
     if (!entry) {
       fresh = std::make_unique<Entry>();
@@ -259,9 +347,10 @@ class IniCache {
       entries_.erase(path);  // the parse no longer matches the file
       return false;
     }
+    ChangeCounter::Raise(lock.fd());
     entry->bytes = std::move(bytes);
     entry->stamp = *stamp;
-    entry->racy = true;
+    entry->racy = true;  // the next use compares the stamp, and the bytes if need be
     if (fresh) entries_[path] = std::move(fresh);
     return true;
   }
@@ -270,7 +359,7 @@ class IniCache {
   auto Read(const std::filesystem::path& file, Reader&& reader) {
     static const Profile kEmpty;
     std::lock_guard guard(mutex_);
-    const Entry* entry = Load(file.native());
+    const Entry* entry = Load(file);
     return reader(entry ? entry->profile : kEmpty);
   }
 
@@ -283,6 +372,7 @@ class IniCache {
   std::mutex mutex_;
   std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
   std::set<std::string> cleaned_;
+  ChangeCounter counters_;
 };
 
 IniCache& Cache() {

@@ -6,7 +6,9 @@
 //   - writers of the same file serialise on an advisory lock (a hidden ".<name>.lock" file in
 //     the same folder), and UpdateIniValue holds it across its read and its write;
 //   - a read of an unchanged file (device, inode, size, modification time) is answered from a
-//     parse kept in memory; a change made by another process is seen at the next read.
+//     parse kept in memory; a change made by another process through these functions is seen
+//     at the next read (writers raise a change counter kept in the lock file, which readers
+//     map), a change made by any other program within kForeignChangeDelayMs.
 // Nothing here throws: a missing file, section or key reads as empty, a failed write returns
 // false and leaves the file as it was.
 #include <filesystem>
@@ -20,6 +22,10 @@ namespace brevalcore::storage {
 
 using automation::String;
 using automation::StringView;
+
+// How long a change made without these functions (an editor, a copy) may go unseen: the
+// file's stamp is compared at least this often.
+inline constexpr int kForeignChangeDelayMs = 100;
 
 // ReadIni's buffer: values of more than 254 characters come back cut to 254.
 inline constexpr size_t kReadIniBufferSize = 255;

@@ -4,6 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
 #include "platform/automation/convert.h"
 #include "storage/ini_class.h"
 #include "storage/ini_file.h"
@@ -134,11 +137,18 @@ TEST(IniFile, UnchangedFileIsAnsweredFromMemory) {
   PutFile(file, "[S]\r\nk=2\r\n");
   ::utimensat(AT_FDCWD, file.c_str(), old, 0);
   EXPECT_EQ(ReadIni(file, u"S", u"k"), u"1");
-  // Any change to the stamp is noticed.
+  // A change to the stamp made without our writers (no change announced) is noticed at the
+  // next comparison of the stamp.
   const timespec newer[2] = {{1'000'000'001, 0}, {1'000'000'001, 0}};
   ::utimensat(AT_FDCWD, file.c_str(), newer, 0);
+  const auto settle = std::chrono::milliseconds(kForeignChangeDelayMs + 50);
+  std::this_thread::sleep_for(settle);
   EXPECT_EQ(ReadIni(file, u"S", u"k"), u"2");
+  // A write through these functions is seen at once.
+  ASSERT_TRUE(WriteIni(file, u"S", u"k", u"3"));
+  EXPECT_EQ(ReadIni(file, u"S", u"k"), u"3");
   fs::remove(file);
+  std::this_thread::sleep_for(settle);
   EXPECT_EQ(ReadIni(file, u"S", u"k"), u"");
 }
 
