@@ -48,7 +48,65 @@ struct FrameGuard {
   }
 };
 
+bool IsPlain(const Expr& e) {
+  if (e.kind == ExprKind::Literal) return true;
+  if (e.kind != ExprKind::Name) return false;
+  const auto& n = static_cast<const NameExpr&>(e);
+  return n.bound == NameKind::Local || n.bound == NameKind::Constant ||
+         (n.bound == NameKind::Global && (n.global->kind == GlobalKind::Variable || n.global->kind == GlobalKind::Constant));
+}
+
+bool IsWhole(const Variant& v) {
+  return v.type() == automation::VarType::Integer || v.type() == automation::VarType::Long;
+}
+int64_t WholeOf(const Variant& v) {
+  return v.type() == automation::VarType::Integer ? v.AsInteger() : v.AsLong();
+}
+Variant FitWhole(int64_t r, bool isLong) {
+  if (!isLong && r >= -32768 && r <= 32767) return Variant(static_cast<int16_t>(r));
+  if (r >= INT32_MIN && r <= INT32_MAX) return Variant(static_cast<int32_t>(r));
+  return Variant(static_cast<double>(r));
+}
+
+// Integer and Long operands are the common case in rule scripts: handled here without a
+// call; everything else goes to the general operators.
+inline Variant BinaryFast(Op op, const Variant& a, const Variant& b) {
+  if (IsWhole(a) && IsWhole(b)) {
+    const int64_t x = WholeOf(a), y = WholeOf(b);
+    const bool isLong = a.type() == automation::VarType::Long || b.type() == automation::VarType::Long;
+    switch (op) {
+      case Op::Add: return FitWhole(x + y, isLong);
+      case Op::Sub: return FitWhole(x - y, isLong);
+      case Op::Mul: return FitWhole(x * y, isLong);
+      case Op::Mod: if (y != 0) return FitWhole(x % y, isLong); break;
+      case Op::IntDiv: if (y != 0) return FitWhole(x / y, isLong); break;
+      case Op::Eq: return Variant(x == y);
+      case Op::Ne: return Variant(x != y);
+      case Op::Lt: return Variant(x < y);
+      case Op::Gt: return Variant(x > y);
+      case Op::Le: return Variant(x <= y);
+      case Op::Ge: return Variant(x >= y);
+      default: break;
+    }
+  }
+  return Binary(op, a, b);
+}
+
 }  // namespace
+
+const Variant& Interpreter::EvalRef(const Expr& e, Frame& f, Variant& temp) {
+  if (e.kind == ExprKind::Literal) return static_cast<const LiteralExpr&>(e).value;
+  if (e.kind == ExprKind::Name) {
+    const auto& n = static_cast<const NameExpr&>(e);
+    if (n.bound == NameKind::Local) return *f.slots[n.slot];
+    if (n.bound == NameKind::Constant) return n.constant;
+    if (n.bound == NameKind::Global && (n.global->kind == GlobalKind::Variable || n.global->kind == GlobalKind::Constant))
+      return n.global->value;
+  }
+  Variant v = Eval(e, f);
+  temp.swap(v);
+  return temp;
+}
 
 Variant Interpreter::Eval(const Expr& e, Frame& f) {
   switch (e.kind) {
@@ -60,9 +118,18 @@ Variant Interpreter::Eval(const Expr& e, Frame& f) {
     }
     case ExprKind::Binary: {
       const auto& b = static_cast<const BinaryExpr&>(e);
-      const Variant left = Eval(*b.left, f);
-      const Variant right = Eval(*b.right, f);
-      return Binary(b.op, left, right);
+      Variant leftTemp, rightTemp;
+      // Operands that are plain variables or literals are read in place. The left one is
+      // copied first when the right one could change it (a call, say).
+      if (IsPlain(*b.right)) {
+        const Variant& left = EvalRef(*b.left, f, leftTemp);
+        const Variant& right = EvalRef(*b.right, f, rightTemp);
+        return BinaryFast(b.op, left, right);
+      }
+      Variant left = Eval(*b.left, f);
+      leftTemp.swap(left);
+      const Variant& right = EvalRef(*b.right, f, rightTemp);
+      return BinaryFast(b.op, leftTemp, right);
     }
     case ExprKind::Unary: {
       const auto& u = static_cast<const UnaryExpr&>(e);
@@ -423,6 +490,13 @@ void Interpreter::Store(Variant& slot, Variant value, bool isSet) {
 
 void Interpreter::ExecAssign(const AssignStmt& s, Frame& f) {
   Variant value = Eval(*s.value, f);
+  if (!s.isSet && !value.IsObject() && s.target->kind == ExprKind::Name) {
+    const auto& n = static_cast<const NameExpr&>(*s.target);
+    if (n.bound == NameKind::Local) {
+      f.slots[n.slot]->swap(value);  // the old value goes with `value`
+      return;
+    }
+  }
   AssignTo(*s.target, std::move(value), s.isSet, f);
 }
 

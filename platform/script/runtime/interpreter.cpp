@@ -348,13 +348,22 @@ Flow Interpreter::ExecFor(const ForStmt& s, Frame& f) {
   if (from.IsNull() || to.IsNull() || step.IsNull()) Raise(err::kInvalidUseOfNull);
   const bool up = automation::Compare(step, Variant(int16_t{0})) != automation::Ordering::Less;
   Store(*counter, std::move(from), false);
+  const bool wholeBound = to.type() == automation::VarType::Integer || to.type() == automation::VarType::Long;
+  const int64_t wholeTo = to.type() == automation::VarType::Integer ? to.AsInteger() : wholeBound ? to.AsLong() : 0;
   for (;;) {
-    const automation::Ordering o = automation::Compare(*counter, to);
-    if (up ? o == automation::Ordering::Greater : o == automation::Ordering::Less) break;
+    const automation::VarType ct = counter->type();
+    if (wholeBound && (ct == automation::VarType::Integer || ct == automation::VarType::Long)) {
+      const int64_t c = ct == automation::VarType::Integer ? counter->AsInteger() : counter->AsLong();
+      if (up ? c > wholeTo : c < wholeTo) break;
+    } else {
+      const automation::Ordering o = automation::Compare(*counter, to);
+      if (up ? o == automation::Ordering::Greater : o == automation::Ordering::Less) break;
+    }
     const Flow flow = ExecBlock(s.body, f);
     if (flow == Flow::ExitFor) break;
     if (flow != Flow::Normal) return flow;
-    *counter = Add(*counter, step);
+    Variant next = Add(*counter, step);
+    counter->swap(next);
     Tick();
   }
   return Flow::Normal;

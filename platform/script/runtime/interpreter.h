@@ -101,6 +101,9 @@ class Interpreter : public BuiltinContext {
 
   // Expressions
   Variant Eval(const ast::Expr& e, Frame& f);
+  // The value of `e`, read in place when it is a variable or a literal, else computed into
+  // `temp`.
+  const Variant& EvalRef(const ast::Expr& e, Frame& f, Variant& temp);
   Variant EvalName(const ast::NameExpr& n, Frame& f);
   Variant EvalMember(const ast::MemberExpr& m, Frame& f);
   Variant EvalCall(const ast::CallExpr& c, Frame& f);
