@@ -87,7 +87,7 @@ TEST_P(PackRoundTrip, ReadsBackEverywhere) {
   WriteFile(source / "index.html", "<html>indice</html>");
   WriteFile(source / "banner.script", "Sub BeforeInitialize\r\nEnd Sub\r\n");
   WriteFile(source / "empty.txt", "");
-  WriteFile(source / "sub" / "pagina \xC3\xA8.html", std::string("bin\0ary\xFF", 10));
+  WriteFile(source / "sub" / "pagina \xC3\xA8.html", std::string("bin\0ary\xFF", 8));
   WriteFile(source / ".hidden", "not packed");
   WriteFile(source / ".git" / "HEAD", "not packed");
 
