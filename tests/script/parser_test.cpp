@@ -27,6 +27,7 @@ const Row kRows[] = {
     {"property_outside_class", "Property Get X : End Property", {{1048, 1, 1}}},
     {"expected_end_of_statement", "a = 1 2", {{1025, 1, 7}}},
     {"too_deep", nullptr, {{1002, 1, 0}}},
+    {"too_long", "", {{1002, 1, 0}}},
 };
 
 class Parser : public ::testing::TestWithParam<Row> {};
@@ -34,13 +35,16 @@ class Parser : public ::testing::TestWithParam<Row> {};
 TEST_P(Parser, ReportsEveryError) {
   const Row& row = GetParam();
   std::string code;
-  if (row.code) {
+  if (row.code && *row.code) {
     code = row.code;
+  } else if (row.code) {
+    code = "a = 1";
+    for (int i = 0; i <= kMaxOperatorsPerStatement; ++i) code += " + 1";
   } else {
     code = "a = " + std::string(kMaxNestingDepth + 10, '(') + "1" + std::string(kMaxNestingDepth + 10, ')');
   }
   ParseResult r = ParseProgram(automation::FromUtf8(code));
-  if (!row.code) {
+  if (!row.code || !*row.code) {
     ASSERT_FALSE(r.errors.empty());
     EXPECT_EQ(r.errors[0].number, 1002);
     return;

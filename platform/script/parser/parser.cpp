@@ -103,8 +103,13 @@ class Parser {
   };
 
   // ------------------------------------------------------------------ statements
+  void CountOperator() {
+    if (++operators_ > kMaxOperatorsPerStatement) Fail(1002);
+  }
+
   void ParseStatementRecovering(Block& into, bool topLevel) {
     const size_t errorsBefore = errors_.size();
+    operators_ = 0;
     try {
       ParseStatement(into, topLevel);
     } catch (const Abandon&) {
@@ -688,6 +693,7 @@ class Parser {
       if (level < 0 || level < minLevel) return left;
       const Token& at = Cur();
       Next();
+      CountOperator();
       auto b = Make<BinaryExpr>(at);
       b->op = op;
       b->left = std::move(left);
@@ -726,6 +732,7 @@ class Parser {
     for (;;) {
       if (AtOp(u'.') && !Cur().spaceBefore) {
         Next();
+        CountOperator();
         auto m = Make<MemberExpr>(Cur());
         if (!At(Tok::Identifier)) Fail(1010);
         m->name = Cur().text;
@@ -735,6 +742,7 @@ class Parser {
         if (lastGroup) *lastGroup = SIZE_MAX;
       } else if (AtOp(u'(') && e->kind != ExprKind::Literal && e->kind != ExprKind::New) {
         const size_t groupAt = pos_;
+        CountOperator();
         auto c = Make<CallExpr>(Cur());
         Next();
         DepthGuard guard(*this);
@@ -823,6 +831,7 @@ class Parser {
   ast::Program* program_ = nullptr;
   bool singleLine_ = false;
   int depth_ = 0;
+  int operators_ = 0;
 };
 
 std::vector<Token> Lex(automation::StringView source, std::vector<SyntaxError>& errors) {

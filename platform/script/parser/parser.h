@@ -28,5 +28,8 @@ ParseResult ParseExpression(automation::StringView source, ast::ExprPtr& out);
 // Deepest nesting of blocks and parentheses the parser accepts; deeper text is reported as
 // a syntax error instead of exhausting the native stack (the interpreter recurses as deep).
 inline constexpr int kMaxNestingDepth = 200;
+// Most operators and member or index steps one statement may hold: a chain "a & b & c ..."
+// becomes a tree as deep as it is long, which the interpreter then walks recursively.
+inline constexpr int kMaxOperatorsPerStatement = 2000;
 
 }  // namespace brevalcore::script::parse
