@@ -158,12 +158,13 @@ class ChangeCounter {
 
   static uint64_t Read(const uint64_t* counter) { return counter ? __atomic_load_n(counter, __ATOMIC_ACQUIRE) : 0; }
 
-  // Called by a writer holding the lock on `lockFd`.
-  static void Raise(int lockFd) {
+  // Called by a writer holding the lock on `lockFd`; returns the counter's new value.
+  static std::optional<uint64_t> Raise(int lockFd) {
     uint64_t value = 0;
     if (::pread(lockFd, &value, sizeof value, 0) != static_cast<ssize_t>(sizeof value)) value = 0;
     ++value;
-    if (::pwrite(lockFd, &value, sizeof value, 0) != static_cast<ssize_t>(sizeof value)) { /* readers fall back to the stamp */ }
+    if (::pwrite(lockFd, &value, sizeof value, 0) != static_cast<ssize_t>(sizeof value)) return std::nullopt;
+    return value;
   }
 
  private:
@@ -275,7 +276,7 @@ class IniCache {
     if (it != entries_.end() && !compareStamp) {
       Entry& e = *it->second;
       // No writer has announced a change and the stamp was compared a moment ago.
-      if (e.counter && !e.racy && ChangeCounter::Read(e.counter) == e.seenChanges &&
+      if (e.counter && ChangeCounter::Read(e.counter) == e.seenChanges &&
           CoarseNowNs() - e.stampCheckedNs < kStampCheckIntervalNs)
         return &e;
     }
@@ -295,7 +296,10 @@ class IniCache {
       if (it != entries_.end()) entries_.erase(it);
       return nullptr;
     }
-    if (it != entries_.end() && it->second->stamp == StampOf(st) && !it->second->racy)
+    // A parse taken in the same clock tick as the file's last change is trusted only when
+    // the counter shows that no writer came since; otherwise the bytes are compared.
+    if (it != entries_.end() && it->second->stamp == StampOf(st) &&
+        (!it->second->racy || (counter && counter == it->second->counter && changes == it->second->seenChanges)))
       return noteChecked(it->second.get());
 
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -340,17 +344,23 @@ class IniCache {
       entry = fresh.get();
     }
     if (!change(entry->profile)) return true;
-    Bytes bytes = entry->profile.Serialize();
+    // Serialised into the buffer of the previous write, whose pages are already mapped.
+    Bytes bytes = std::move(scratch_);
+    entry->profile.SerializeTo(bytes);
     if (entry->profile.needs_reparse()) entry->profile = Profile::Parse(bytes);
     const std::optional<FileStamp> stamp = ReplaceFile(file, bytes);
     if (!stamp) {
       entries_.erase(path);  // the parse no longer matches the file
       return false;
     }
-    ChangeCounter::Raise(lock.fd());
+    const std::optional<uint64_t> changes = ChangeCounter::Raise(lock.fd());
+    scratch_ = std::move(entry->bytes);
     entry->bytes = std::move(bytes);
     entry->stamp = *stamp;
-    entry->racy = true;  // the next use compares the stamp, and the bytes if need be
+    entry->racy = true;
+    entry->counter = changes ? counters_.Find(file) : nullptr;  // no counter: compare the bytes
+    entry->seenChanges = changes.value_or(0);
+    entry->stampCheckedNs = CoarseNowNs();
     if (fresh) entries_[path] = std::move(fresh);
     return true;
   }
@@ -373,6 +383,7 @@ class IniCache {
   std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
   std::set<std::string> cleaned_;
   ChangeCounter counters_;
+  Bytes scratch_;
 };
 
 IniCache& Cache() {

@@ -63,6 +63,8 @@ class Profile {
   // The file as the platform writes it: "[name]" and "key=value" lines ending in CR LF, the
   // unnamed section without a header.
   Bytes Serialize() const;
+  // The same into `out`, reusing its storage (large files are rewritten often).
+  void SerializeTo(Bytes& out) const;
 
   const std::vector<ProfileSection>& sections() const { return sections_; }
   // The first section of that name (argument trimmed here), or nullptr.
