@@ -7,6 +7,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -48,5 +51,55 @@ TEST_P(VbsCase, OutputMatchesRecording) {
 
 INSTANTIATE_TEST_SUITE_P(Recorded, VbsCase, ::testing::ValuesIn(CaseNames()),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+}  // namespace
+
+namespace {
+
+struct ToolRow {
+  const char* name;
+  const char* command;  // "vbs" or "check"
+  const char* script;
+  const char* args;
+  int status;
+  const char* output;  // standard output and error, merged; "{F}" stands for the file name
+};
+
+const ToolRow kToolRows[] = {
+    {"vbs_arguments_and_quit", "vbs", "WScript.Echo WScript.Arguments.Count, WScript.Arguments(1), WScript.ScriptName\nWScript.Quit 3\nWScript.Echo \"no\"",
+     "a b", 3, "2 b tool.vbs\n"},
+    {"vbs_error_has_position", "vbs", "WScript.Echo True\nx = 1 / 0", "", 1,
+     "-1\n{F}(2, 1) VBScript runtime error: Division by zero (11)\n"},
+    {"vbs_windows_1252_text", "vbs", "WScript.Echo \"caff\xE8\", Len(\"\xE8\")", "", 0, "caff\xC3\xA8 1\n"},
+    {"check_clean", "check", "Dim a\na = 1", "", 0, ""},
+    {"check_every_error", "check", "a = \nb = (1\n", "", 1,
+     "{F}:1:5: error 1023: Expected expression\n  a = \n      ^\n{F}:2:7: error 1006: Expected ')'\n  b = (1\n        ^\n"},
+};
+
+class Tool : public ::testing::TestWithParam<ToolRow> {};
+
+TEST_P(Tool, StatusAndOutput) {
+  const ToolRow& row = GetParam();
+  const fs::path dir = fs::temp_directory_path() / ("brevalcore_tool_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const fs::path file = dir / "tool.vbs";
+  std::ofstream(file, std::ios::binary) << row.script;
+  const std::string command = std::string(BREVALCORE_BIN_DIR) + "/brevalcore " + row.command + " '" + file.string() + "' " + row.args + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  std::string expected = row.output;
+  for (size_t at; (at = expected.find("{F}")) != std::string::npos;) expected.replace(at, 3, file.string());
+  EXPECT_EQ(output, expected);
+  EXPECT_EQ(WEXITSTATUS(status), row.status);
+  fs::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Tool, ::testing::ValuesIn(kToolRows),
+                         [](const ::testing::TestParamInfo<ToolRow>& info) { return std::string(info.param.name); });
 
 }  // namespace
