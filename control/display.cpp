@@ -1,0 +1,112 @@
+// What the web view shows and how the control reacts to it: navigation that never reloads the
+// page on show, the offline mode kept in the doctor's settings, the document's styling, the
+// focus rule and the control's own context menu.
+#include "control/addresses.h"
+#include "control/banner_control.h"
+#include "storage/ini_file.h"
+
+namespace brevalcore::control {
+
+namespace {
+
+constexpr char16_t kSettingsSection[] = u"BVC";
+constexpr char16_t kOfflineKey[] = u"Offline";
+constexpr char16_t kOfflineOn[] = u"1";
+constexpr char16_t kOfflineOff[] = u"0";
+
+}  // namespace
+
+void BrevalcoreBanner::NavigateBlank(bool doYield) {
+  browser_->SetSilent(true);
+  browser_->Navigate(kBlankPage);
+  currentUrl_ = kBlankPage;
+  if (doYield) browser_->DoYield();
+}
+
+// Every change of page passes through "about:blank"; asking for the page already shown does
+// nothing, even when the page itself has moved elsewhere since.
+void BrevalcoreBanner::NavigateTo(const String& url) {
+  try {
+    if (url == currentUrl_) return;
+    NavigateBlank(true);
+    browser_->SetSilent(true);
+    browser_->Navigate(url);
+    currentUrl_ = url;
+  } catch (...) {
+  }
+}
+
+void BrevalcoreBanner::LoadOfflineSetting() {
+  rules::cContext& context = Context();
+  context.SetOffline(storage::ReadIni(automation::ToUtf8(IniFilePath()), kSettingsSection, kOfflineKey) == kOfflineOn);
+  defaultPage_ = GetDefaultPageUrl(context);
+  offlineMenuChecked_ = context.Offline();
+}
+
+// Switches offline mode and stores it; the new default page is used from the next script run.
+void BrevalcoreBanner::SetOffline(bool value) {
+  rules::cContext& context = Context();
+  context.SetOffline(value);
+  defaultPage_ = GetDefaultPageUrl(context);
+  offlineMenuChecked_ = context.Offline();
+  storage::WriteIni(automation::ToUtf8(IniFilePath()), kSettingsSection, kOfflineKey,
+                    context.Offline() ? kOfflineOn : kOfflineOff);
+}
+
+void BrevalcoreBanner::StyleBody() {
+  if (docAttached_) browser_->RemoveBodyBorderAndScrollBars();
+}
+
+void BrevalcoreBanner::OnNavigateError(StringView) { navigationFailed_ = true; }
+
+// A failed navigation shows the offline page instead, and the control stays offline (across
+// restarts) until the doctor clears the menu item.
+void BrevalcoreBanner::OnDocumentComplete(StringView) {
+  if (navigationFailed_) {
+    navigationFailed_ = false;
+    browser_->Navigate(offlinePage_);
+    currentUrl_ = offlinePage_;
+    SetOffline(true);
+    return;
+  }
+  docAttached_ = browser_->HasDocument();
+  StyleBody();
+}
+
+void BrevalcoreBanner::OnUpdatePageStatus() { StyleBody(); }
+
+void BrevalcoreBanner::GotFocusStep() {
+  try {
+    browser_->FocusHiddenTextBox();
+  } catch (...) {
+  }
+  if (forceFocusBack_) browser_->SendFocusBackThenForward();
+}
+
+void BrevalcoreBanner::OnGotFocus() { GotFocusStep(); }
+
+void BrevalcoreBanner::OnMouseDown(int button, std::shared_ptr<browser::Element> element) {
+  if (!docAttached_) return;
+  commands::OnDocumentMouseDown(*this, button, element);
+}
+
+// The page's right-click shows the control's menu, never the web view's.
+bool BrevalcoreBanner::OnContextMenu(int x, int y) {
+  switch (ui_->ShowContextMenu(offlineMenuChecked_, x, y)) {
+    case ui::ContextMenuChoice::AutoSubstituteList:
+      ShowAutoSubstituteList();
+      break;
+    case ui::ContextMenuChoice::Offline:
+      offlineMenuChecked_ = !offlineMenuChecked_;
+      SetOffline(offlineMenuChecked_);
+      break;
+    case ui::ContextMenuChoice::Cancel:
+    case ui::ContextMenuChoice::None:
+      break;
+  }
+  return false;
+}
+
+bool BrevalcoreBanner::ShowAutoSubstituteList() { return commands::ShowAutoSubstituteList(*this); }
+
+}  // namespace brevalcore::control

@@ -1,0 +1,57 @@
+// The control's side of the rule objects: creating Actions, Conditions and Commands for the
+// script, the tracing component, and the banner history and trace calls that the banner
+// commands make through the control.
+#include "control/banner_control.h"
+#include "rules/actions.h"
+#include "rules/commands.h"
+#include "rules/conditions.h"
+#include "rules/history.h"
+#include "rules/tracing.h"
+
+namespace brevalcore::control {
+
+using automation::MakeRef;
+
+// Each rule object gets the control's context, in the order the script host registers them.
+void BrevalcoreBanner::CreateRuleObjects() {
+  Ref<rules::cContext> shared = context();
+  auto actions = MakeRef<rules::Actions>();
+  actions->set_context(shared);
+  actions_ = actions;
+  auto conditions = MakeRef<rules::Conditions>();
+  conditions->set_context(shared);
+  conditions_ = conditions;
+  auto commands = MakeRef<rules::Commands>();
+  commands->set_context(shared);
+  commands_ = commands;
+}
+
+void BrevalcoreBanner::CreateTracing() {
+  try {
+    rules::TracingComponent() = factories_->Create(rules::kTracingProgId);
+  } catch (...) {
+    // Without a tracer the banners work as before; the thread's reference keeps what it held.
+  }
+}
+
+Ref<automation::Object> BrevalcoreBanner::Tracing() { return rules::TracingComponent(); }
+
+void BrevalcoreBanner::CountPrescription() { rules::CountPrescription(Context()); }
+
+void BrevalcoreBanner::IncrementBannerCounter(StringView word) {
+  rules::IncrementBannerCounter(Banner(), word, Context());
+}
+
+void BrevalcoreBanner::TraceBannerAction(StringView word, StringView param) {
+  rules::TraceBannerAction(Banner(), word, param, Context());
+}
+
+void BrevalcoreBanner::WriteBannerKeyData(StringView key, StringView value) {
+  rules::WriteBannerKeyData(Banner(), key, Variant(value), Context());
+}
+
+void BrevalcoreBanner::WriteBannerPatientKeyData(StringView key, StringView value) {
+  rules::WriteBannerPatientKeyData(Banner(), key, Variant(value), Context());
+}
+
+}  // namespace brevalcore::control

@@ -1,0 +1,111 @@
+#include "tests/control/control_fixture.h"
+
+namespace brevalcore::control::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+TEST_F(ControlTest, TwoRunsChoosingTheSameBannerNavigateOnce) {
+  ASSERT_TRUE(Start());
+  ChooseBanner("StartPrescription", u"B12");
+  Control().StartPrescription();  // AfterSelect (closing the loading mode), then StartPrescription
+  browser_.RunMessageLoop();
+  const Strings first = Navigations();
+  Control().PrescribingDrug(u"aic1", u"", false, u"", {});
+  browser_.RunMessageLoop();
+  EXPECT_EQ(Navigations(), first);
+  ASSERT_GE(first.size(), 2u);
+  EXPECT_EQ(first[first.size() - 2], "about:blank");
+  EXPECT_EQ(first.back(), Url("B12.html"));
+  EXPECT_EQ(ToUtf8(Control().CurrentUrl()), Url("B12.html"));
+  EXPECT_EQ(ToUtf8(Control().context()->Banner()), "B12");
+  // On completion the control attaches to the page and removes border and scroll bars.
+  ASSERT_TRUE(browser_.document());
+  EXPECT_TRUE(browser_.document()->bodyBorderNone);
+  EXPECT_TRUE(browser_.document()->bodyScrollNo);
+}
+
+TEST_F(ControlTest, WithNoBannerAndOfflineTheOfflinePageIsShown) {
+  storage::WriteIni(IniPath(), u"BVC", u"Offline", u"1");
+  ASSERT_TRUE(Start());
+  EXPECT_TRUE(Control().OfflineMenuChecked());
+  Control().AddProblemToPrescription(u"X");
+  EXPECT_EQ(Navigations().back(), Url("offline.html"));
+}
+
+TEST_F(ControlTest, OfflineSettingReadsOnlyOneAsOffline) {
+  struct Row { const char16_t* stored; bool offline; };
+  const std::vector<Row> rows = {{u"1", true}, {u"0", false}, {u"yes", false}, {nullptr, false}};
+  for (const auto& row : rows) {
+    control_.reset();
+    if (row.stored) storage::WriteIni(IniPath(), u"BVC", u"Offline", row.stored);
+    else storage::DeleteIniKey(IniPath(), u"BVC", u"Offline");
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(Control().context()->Offline(), row.offline) << (row.stored ? ToUtf8(row.stored) : "none");
+  }
+}
+
+TEST_F(ControlTest, AFailingNavigationSwitchesToOfflineAndRemembersIt) {
+  world_.procedures["BeforeInitialize"] = [this] {
+    control_->context()->SetServiziTirsaPage(u"https://servizi.invalid/home");
+  };
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(ToUtf8(Control().DefaultPage()).rfind("https://servizi.invalid/home?", 0), 0u);
+  Control().AddProblemToPrescription(u"X");
+  browser_.RunMessageLoop();
+  EXPECT_EQ(ToUtf8(browser_.DocumentUrl()), Url("offline.html"));
+  EXPECT_EQ(ToUtf8(Control().CurrentUrl()), Url("offline.html"));
+  EXPECT_TRUE(Control().context()->Offline());
+  EXPECT_TRUE(Control().OfflineMenuChecked());
+  EXPECT_EQ(Ini(u"BVC", u"Offline"), "1");
+  EXPECT_EQ(ToUtf8(Control().DefaultPage()), Url("offline.html"));
+
+  // The doctor clears "Offline": stored at once, shown from the next script run.
+  const size_t navigations = Navigations().size();
+  ui_.AnswerNext(u"Offline");
+  EXPECT_FALSE(browser_.RightClick());
+  EXPECT_EQ(Ini(u"BVC", u"Offline"), "0");
+  EXPECT_FALSE(Control().OfflineMenuChecked());
+  EXPECT_EQ(Navigations().size(), navigations);
+  Control().AddProblemToPrescription(u"Y");
+  EXPECT_EQ(Navigations().back().rfind("https://servizi.invalid/home?", 0), 0u);
+}
+
+TEST_F(ControlTest, RightClickShowsTheControlsMenuAndRaisesOnClick) {
+  ASSERT_TRUE(Start());
+  ChooseBanner("AfterSelect", u"B12");
+  Control().AddProblemToPrescription(u"X");
+  browser_.RunMessageLoop();
+  events_.lines.clear();
+  ui_.AnswerNext(u"Annulla");
+  EXPECT_FALSE(browser_.RightClick(10, 20));  // the web view's own menu never shows
+  ASSERT_FALSE(ui_.shown().empty());
+  EXPECT_EQ(ui_.shown().back().kind, u"menu");
+  EXPECT_EQ(events_.lines, Strings{"OnClick 2"});
+}
+
+TEST_F(ControlTest, FocusGoesToTheHiddenBoxAndBackWhenAsked) {
+  struct Row { bool forceFocusBack; int hidden, backAndForth; };
+  for (const Row row : {Row{false, 1, 0}, Row{true, 2, 1}}) {
+    Control().SetForceFocusBack(row.forceFocusBack);
+    browser_.GotFocus();
+    EXPECT_EQ(browser_.hiddenFocusCount(), row.hidden);
+    EXPECT_EQ(browser_.focusBackThenForwardCount(), row.backAndForth);
+  }
+}
+
+// The Overview's typical event: the script chooses B12 at the start of a prescription, the
+// page is shown, and a press on a prescribe link reaches the host.
+TEST_F(ControlTest, TypicalEventFromStartPrescriptionToTheClick) {
+  ASSERT_TRUE(Start());
+  ChooseBanner("StartPrescription", u"B12");
+  Control().StartPrescription();
+  browser_.RunMessageLoop();
+  EXPECT_EQ(ToUtf8(browser_.DocumentUrl()), Url("B12.html"));
+  browser_.MouseDown(browser::mouse::kLeft, browser_.document()->FindById(u"p"));
+  EXPECT_EQ(events_.lines, (Strings{"OnCommandClickExtended PRESCRIBE aic1 ", "OnClick 1"}));
+  EXPECT_EQ(Ini(u"B12", u"PRESCRIBE"), "1");
+}
+
+}  // namespace
+}  // namespace brevalcore::control::testing
