@@ -48,6 +48,8 @@ const Row kRows[] = {
     {"class_property_let_with_index", "Class P\n Private v(2)\n Public Property Let At(i, x) : v(i) = x : End Property\n"
      " Public Property Get At(i) : At = v(i) : End Property\nEnd Class\nDim o : Set o = New P : o.At(1) = \"q\" : out.Echo o.At(1)",
      "q\n"},
+    {"class_method_byref", "Class K\n Sub Bump(n) : n = n + 1 : End Sub\nEnd Class\nDim o, x : Set o = New K : x = 1 : o.Bump x : Call o.Bump(x) : out.Echo x",
+     "3\n"},
     {"class_fields_per_instance", "Class K : Public n : End Class\nDim a, b : Set a = New K : Set b = New K : a.n = 1 : b.n = 2 : out.Echo a.n, b.n",
      "1 2\n"},
     {"class_me_and_private_call", "Class K\n Private Function Sec() : Sec = 7 : End Function\n"

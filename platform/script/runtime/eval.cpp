@@ -198,10 +198,28 @@ Object* RequireObject(const Variant& v) {
 }
 }  // namespace
 
+ScriptObject* Interpreter::OwnObject(Object* obj) {
+  if (typeid(*obj) != typeid(ScriptObject)) return nullptr;
+  auto* so = static_cast<ScriptObject*>(obj);
+  return so->cls().engine == this ? so : nullptr;
+}
+
+// Members of this engine's own class instances are called directly, with the arguments'
+// expressions, so by-reference parameters work as they do between script procedures.
+Variant Interpreter::CallOwnMember(ScriptObject& so, DispId id, const CallExpr* call, Frame& f) {
+  const ClassMember& cm = so.cls().members[id - 1];
+  const Ref<Object> keep(&so);
+  if (cm.method) return CallProcedure(*cm.method, &so, call, f);
+  if (cm.get) return CallProcedure(*cm.get, &so, call, f);
+  if (cm.field >= 0) return call ? IndexValue(so.Field(cm.field), *call, f) : so.Field(cm.field);
+  Raise(err::kWrongNumberOfArguments);
+}
+
 Variant Interpreter::EvalMember(const MemberExpr& m, Frame& f) {
   const Variant target = m.object ? Eval(*m.object, f) : WithObject(m, f);
   Object* obj = RequireObject(target);
   const DispId id = ResolveMember(obj, m.name, const_cast<MemberCache&>(m.cache));
+  if (ScriptObject* so = OwnObject(obj)) return CallOwnMember(*so, id, nullptr, f);
   return obj->Invoke(id, kGetOrCall, {});
 }
 
@@ -257,6 +275,7 @@ Variant Interpreter::EvalCall(const CallExpr& c, Frame& f) {
     const auto& m = static_cast<const MemberExpr&>(target);
     const Variant obj = m.object ? Eval(*m.object, f) : WithObject(m, f);
     const DispId id = ResolveMember(RequireObject(obj), m.name, const_cast<MemberCache&>(m.cache));
+    if (ScriptObject* so = OwnObject(obj.AsObject())) return CallOwnMember(*so, id, &c, f);
     return InvokeObject(obj, id, kGetOrCall, &c, f);
   }
   const Variant v = Eval(target, f);
@@ -526,6 +545,12 @@ void Interpreter::AssignTo(const Expr& target, Variant value, bool isSet, Frame&
     const Variant obj = m.object ? Eval(*m.object, f) : WithObject(m, f);
     const DispId id = ResolveMember(RequireObject(obj), m.name, const_cast<MemberCache&>(m.cache));
     const Ref<Object> keep(obj.AsObject());
+    if (ScriptObject* so = OwnObject(keep.get())) {
+      const ClassMember& cm = so->cls().members[id - 1];
+      if (cm.field >= 0 && !cm.let && !cm.set) return Store(so->Field(cm.field), std::move(value), isSet);
+      CallMember(*so, id - 1, put, std::span<Variant>(&value, 1));
+      return;
+    }
     keep->Invoke(id, put, std::span<Variant>(&value, 1));
     return;
   }
@@ -597,6 +622,10 @@ void Interpreter::ExecCallStmt(const CallStmt& s, Frame& f) {
     const auto& m = static_cast<const MemberExpr&>(e);
     const Variant obj = m.object ? Eval(*m.object, f) : WithObject(m, f);
     const DispId id = ResolveMember(RequireObject(obj), m.name, const_cast<MemberCache&>(m.cache));
+    if (ScriptObject* so = OwnObject(obj.AsObject())) {
+      CallOwnMember(*so, id, nullptr, f);
+      return;
+    }
     InvokeObject(obj, id, kGetOrCall, nullptr, f);
     return;
   }
@@ -606,6 +635,10 @@ void Interpreter::ExecCallStmt(const CallStmt& s, Frame& f) {
       const auto& m = static_cast<const MemberExpr&>(*c.target);
       const Variant obj = m.object ? Eval(*m.object, f) : WithObject(m, f);
       const DispId id = ResolveMember(RequireObject(obj), m.name, const_cast<MemberCache&>(m.cache));
+      if (ScriptObject* so = OwnObject(obj.AsObject())) {
+        CallOwnMember(*so, id, &c, f);
+        return;
+      }
       InvokeObject(obj, id, kGetOrCall, &c, f);
       return;
     }

@@ -121,6 +121,8 @@ class Interpreter : public BuiltinContext {
   Variant RunProcedure(const Procedure& proc, ScriptObject* me, Variant** slots);
   Variant InvokeObject(const Variant& target, automation::DispId id, automation::InvokeKind kind,
                        const ast::CallExpr* call, Frame& f, const Variant* extra = nullptr);
+  ScriptObject* OwnObject(Object* obj);
+  Variant CallOwnMember(ScriptObject& so, automation::DispId id, const ast::CallExpr* call, Frame& f);
   automation::DispId ResolveMember(Object* obj, const String& name, ast::MemberCache& cache);
   Variant CallGlobal(const GlobalEntry& g, const ast::CallExpr* call, Frame& f);
   Variant CallClassMember(int member, const ast::CallExpr* call, Frame& f);
