@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <mutex>
@@ -74,6 +75,7 @@ struct Entry {
   const uint64_t* counter = nullptr;  // the writers' change counter, when there is one
   uint64_t seenChanges = 0;           // its value when the stamp was last compared
   int64_t stampCheckedNs = 0;         // when that was (coarse monotonic clock)
+  bool bytesAreSerialized = false;    // `bytes` == profile.Serialize(), as after our own writes
   Bytes bytes;
   Profile profile;
 };
@@ -312,7 +314,7 @@ class IniCache {
     }
     const FileStamp stamp = StampOf(opened);
     const bool racy = IsRacy(stamp, NowNs());
-    if (it != entries_.end() && it->second->bytes == bytes) {  // same content: keep the parse
+    if (it != entries_.end() && it->second->bytes == bytes) {  // same content: keep the parse and its flags
       it->second->stamp = stamp;
       it->second->racy = racy;
       return noteChecked(it->second.get());
@@ -344,10 +346,22 @@ class IniCache {
       entry = fresh.get();
     }
     if (!change(entry->profile)) return true;
-    // Serialised into the buffer of the previous write, whose pages are already mapped.
+    // Built in the buffer of the previous write, whose pages are already mapped; a one-line
+    // change is spliced into the previous bytes rather than serialising the whole file again.
     Bytes bytes = std::move(scratch_);
-    entry->profile.SerializeTo(bytes);
-    if (entry->profile.needs_reparse()) entry->profile = Profile::Parse(bytes);
+    const bool reparse = entry->profile.needs_reparse();
+    const auto& splice = entry->profile.last_splice();
+    if (splice && !reparse && entry->bytesAreSerialized) {
+      const Bytes& old = entry->bytes;
+      bytes.resize(old.size() - splice->removed + splice->inserted.size());
+      std::memcpy(bytes.data(), old.data(), splice->offset);
+      std::memcpy(bytes.data() + splice->offset, splice->inserted.data(), splice->inserted.size());
+      const size_t tail = splice->offset + splice->removed;
+      std::memcpy(bytes.data() + splice->offset + splice->inserted.size(), old.data() + tail, old.size() - tail);
+    } else {
+      entry->profile.SerializeTo(bytes);
+    }
+    if (reparse) entry->profile = Profile::Parse(bytes);
     const std::optional<FileStamp> stamp = ReplaceFile(file, bytes);
     if (!stamp) {
       entries_.erase(path);  // the parse no longer matches the file
@@ -356,6 +370,7 @@ class IniCache {
     const std::optional<uint64_t> changes = ChangeCounter::Raise(lock.fd());
     scratch_ = std::move(entry->bytes);
     entry->bytes = std::move(bytes);
+    entry->bytesAreSerialized = !reparse;
     entry->stamp = *stamp;
     entry->racy = true;
     entry->counter = changes ? counters_.Find(file) : nullptr;  // no counter: compare the bytes

@@ -70,6 +70,16 @@ std::string_view TrimDefault(OptBytes defaultValue) {
 
 bool IsComment(const ProfileKey& key) { return !key.name.empty() && key.name[0] == ';'; }
 
+// Lengths of the lines Serialize writes.
+size_t HeaderLength(const ProfileSection& s) { return s.name.empty() ? 0 : s.name.size() + 4; }
+size_t LineLength(const ProfileKey& k) { return k.name.size() + (k.value ? k.value->size() + 1 : 0) + 2; }
+
+void AppendLine(Bytes& out, const ProfileKey& k) {
+  out.append(k.name);
+  if (k.value) out.append("=").append(*k.value);
+  out.append("\r\n");
+}
+
 }  // namespace
 
 bool IsProfileBlank(unsigned char c) {
@@ -313,9 +323,12 @@ ProfileKey& Profile::AddKey(std::string_view section, std::string_view key, bool
     if (sectionArg.empty()) needsReparse_ = true;
     s = &AddSection(Bytes(sectionArg));
   }
+  lastAddSection_ = static_cast<size_t>(s - sections_.data());
+  lastAddCreatedKey_ = false;
   if (!always) {
     if (ProfileKey* k = s->FindKey(TrimRight(keyArg))) return *k;
   }
+  lastAddCreatedKey_ = true;
   NoteStored(keyArg, false);
   if (keyArg.find('=') != std::string_view::npos) needsReparse_ = true;
   s->AppendKey(ProfileKey{Bytes(keyArg), std::nullopt});
@@ -344,26 +357,51 @@ bool Profile::DeleteSection(std::string_view name) {
   return true;
 }
 
+size_t Profile::OffsetOf(size_t section, size_t key) const {
+  size_t offset = 0;
+  for (size_t i = 0; i < section; ++i) {
+    offset += HeaderLength(sections_[i]);
+    for (const auto& k : sections_[i].keys) offset += LineLength(k);
+  }
+  offset += HeaderLength(sections_[section]);
+  for (size_t j = 0; j < key; ++j) offset += LineLength(sections_[section].keys[j]);
+  return offset;
+}
+
 bool Profile::WriteString(std::string_view section, OptBytes key, OptBytes value) {
   needsReparse_ = false;
+  splice_.reset();
   if (!key) return DeleteSection(section);
   if (!value) {
     ProfileSection* s = FindSectionMutable(TrimProfileBlanks(UpToNul(section)));
     if (!s) return false;
     const ProfileKey* k = s->FindKey(TrimProfileBlanks(UpToNul(*key)));
     if (!k) return false;
-    s->EraseKey(static_cast<size_t>(k - s->keys.data()));
+    const auto index = static_cast<size_t>(k - s->keys.data());
+    splice_ = Splice{OffsetOf(static_cast<size_t>(s - sections_.data()), index), LineLength(*k), {}};
+    s->EraseKey(index);
     return true;
   }
   const std::string_view newValue = TrimLeft(UpToNul(*value));
+  const size_t sectionCount = sections_.size();
   ProfileKey& k = AddKey(section, *key, false);
   if (k.value && *k.value == newValue) return false;
+  const size_t removed = lastAddCreatedKey_ ? 0 : LineLength(k);
   SetValue(k, newValue);
+  const ProfileSection& s = sections_[lastAddSection_];
+  Splice splice{OffsetOf(lastAddSection_, static_cast<size_t>(&k - s.keys.data())), removed, {}};
+  if (sections_.size() != sectionCount) {  // a new section: its header goes in too
+    splice.offset -= HeaderLength(s);
+    splice.inserted.append("[").append(s.name).append("]\r\n");
+  }
+  AppendLine(splice.inserted, k);
+  splice_ = std::move(splice);
   return true;
 }
 
 bool Profile::WriteSection(std::string_view section, OptBytes entries) {
   needsReparse_ = false;
+  splice_.reset();
   if (!entries) return DeleteSection(section);
   bool changed = false;
   if (ProfileSection* s = FindSectionMutable(TrimProfileBlanks(UpToNul(section)))) {

@@ -91,6 +91,15 @@ class Profile {
   // first empty piece; null deletes the section.
   bool WriteSection(std::string_view section, OptBytes entries);
 
+  // When the last write replaced, added or removed a single line, how to turn the previous
+  // Serialize() into the new one without serialising everything again.
+  struct Splice {
+    size_t offset = 0;
+    size_t removed = 0;
+    Bytes inserted;
+  };
+  const std::optional<Splice>& last_splice() const { return splice_; }
+
   // True when the last write stored names or values whose written form parses differently
   // (trailing blanks, line breaks, NULs...); the caller then parses what it serialised, so the
   // model always equals what the next read of the file will see.
@@ -105,11 +114,15 @@ class Profile {
   ProfileKey& AddKey(std::string_view section, std::string_view key, bool always);
   void NoteStored(std::string_view text, bool isSectionName);
   void SetValue(ProfileKey& key, std::string_view value);
+  size_t OffsetOf(size_t section, size_t key) const;
 
   std::vector<ProfileSection> sections_;
   std::unordered_map<Bytes, size_t> index_;  // lower-case name -> first section
   bool needsReparse_ = false;
   bool parsedNormal_ = true;
+  std::optional<Splice> splice_;
+  size_t lastAddSection_ = 0;  // where AddKey put or found its key
+  bool lastAddCreatedKey_ = false;
 };
 
 // Blank characters of the profile functions and ASCII case folding, shared with the tests.

@@ -1,7 +1,8 @@
 // Fuzz target for the profile-file core. Input: one byte choosing a write, three length bytes,
 // then the section, key and value arguments and the file's bytes. Beyond not crashing it checks
 // what the INI cache relies on: after any write, the model it keeps answers every lookup as a
-// fresh parse of the written bytes does, and every output call stays inside its buffer.
+// fresh parse of the written bytes does, a one-line splice gives the same bytes as a full
+// rewrite, and every output call stays inside its buffer.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -59,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckBounds(profile.GetSectionNames(bufferSize), bufferSize);
   }
 
+  const Bytes before = profile.Serialize();
   bool changed = false;
   switch (op % 6) {
     case 0: changed = profile.WriteString(section, key, value); break;
@@ -70,6 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (!changed) return 0;
   const Bytes written = profile.Serialize();
+  if (const auto& splice = profile.last_splice()) {  // the shortcut the writer takes
+    Check(splice->offset + splice->removed <= before.size());
+    Bytes spliced = before;
+    spliced.replace(splice->offset, splice->removed, splice->inserted);
+    Check(spliced == written);
+  }
   const Profile reread = Profile::Parse(written);
   if (!profile.needs_reparse()) CheckSameAnswers(profile, reread, section, key);
   // In a file without NULs or "[]" headers, a value just written can be read back, unless

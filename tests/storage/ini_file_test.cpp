@@ -10,6 +10,7 @@
 #include "platform/automation/convert.h"
 #include "storage/ini_class.h"
 #include "storage/ini_file.h"
+#include "storage/profile.h"
 #include "tests/storage/test_folder.h"
 
 namespace brevalcore::storage {
@@ -150,6 +151,37 @@ TEST(IniFile, UnchangedFileIsAnsweredFromMemory) {
   fs::remove(file);
   std::this_thread::sleep_for(settle);
   EXPECT_EQ(ReadIni(file, u"S", u"k"), u"");
+}
+
+TEST(IniFile, EveryWriteLeavesExactlyTheFullRewrite) {
+  // One-line changes are spliced into the previous bytes; the result must be byte for byte
+  // what serialising the whole file gives.
+  TestFolder folder("ini");
+  const fs::path file = folder / "splice.ini";
+  const std::string messy = "top=1\r\n\r\n[A]\r\n  a = 1 \r\n;note\r\n\r\n[B]\nb=2\n";
+  PutFile(file, messy);
+  Profile mirror = Profile::Parse(messy);
+  struct Step {
+    const char* section;
+    const char* key;
+    std::optional<const char*> value;  // nullopt: delete the key
+  } steps[] = {
+      {"A", "a", "22"},          {"A", "a", "3"},          {"a", "new", "x"},   {"B", "b", "longer value"},
+      {"C", "c", "new section"}, {"B", "LASTDATE_1", "d"}, {"", "top", "0"},   {"", "top2", "t"},
+      {"A", "a", std::nullopt},  {"C", "c", std::nullopt}, {"C", "c2", "again"}, {"A", "new", "x"},
+  };
+  for (const Step& st : steps) {
+    SCOPED_TRACE(std::string(st.section) + "." + st.key);
+    const String section = automation::Ascii(st.section), key = automation::Ascii(st.key);
+    if (st.value) {
+      ASSERT_TRUE(WriteIni(file, section, key, automation::Ascii(*st.value)));
+      mirror.WriteString(st.section, st.key, std::string_view(*st.value));
+    } else {
+      ASSERT_TRUE(DeleteIniKey(file, section, key));
+      mirror.WriteString(st.section, st.key, std::nullopt);
+    }
+    EXPECT_EQ(FileBytes(file), mirror.Serialize());
+  }
 }
 
 TEST(IniFile, UpdateIniValueSeesTheOldValueAndMayDecline) {
