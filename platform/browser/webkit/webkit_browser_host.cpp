@@ -160,7 +160,10 @@ WebKitBrowserHost::WebKitBrowserHost() {
   webkit_user_content_manager_add_script(manager, script);
   webkit_user_script_unref(script);
 
+  // Both widgets are held here as well as by their containers: a host may destroy its window
+  // (and so the widgets) before it lets go of the browser host.
   view_ = webkit_web_view_new_with_user_content_manager(manager);
+  g_object_ref_sink(view_);
   g_object_unref(manager);
   WebKitSettings* settings = webkit_web_view_get_settings(WEBKIT_WEB_VIEW(view_));
   // Banner pages are local files that reference their neighbours (images, frames, documents).
@@ -203,6 +206,7 @@ WebKitBrowserHost::~WebKitBrowserHost() {
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_user_content_manager(WEBKIT_WEB_VIEW(view_)), this);
   gtk_widget_destroy(overlay_);
   g_object_unref(overlay_);
+  g_object_unref(view_);
 }
 
 GtkWidget* WebKitBrowserHost::Widget() const { return overlay_; }

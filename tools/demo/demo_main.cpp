@@ -1,0 +1,134 @@
+// brevalcore-demo: a host window with the banner control embedded, on the sample banner folder.
+//
+//   brevalcore-demo [--banners DIR] [--work DIR] [--doctor CODE] [--screenshot FILE.png]
+//
+// --screenshot saves the window once a banner page has been shown, then quits (exit status 1
+// when no banner appeared in time).
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "tools/demo/demo_window.h"
+
+namespace {
+
+using namespace brevalcore::demo;
+
+// How long a screenshot run waits for the banner, and how long it lets the page settle.
+constexpr int kScreenshotTimeoutMs = 30000;
+constexpr int kSettleMs = 1500;
+constexpr int kPollMs = 100;
+
+struct ScreenshotRun {
+  DemoWindow* window;
+  std::string file;
+  int waitedMs = 0;
+  int settledMs = 0;
+  int status = 1;
+  bool done = false;
+};
+
+bool BannerShown(DemoWindow& window) {
+  auto& browser = window.Banner().Browser();
+  const std::string url = brevalcore::automation::ToUtf8(browser.DocumentUrl());
+  return url.rfind("file://", 0) == 0 && !webkit_web_view_is_loading(browser.WebView());
+}
+
+// A message box left open explains why no banner came: print what it says.
+void ReportOpenDialogs() {
+  GList* toplevels = gtk_window_list_toplevels();
+  for (GList* item = toplevels; item; item = item->next) {
+    if (!GTK_IS_MESSAGE_DIALOG(item->data) || !gtk_widget_get_visible(GTK_WIDGET(item->data))) continue;
+    gchar* text = nullptr;
+    g_object_get(item->data, "text", &text, nullptr);
+    std::fprintf(stderr, "message box \"%s\": %s\n", gtk_window_get_title(GTK_WINDOW(item->data)), text ? text : "");
+    g_free(text);
+    gtk_dialog_response(GTK_DIALOG(item->data), GTK_RESPONSE_DELETE_EVENT);
+  }
+  g_list_free(toplevels);
+}
+
+bool SaveWindow(GtkWidget* window, const std::string& file) {
+  const int width = gtk_widget_get_allocated_width(window);
+  const int height = gtk_widget_get_allocated_height(window);
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  cairo_t* cr = cairo_create(surface);
+  gtk_widget_draw(window, cr);
+  cairo_destroy(cr);
+  const bool saved = cairo_surface_write_to_png(surface, file.c_str()) == CAIRO_STATUS_SUCCESS;
+  cairo_surface_destroy(surface);
+  return saved;
+}
+
+gboolean PollScreenshot(gpointer data) {
+  auto* run = static_cast<ScreenshotRun*>(data);
+  run->waitedMs += kPollMs;
+  if (BannerShown(*run->window)) run->settledMs += kPollMs;
+  else run->settledMs = 0;
+  const bool ready = run->settledMs >= kSettleMs;
+  if (!ready && run->waitedMs < kScreenshotTimeoutMs) return G_SOURCE_CONTINUE;
+  if (!ready) {
+    std::fprintf(stderr, "brevalcore-demo: no banner page was shown\n");
+    ReportOpenDialogs();
+  }
+  if (SaveWindow(run->window->Window(), run->file)) {
+    std::printf("saved %s\n", run->file.c_str());
+    if (ready) run->status = 0;
+  } else {
+    std::fprintf(stderr, "brevalcore-demo: cannot write %s\n", run->file.c_str());
+  }
+  if (gtk_main_level() > 0) gtk_main_quit();
+  run->done = true;
+  return G_SOURCE_REMOVE;
+}
+
+gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer) {
+  gtk_main_quit();
+  return TRUE;  // the window goes with the demo, after the main loop
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: brevalcore-demo [--banners DIR] [--work DIR] [--doctor CODE] [--screenshot FILE.png]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string banners = DefaultBannerSource();
+  std::string work;
+  DemoOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const bool hasValue = i + 1 < argc;
+    if (!std::strcmp(argv[i], "--banners") && hasValue) banners = argv[++i];
+    else if (!std::strcmp(argv[i], "--work") && hasValue) work = argv[++i];
+    else if (!std::strcmp(argv[i], "--doctor") && hasValue) options.doctor = argv[++i];
+    else if (!std::strcmp(argv[i], "--screenshot") && hasValue) options.screenshot = argv[++i];
+    else return Usage();
+  }
+  setvbuf(stdout, nullptr, _IOLBF, 0);
+  if (!gtk_init_check(&argc, &argv)) {
+    std::fprintf(stderr, "brevalcore-demo: cannot open a display\n");
+    return 1;
+  }
+  std::string error;
+  const auto folders = PrepareDemoFolders(banners, work, error);
+  if (!folders) {
+    std::fprintf(stderr, "brevalcore-demo: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("banner folder: %s\nwork folder: %s\n", banners.c_str(), folders->work.c_str());
+
+  auto window = std::make_unique<DemoWindow>(*folders, options);
+  g_signal_connect(window->Window(), "delete-event", G_CALLBACK(OnDelete), nullptr);
+  // The poll starts first: the start-up may show a message box, whose own loop runs it too.
+  ScreenshotRun run{window.get(), options.screenshot};
+  if (!options.screenshot.empty()) g_timeout_add(kPollMs, PollScreenshot, &run);
+  window->Start();
+  if (!run.done) gtk_main();
+  window.reset();
+  return options.screenshot.empty() ? 0 : run.status;
+}
