@@ -1,0 +1,200 @@
+// The whole path in a real window: the control embedded through the GTK widget, its rule script
+// choosing a banner, the web view showing it, and the doctor's mouse on the rendered page
+// reaching the host as events, the control's menu and the offline switch.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "platform/automation/convert.h"
+#include "tests/gtk/gtk_test_support.h"
+#include "tools/demo/banner_widget.h"
+
+namespace brevalcore::demo {
+namespace {
+
+using automation::String;
+using automation::ToUtf8;
+using namespace gtktest;
+
+constexpr char kScript[] = R"(Sub BeforeInitialize()
+End Sub
+Sub StartPrescription()
+  actions.ShowBanner "B12"
+End Sub
+Sub BeforeSelect()
+End Sub
+Sub AfterSelect()
+  actions.ShowBanner "missing?x=1"
+End Sub
+)";
+
+constexpr char kBanner[] = R"(<html><body style="border: 4px solid red">
+<p><a id="prescribe" href="#PRESCRIBE?aic1&aic2?MODE=1">Prescrivi <b id="bold">subito</b></a></p>
+<p><a id="voluntas" href="#VOLUNTAS?abc">Voluntas</a></p>
+<p id="para">Testo semplice</p>
+<div style="height: 3000px"></div>
+</body></html>)";
+
+struct RecordingSink : automation::EventSink {
+  std::vector<std::string> events;
+  void OnEvent(automation::DispId, automation::StringView name, std::span<automation::Variant> args) override {
+    std::string line = ToUtf8(name) + "(";
+    for (size_t i = 0; i < args.size(); ++i) line += (i ? "," : "") + ToUtf8(automation::ToString(args[i]));
+    events.push_back(line + ")");
+  }
+};
+
+class BannerWidgetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!DisplayAvailable()) GTEST_SKIP() << kNoDisplay;
+    const auto banners = folder_.path() / "data" / "Brevalcore";
+    std::filesystem::create_directories(banners);
+    std::filesystem::create_directories(folder_.path() / "control");
+    std::ofstream(banners / "banner.script") << kScript;
+    std::ofstream(banners / "B12.html") << kBanner;
+    std::ofstream(banners / "offline.html") << "<html><body>Non in linea</body></html>";
+    setenv("BREVALCORE_COMMON_APPDATA", (folder_.path() / "data").c_str(), 1);
+    setenv("BREVALCORE_CONTROL_DIR", (folder_.path() / "control").c_str(), 1);
+
+    control::ControlServices services;
+    services.packageUpdate = [](const packages::UpdateRequest&, packages::UpdateServices&) {
+      packages::UpdateOutcome outcome;
+      outcome.usable = true;
+      return outcome;
+    };
+    widget_ = std::make_unique<BannerWidget>(std::move(services));
+    widget_->Control().Connect(&sink_);
+    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_default_size(GTK_WINDOW(window_), 400, 300);
+    gtk_container_add(GTK_CONTAINER(window_), widget_->Widget());
+    gtk_widget_show_all(window_);
+    ActivateWindow(window_);
+    RunUntil([&] { return gtk_widget_get_allocated_width(widget_->Browser().Widget()) > 300; });
+
+    ASSERT_TRUE(widget_->Control().InitializeContext(true, u"DEMO", u"MED1", u"080", u"101", u"MMG", true, u"",
+                                                     u"Serial_Number=1&Software=DEMO&Versione=1"));
+    ASSERT_TRUE(widget_->Control().StartPrescription());
+    ASSERT_TRUE(WaitForPage("B12.html"));
+  }
+  void TearDown() override {
+    if (widget_) widget_->Control().Disconnect(&sink_);
+    widget_.reset();
+    if (window_) gtk_widget_destroy(window_);
+  }
+
+  // Waits until the web view shows the page and has finished with it.
+  bool WaitForPage(const std::string& name) {
+    WebKitWebView* view = widget_->Browser().WebView();
+    const bool shown = RunUntil([&] {
+      const std::string url = ToUtf8(widget_->Browser().DocumentUrl());
+      return url.find("/" + name) != std::string::npos && !webkit_web_view_is_loading(view);
+    });
+    RunFor(200);  // the completion event reaches the control after the load has finished
+    return shown;
+  }
+  std::string Eval(const std::string& script) { return EvaluateScript(widget_->Browser().WebView(), script); }
+  std::string IniText() {
+    std::ifstream in(folder_.path() / "control" / "BVC_MED1.INI");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  TempFolder folder_;
+  RecordingSink sink_;
+  std::unique_ptr<BannerWidget> widget_;
+  GtkWidget* window_ = nullptr;
+};
+
+TEST_F(BannerWidgetTest, CommandLinkPressRaisesTheHostEvents) {
+  struct Row {
+    const char* id;
+    unsigned xButton;
+    std::vector<std::string> events;
+  } rows[] = {
+      {"voluntas", 1, {"OnCommandClick(VOLUNTAS,abc)", "OnClick(1)"}},
+      {"bold", 1, {"OnClick(1)"}},  // the element under the mouse is no link
+      {"voluntas", 3, {"OnClick(2)"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.id);
+    sink_.events.clear();
+    if (row.xButton == 3) AnswerWhen([] {
+        GtkWidget* menu = VisibleMenu();
+        if (menu) gtk_menu_shell_cancel(GTK_MENU_SHELL(menu));
+        return menu != nullptr;
+      });
+    ASSERT_TRUE(ClickElement(widget_->Browser().WebView(), row.id, row.xButton));
+    RunUntil([&] { return sink_.events.size() >= row.events.size(); });
+    RunFor(300);
+    EXPECT_EQ(sink_.events, row.events);
+  }
+}
+
+// Several codes open the drug selection; the codes the doctor keeps go to the host.
+TEST_F(BannerWidgetTest, PrescribeLinkAsksForTheDrugsThroughTheSelectionDialog) {
+  AnswerWhen([] {
+    GtkWidget* dialog = FindWindow("Elenco medicinali");
+    if (!dialog) return false;
+    GtkTreeView* list = GTK_TREE_VIEW(FindChild(dialog, GTK_TYPE_TREE_VIEW));
+    GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(gtk_tree_view_get_column(list, 0)));
+    g_signal_emit_by_name(cells->data, "toggled", "1");
+    g_list_free(cells);
+    gtk_button_clicked(GTK_BUTTON(FindButton(dialog, "OK")));
+    return true;
+  });
+  ASSERT_TRUE(ClickElement(widget_->Browser().WebView(), "prescribe", 1));
+  ASSERT_TRUE(RunUntil([&] { return !sink_.events.empty() && sink_.events.back().rfind("OnClick", 0) == 0; }));
+  ASSERT_GE(sink_.events.size(), 2u);
+  EXPECT_EQ(sink_.events[sink_.events.size() - 2], "OnCommandClickExtended(PRESCRIBE,aic2,MODE=1)");
+  EXPECT_EQ(sink_.events.back(), "OnClick(1)");
+}
+
+TEST_F(BannerWidgetTest, RightClickShowsTheControlsMenuAndItsOfflineItemWorks) {
+  std::vector<std::string> labels;
+  AnswerWhen([&] {
+    GtkWidget* menu = VisibleMenu();
+    if (!menu) return false;
+    GList* items = gtk_container_get_children(GTK_CONTAINER(menu));
+    GtkWidget* offline = nullptr;
+    for (GList* item = items; item; item = item->next) {
+      if (GTK_IS_SEPARATOR_MENU_ITEM(item->data)) continue;
+      labels.push_back(gtk_menu_item_get_label(GTK_MENU_ITEM(item->data)));
+      if (labels.back() == "Offline") offline = GTK_WIDGET(item->data);
+    }
+    g_list_free(items);
+    gtk_menu_shell_activate_item(GTK_MENU_SHELL(menu), offline, TRUE);
+    return true;
+  });
+  ASSERT_TRUE(ClickElement(widget_->Browser().WebView(), "para", 3));
+  ASSERT_TRUE(RunUntil([&] { return widget_->Control().OfflineMenuChecked(); }));
+  EXPECT_EQ(labels, (std::vector<std::string>{"Gestione sostituzioni farmaci", "Offline", "Annulla"}));
+  EXPECT_NE(IniText().find("Offline=1"), std::string::npos) << IniText();
+  RunFor(300);
+  EXPECT_EQ(VisibleMenuCount(), 0);  // neither ours, still open, nor the web view's
+}
+
+TEST_F(BannerWidgetTest, FailingNavigationSwitchesToOffline) {
+  EXPECT_FALSE(widget_->Control().OfflineMenuChecked());
+  ASSERT_TRUE(widget_->Control().ClearPrescription());  // the script now picks a banner without a page
+  ASSERT_TRUE(WaitForPage("offline.html"));
+  EXPECT_TRUE(widget_->Control().OfflineMenuChecked());
+  EXPECT_EQ(Eval("document.body.innerText"), "Non in linea");
+  EXPECT_NE(IniText().find("Offline=1"), std::string::npos) << IniText();
+}
+
+TEST_F(BannerWidgetTest, ShownBannerHasNoBorderAndNoScrollBars) {
+  EXPECT_TRUE(RunUntil([&] { return Eval("getComputedStyle(document.body).borderTopStyle") == "none"; }, 3000));
+  EXPECT_EQ(Eval("getComputedStyle(document.documentElement).overflow"), "hidden");
+  ScrollDownAt(widget_->Browser().WebView(), 100, 100, 5);
+  RunFor(400);
+  EXPECT_EQ(Eval("String(window.scrollY)"), "0");
+}
+
+}  // namespace
+}  // namespace brevalcore::demo
