@@ -55,6 +55,19 @@ String LineOf(StringView source, int line) {
                     e.column, LineOf(source, e.line));
 }
 
+// Integer and Long values, the common Select Case, compared without the general rules;
+// false when either value is of another type.
+bool WholeEqual(const Variant& a, const Variant& b, bool& equal) {
+  using automation::VarType;
+  const bool wa = a.type() == VarType::Integer || a.type() == VarType::Long;
+  const bool wb = b.type() == VarType::Integer || b.type() == VarType::Long;
+  if (!wa || !wb) return false;
+  const int32_t x = a.type() == VarType::Integer ? a.AsInteger() : a.AsLong();
+  const int32_t y = b.type() == VarType::Integer ? b.AsInteger() : b.AsLong();
+  equal = x == y;
+  return true;
+}
+
 }  // namespace
 
 RunScope::RunScope(Interpreter& in) : in_(in) {
@@ -295,7 +308,14 @@ Flow Interpreter::ExecStmt(const Stmt& s, Frame& f) {
       for (const auto& c : sel.cases) {
         bool match = c.values.empty();
         for (const auto& v : c.values) {
-          if (automation::Compare(subject, Eval(*v, f)) == automation::Ordering::Equal) { match = true; break; }
+          Variant temp;
+          const Variant& value = EvalRef(*v, f, temp);
+          bool equal;
+          if (!WholeEqual(subject, value, equal)) equal = automation::Compare(subject, value) == automation::Ordering::Equal;
+          if (equal) {
+            match = true;
+            break;
+          }
         }
         if (match) return ExecBlock(c.body, f);
       }
