@@ -1,9 +1,10 @@
 // brevalcore-demo: a host window with the banner control embedded, on the sample banner folder.
 //
-//   brevalcore-demo [--banners DIR] [--work DIR] [--doctor CODE] [--screenshot FILE.png]
+//   brevalcore-demo [--banners DIR] [--work DIR] [--doctor CODE] [--screenshot FILE.png [--click ID]]
 //
 // --screenshot saves the window once a banner page has been shown, then quits (exit status 1
-// when no banner appeared in time).
+// when no banner appeared in time). With --click, the mouse is first pressed on the page's
+// element with that id, so that the picture shows the events it raised.
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
@@ -25,6 +26,7 @@ constexpr int kPollMs = 100;
 struct ScreenshotRun {
   DemoWindow* window;
   std::string file;
+  std::string click;
   int waitedMs = 0;
   int settledMs = 0;
   int status = 1;
@@ -35,6 +37,14 @@ bool BannerShown(DemoWindow& window) {
   auto& browser = window.Banner().Browser();
   const std::string url = brevalcore::automation::ToUtf8(browser.DocumentUrl());
   return url.rfind("file://", 0) == 0 && !webkit_web_view_is_loading(browser.WebView());
+}
+
+// A left mouse press on the element, delivered to the page as the mouse would deliver it.
+void PressOn(DemoWindow& window, const std::string& id) {
+  const std::string script = "var e = document.getElementById('" + id + "'); if (e) e.dispatchEvent(new MouseEvent("
+                             "'mousedown', {bubbles: true, cancelable: true, button: 0})); 0";
+  webkit_web_view_evaluate_javascript(window.Banner().Browser().WebView(), script.c_str(), -1, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr);
 }
 
 // A message box left open explains why no banner came: print what it says.
@@ -68,6 +78,11 @@ gboolean PollScreenshot(gpointer data) {
   run->waitedMs += kPollMs;
   if (BannerShown(*run->window)) run->settledMs += kPollMs;
   else run->settledMs = 0;
+  if (run->settledMs >= kSettleMs && !run->click.empty()) {
+    PressOn(*run->window, run->click);
+    run->click.clear();
+    run->settledMs = 0;
+  }
   const bool ready = run->settledMs >= kSettleMs;
   if (!ready && run->waitedMs < kScreenshotTimeoutMs) return G_SOURCE_CONTINUE;
   if (!ready) {
@@ -91,7 +106,7 @@ gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: brevalcore-demo [--banners DIR] [--work DIR] [--doctor CODE] [--screenshot FILE.png]\n");
+  std::fprintf(stderr, "usage: brevalcore-demo [--banners DIR] [--work DIR] [--doctor CODE] [--screenshot FILE.png [--click ID]]\n");
   return 2;
 }
 
@@ -101,12 +116,14 @@ int main(int argc, char** argv) {
   std::string banners = DefaultBannerSource();
   std::string work;
   DemoOptions options;
+  std::string click;
   for (int i = 1; i < argc; ++i) {
     const bool hasValue = i + 1 < argc;
     if (!std::strcmp(argv[i], "--banners") && hasValue) banners = argv[++i];
     else if (!std::strcmp(argv[i], "--work") && hasValue) work = argv[++i];
     else if (!std::strcmp(argv[i], "--doctor") && hasValue) options.doctor = argv[++i];
     else if (!std::strcmp(argv[i], "--screenshot") && hasValue) options.screenshot = argv[++i];
+    else if (!std::strcmp(argv[i], "--click") && hasValue) click = argv[++i];
     else return Usage();
   }
   setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -125,7 +142,7 @@ int main(int argc, char** argv) {
   auto window = std::make_unique<DemoWindow>(*folders, options);
   g_signal_connect(window->Window(), "delete-event", G_CALLBACK(OnDelete), nullptr);
   // The poll starts first: the start-up may show a message box, whose own loop runs it too.
-  ScreenshotRun run{window.get(), options.screenshot};
+  ScreenshotRun run{window.get(), options.screenshot, click};
   if (!options.screenshot.empty()) g_timeout_add(kPollMs, PollScreenshot, &run);
   window->Start();
   if (!run.done) gtk_main();

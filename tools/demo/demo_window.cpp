@@ -180,7 +180,7 @@ DemoWindow::DemoWindow(const DemoFolders& folders, DemoOptions options)
                    G_CALLBACK(Signals::SelectionChanged), this);
   GtkWidget* drugScroll = gtk_scrolled_window_new(nullptr, nullptr);
   gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(drugScroll), GTK_SHADOW_IN);
-  gtk_widget_set_size_request(drugScroll, -1, 140);
+  gtk_widget_set_size_request(drugScroll, -1, 110);
   gtk_container_add(GTK_CONTAINER(drugScroll), drugs_);
   gtk_box_pack_start(GTK_BOX(prescription), workflow, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(prescription), entry, FALSE, FALSE, 0);
@@ -196,7 +196,7 @@ DemoWindow::DemoWindow(const DemoFolders& folders, DemoOptions options)
 
   GtkWidget* left = gtk_box_new(GTK_ORIENTATION_VERTICAL, 8);
   gtk_box_pack_start(GTK_BOX(left), Frame(text::kPatient, patient), FALSE, FALSE, 0);
-  gtk_box_pack_start(GTK_BOX(left), Frame(text::kPrescription, prescription), TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(left), Frame(text::kPrescription, prescription), FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(left), Frame(text::kEvents, logScroll), TRUE, TRUE, 0);
 
   GtkWidget* bannerFrame = gtk_frame_new(nullptr);
