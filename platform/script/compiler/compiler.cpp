@@ -247,11 +247,18 @@ class Compiler {
         for (auto& a : c.args) if (a) Expr(*a);
         break;
       }
-      case ExprKind::Unary: Expr(*static_cast<UnaryExpr&>(e).operand); break;
+      case ExprKind::Unary: {
+        auto& u = static_cast<UnaryExpr&>(e);
+        Expr(*u.operand);
+        Unwrap(u.operand);
+        break;
+      }
       case ExprKind::Binary: {
         auto& b = static_cast<BinaryExpr&>(e);
         Expr(*b.left);
         Expr(*b.right);
+        Unwrap(b.left);
+        Unwrap(b.right);
         break;
       }
       case ExprKind::Paren: Expr(*static_cast<ParenExpr&>(e).inner); break;
@@ -261,6 +268,16 @@ class Compiler {
         break;
       }
       default: break;
+    }
+  }
+
+  // Parentheses around an operand only grouped it: the tree already holds the grouping, so
+  // the interpreter need not step through them. (Around an argument they mean "by value"
+  // and stay.)
+  static void Unwrap(ExprPtr& e) {
+    while (e->kind == ExprKind::Paren) {
+      ExprPtr inner = std::move(static_cast<ParenExpr&>(*e).inner);
+      e = std::move(inner);
     }
   }
 
