@@ -48,6 +48,11 @@ struct FrameGuard {
   }
 };
 
+Variant& MeField(Frame& f, int slot) {
+  if (!f.me) Raise(err::kObjectRequired);
+  return f.me->Field(slot);
+}
+
 bool IsPlain(const Expr& e) {
   if (e.kind == ExprKind::Literal) return true;
   if (e.kind != ExprKind::Name) return false;
@@ -152,7 +157,7 @@ Variant Interpreter::Eval(const Expr& e, Frame& f) {
 Variant Interpreter::EvalName(const NameExpr& n, Frame& f) {
   switch (n.bound) {
     case NameKind::Local: return *f.slots[n.slot];
-    case NameKind::Field: return f.me->Field(n.slot);
+    case NameKind::Field: return MeField(f, n.slot);
     case NameKind::Constant: return n.constant;
     case NameKind::Global: {
       const GlobalEntry& g = *n.global;
@@ -262,7 +267,7 @@ Variant Interpreter::EvalCall(const CallExpr& c, Frame& f) {
       case NameKind::Local:
         if (n.self) return CallProcedure(*n.self, f.me, &c, f);
         return IndexValue(*f.slots[n.slot], c, f);
-      case NameKind::Field: return IndexValue(f.me->Field(n.slot), c, f);
+      case NameKind::Field: return IndexValue(MeField(f, n.slot), c, f);
       case NameKind::Global: return CallGlobal(*n.global, &c, f);
       case NameKind::ClassMember: return CallClassMember(n.slot, &c, f);
       case NameKind::Builtin: return CallBuiltin(*n.builtin, &c, f);
@@ -299,7 +304,7 @@ Variant Interpreter::CallClassMember(int member, const CallExpr* call, Frame& f)
   const ClassMember& m = f.me->cls().members[member];
   if (m.method) return CallProcedure(*m.method, f.me, call, f);
   if (m.get) return CallProcedure(*m.get, f.me, call, f);
-  if (m.field >= 0) return call ? IndexValue(f.me->Field(m.field), *call, f) : f.me->Field(m.field);
+  if (m.field >= 0) return call ? IndexValue(MeField(f, m.field), *call, f) : MeField(f, m.field);
   Raise(err::kWrongNumberOfArguments);
 }
 
@@ -472,7 +477,7 @@ void Interpreter::RunTerminate(ScriptObject& self) noexcept {
 Variant* Interpreter::NameAddress(const NameExpr& n, Frame& f) {
   switch (n.bound) {
     case NameKind::Local: return f.slots[n.slot];
-    case NameKind::Field: return &f.me->Field(n.slot);
+    case NameKind::Field: return &MeField(f, n.slot);
     case NameKind::Global:
       if (n.global->kind == GlobalKind::Variable) return &n.global->value;
       return nullptr;
