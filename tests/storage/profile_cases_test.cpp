@@ -93,7 +93,9 @@ void CallThroughFile(const fs::path& file, const Json& call) {
       return;
     EXPECT_EQ(ReadIni(file, Text(call["section"].text), Text(call["key"].text)), Text(buffer.substr(0, ret)));
   } else if (fn == "GetPrivateProfileSectionA") {
-    if (fits) EXPECT_EQ(ReadIniSection(file, Text(call["section"].text)), Text(buffer.substr(0, ret)));
+    if (fits) {
+      EXPECT_EQ(ReadIniSection(file, Text(call["section"].text)), Text(buffer.substr(0, ret)));
+    }
   } else if (fn == "GetPrivateProfileSectionNamesA") {
     if (!fits) return;
     std::vector<String> expected;
@@ -107,13 +109,15 @@ void CallThroughFile(const fs::path& file, const Json& call) {
     return;
   } else if (fn == "WritePrivateProfileStringA") {
     const String section = Text(call["section"].text);
-    if (call["key"].IsNull()) EXPECT_TRUE(DeleteIniSection(file, section));
-    else if (call["value"].IsNull()) EXPECT_TRUE(DeleteIniKey(file, section, Text(call["key"].text)));
-    else EXPECT_TRUE(WriteIni(file, section, Text(call["key"].text), Text(call["value"].text)));
+    bool ok = false;
+    if (call["key"].IsNull()) ok = DeleteIniSection(file, section);
+    else if (call["value"].IsNull()) ok = DeleteIniKey(file, section, Text(call["key"].text));
+    else ok = WriteIni(file, section, Text(call["key"].text), Text(call["value"].text));
+    EXPECT_TRUE(ok);
   } else if (fn == "WritePrivateProfileSectionA") {
     const String section = Text(call["section"].text);
-    if (call["value"].IsNull()) EXPECT_TRUE(DeleteIniSection(file, section));
-    else EXPECT_TRUE(WriteIniSection(file, section, Text(call["value"].text)));
+    EXPECT_TRUE(call["value"].IsNull() ? DeleteIniSection(file, section)
+                                       : WriteIniSection(file, section, Text(call["value"].text)));
   }
 }
 
@@ -127,7 +131,9 @@ TEST_P(RecordedProfileCase, CoreReproducesEveryCall) {
     SCOPED_TRACE("call " + std::to_string(n++) + " " + call["fn"].text);
     const BufferResult r = file.Call(call);
     EXPECT_EQ(r.ret, static_cast<uint32_t>(call["ret"].number));
-    if (call.Has("buffer")) EXPECT_EQ(r.buffer, call["buffer"].text);
+    if (call.Has("buffer")) {
+      EXPECT_EQ(r.buffer, call["buffer"].text);
+    }
     EXPECT_EQ(file.bytes, call["file_after"].OptText());
   }
 }
