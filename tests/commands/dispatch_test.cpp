@@ -62,6 +62,7 @@ TEST_F(Dispatch, MouseDownRunsTheCommandThenOnClick) {
        {"refresh", "open $F/b.pdf", "count SHELL", "trace SHELL b.pdf", "OnClick 1"}},
       {"shell list cancelled", "a", "#SHELLLIST?a.pdf|Scheda A&b.pdf|Scheda B", 1, {"Chiudi"},
        {"refresh", "OnClick 1"}},
+      {"shell list of blank file names", "a", "#SHELLLIST? |A& |B", 1, {"OK"}, {"refresh", "OnClick 1"}},
       {"shell list without &", "a", "#SHELLLIST?a.pdf|A", 1, {}, {"OnClick 1"}},
       {"shell list, item without |", "a", "#SHELLLIST?a.pdf|A&b.pdf", 1, {}, {"OnClick 1"}},
       {"link", "a", "#LINK?http://example.org/p?q", 1, {},
