@@ -1,6 +1,7 @@
 // The host interface as the control uses it: language, named objects with global members,
 // code, statements, failures, reset, and the run limits.
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include "platform/automation/convert.h"
 #include "platform/automation/error.h"
@@ -153,6 +154,41 @@ TEST_P(Limits, StopWithErrorAndEngineStaysUsable) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, Limits, ::testing::ValuesIn(kLimitRows),
                          [](const ::testing::TestParamInfo<LimitRow>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace brevalcore::script::testing
+
+namespace brevalcore::script::testing {
+namespace {
+
+// The recursion limit follows the stack the engine actually runs on: a host thread with a
+// small stack gets error 28, not a crash.
+TEST(ScriptHost, RecursionOnASmallThreadStackStopsCleanly) {
+  struct Shared {
+    int error = 0;
+    std::string out;
+  } shared;
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, 512 * 1024);
+  pthread_t thread;
+  auto body = [](void* p) -> void* {
+    auto* s = static_cast<Shared*>(p);
+    auto host = MakeHost(s->out);
+    try {
+      host->AddCode(u"Function F(n) : F = F(n + 1) + 1 : End Function\nx = F(0)");
+    } catch (const ScriptError& e) {
+      s->error = e.number();
+    }
+    host->AddCode(u"out.Echo \"alive\"");
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attr, body, &shared), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
+  EXPECT_EQ(shared.error, automation::err::kOutOfStackSpace);
+  EXPECT_EQ(shared.out, "alive\n");
+}
 
 }  // namespace
 }  // namespace brevalcore::script::testing
