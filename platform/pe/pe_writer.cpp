@@ -294,27 +294,27 @@ VersionNode TextNode(const std::u16string& key, const std::u16string& value) {
 
 }  // namespace
 
-std::vector<uint8_t> BuildVersionResource(const VersionSpec& spec) {
+std::vector<uint8_t> BuildVersionResource(const VersionFields& fields) {
   VersionNode root{u"VS_VERSION_INFO", false, std::vector<uint8_t>(kFixedFileInfoSize, 0), kFixedFileInfoSize, {}};
   const uint32_t fixed[13] = {
       kFixedFileInfoSignature,
       0x00010000,
-      (uint32_t{spec.fileVersion[0]} << 16) | spec.fileVersion[1],
-      (uint32_t{spec.fileVersion[2]} << 16) | spec.fileVersion[3],
-      (uint32_t{spec.productVersion[0]} << 16) | spec.productVersion[1],
-      (uint32_t{spec.productVersion[2]} << 16) | spec.productVersion[3],
-      spec.flagsMask, spec.flags, spec.os, spec.type, spec.subtype, 0, 0};
+      (uint32_t{fields.fileVersion[0]} << 16) | fields.fileVersion[1],
+      (uint32_t{fields.fileVersion[2]} << 16) | fields.fileVersion[3],
+      (uint32_t{fields.productVersion[0]} << 16) | fields.productVersion[1],
+      (uint32_t{fields.productVersion[2]} << 16) | fields.productVersion[3],
+      fields.flagsMask, fields.flags, fields.os, fields.type, fields.subtype, 0, 0};
   for (int i = 0; i < 13; ++i) Put32(root.value, i * 4, fixed[i]);
 
   char hex[9];
-  std::snprintf(hex, sizeof hex, "%04X%04X", spec.language, spec.codePage);
+  std::snprintf(hex, sizeof hex, "%04X%04X", fields.language, fields.codePage);
   VersionNode table{automation::Ascii(hex), true, {}, 0, {}};
-  for (const auto& [key, value] : spec.strings) table.children.push_back(TextNode(key, value));
+  for (const auto& [key, value] : fields.strings) table.children.push_back(TextNode(key, value));
   root.children.push_back(VersionNode{u"StringFileInfo", true, {}, 0, {std::move(table)}});
 
   VersionNode translation{u"Translation", false, {}, 4, {}};
-  Append16(translation.value, spec.language);
-  Append16(translation.value, spec.codePage);
+  Append16(translation.value, fields.language);
+  Append16(translation.value, fields.codePage);
   root.children.push_back(VersionNode{u"VarFileInfo", true, {}, 0, {std::move(translation)}});
 
   std::vector<uint8_t> out;

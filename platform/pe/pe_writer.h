@@ -31,7 +31,7 @@ std::vector<uint8_t> WriteResourceLibrary(const std::vector<ResourceItem>& items
 std::vector<ResourceItem> BuildStringTable(const std::map<uint16_t, std::u16string>& strings,
                                            uint16_t language = kLangNeutral);
 
-struct VersionSpec {
+struct VersionFields {
   uint16_t fileVersion[4] = {0, 0, 0, 0};
   uint16_t productVersion[4] = {0, 0, 0, 0};
   uint32_t flagsMask = 0x3F;
@@ -46,6 +46,6 @@ struct VersionSpec {
 };
 
 // The VS_VERSIONINFO block (type 16, name 1).
-std::vector<uint8_t> BuildVersionResource(const VersionSpec& spec);
+std::vector<uint8_t> BuildVersionResource(const VersionFields& fields);
 
 }  // namespace brevalcore::pe

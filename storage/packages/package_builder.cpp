@@ -68,7 +68,7 @@ std::vector<PackedFile> ListPackageFiles(const std::string& folder) {
 PackResult BuildPackage(const std::string& folder, const PackOptions& options,
                         const std::function<void(size_t, size_t, uint64_t)>& progress) {
   PackResult result;
-  pe::VersionSpec version;
+  pe::VersionFields version;
   if (!ParseVersion(options.version, version.fileVersion)) {
     result.error = "the version must be four numbers such as 2.0.1.5, not '" + options.version + "'";
     return result;

@@ -218,7 +218,7 @@ TEST_F(UpdateTest, BadNamesStopTheUpdate) {
     std::vector<pe::ResourceItem> items =
         pe::BuildStringTable({{2, u"first.html"}, {3, row.name}, {4, u"never.html"}});
     for (uint16_t id : {2, 3, 4}) items.push_back({pe::ResourceId{0, u"BANNER"}, pe::ResourceId{id, {}}, 0, {'x'}});
-    pe::VersionSpec version;
+    pe::VersionFields version;
     version.strings = {{u"CompanyName", u"X"}, {u"FileVersion", u"9.9"}};
     items.push_back({pe::ResourceId{pe::kRtVersion, {}}, pe::ResourceId{1, {}}, 0, pe::BuildVersionResource(version)});
     WriteBytes(library(), pe::WriteResourceLibrary(items));

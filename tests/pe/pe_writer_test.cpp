@@ -85,7 +85,7 @@ TEST(PeWriter, NamedTypesAndNamesMatchWithoutCase) {
 // refused or answers its look-ups without reading outside itself (the sanitizer build checks
 // the latter).
 TEST(PeWriter, DamagedCopiesNeverReadOutside) {
-  VersionSpec version;
+  VersionFields version;
   version.strings = {{u"CompanyName", u"Esempio"}, {u"FileVersion", u"1.2.3.4"}};
   std::vector<ResourceItem> items = BuildStringTable({{2, u"index.html"}, {3, u"banner.script"}});
   items.push_back(Banner(2, 0, "<html></html>"));
@@ -125,7 +125,7 @@ TEST(PeWriter, DamagedCopiesNeverReadOutside) {
 }
 
 TEST(VersionResource, MalformedBlocksAreRefused) {
-  const std::vector<uint8_t> good = BuildVersionResource(VersionSpec{});
+  const std::vector<uint8_t> good = BuildVersionResource(VersionFields{});
   ASSERT_TRUE(VersionResource::Parse(good));
   const struct { const char* name; size_t at; uint8_t value; } rows[] = {
       {"root length below its header", 0, 4},
