@@ -76,6 +76,10 @@ TEST(Builtins, Strings) {
       {u"String", {L(-1), V(u"x")}, u"err 5"},  {u"StrReverse", {V(u"Citt\u00E0")}, u"\u00E0ttiC"},
       {u"StrComp", {V(u"a"), V(u"A")}, u"1"},   {u"StrComp", {V(u"a"), V(u"A"), L(1)}, u"0"},
       {u"StrComp", {kNull, V(u"a")}, u"Null"},  {u"StrComp", {V(u"a"), V(u"b"), L(2)}, u"err 5"},
+      // The byte forms count two bytes per character.
+      {u"LenB", {V(u"ab")}, u"4"},              {u"LeftB", {V(u"abc"), L(4)}, u"ab"},
+      {u"RightB", {V(u"abc"), L(2)}, u"c"},     {u"MidB", {V(u"abc"), L(3), L(2)}, u"b"},
+      {u"InStrB", {V(u"abc"), V(u"b")}, u"3"},
   });
 }
 

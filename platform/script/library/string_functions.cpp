@@ -245,6 +245,40 @@ Variant Filter(BuiltinContext&, Args a) {
   return Variant(automation::ArrayData::FromVector(std::move(kept)));
 }
 
+// The byte forms count two bytes per UTF-16 unit; a byte count that splits a unit is
+// rounded down to whole units.
+Variant LeftB(BuiltinContext&, Args a) {
+  const int32_t n = Count(a, 1);
+  if (IsNullArg(a, 0)) return Variant::Null();
+  return Variant(ToString(a[0]).substr(0, static_cast<size_t>(n / 2)));
+}
+
+Variant RightB(BuiltinContext&, Args a) {
+  const int32_t n = Count(a, 1);
+  if (IsNullArg(a, 0)) return Variant::Null();
+  const String s = ToString(a[0]);
+  return Variant(s.substr(s.size() - std::min(s.size(), static_cast<size_t>(n / 2))));
+}
+
+Variant MidB(BuiltinContext&, Args a) {
+  if (IsNullArg(a, 1)) Raise(err::kInvalidUseOfNull);
+  const int32_t start = ToLong(a[1]);
+  if (start < 1) InvalidArgument();
+  const int32_t length = Given(a, 2) ? Count(a, 2) : INT32_MAX;
+  if (IsNullArg(a, 0)) return Variant::Null();
+  const String s = ToString(a[0]);
+  const size_t first = static_cast<size_t>(start - 1) / 2;
+  if (first >= s.size()) return Variant(String());
+  return Variant(s.substr(first, static_cast<size_t>(length / 2)));
+}
+
+// InStrB answers the byte position of the match: 2 * (position - 1) + 1.
+Variant InStrB(BuiltinContext& c, Args a) {
+  Variant found = InStr(c, a);
+  if (found.IsNull() || found.AsLong() == 0) return found;
+  return Variant(2 * (found.AsLong() - 1) + 1);
+}
+
 // Escape leaves letters, digits and @*_+-./ as they are; other characters below 256 become
 // %XX and the rest %uXXXX.
 Variant Escape(BuiltinContext&, Args a) {
@@ -313,7 +347,8 @@ const Builtin kBuiltins[] = {
     {u"Space", 1, 1, Space},       {u"String", 2, 2, StringFn},   {u"StrComp", 2, 3, StrComp},
     {u"StrReverse", 1, 1, StrReverse}, {u"Replace", 3, 6, Replace}, {u"Split", 1, 4, Split},
     {u"Join", 1, 2, Join},         {u"Filter", 2, 4, Filter},     {u"Escape", 1, 1, Escape},
-    {u"Unescape", 1, 1, Unescape},
+    {u"Unescape", 1, 1, Unescape}, {u"LeftB", 2, 2, LeftB},       {u"RightB", 2, 2, RightB},
+    {u"MidB", 2, 3, MidB},         {u"InStrB", 2, 4, InStrB},
 };
 
 }  // namespace
