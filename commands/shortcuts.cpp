@@ -36,8 +36,10 @@ bool CreateDesktopShortcut(CommandHost& host, StringView title, StringView targe
     else return false;
 
     auto shell = host.Factories().Create(shell::WScriptShellProgId());
+    // SpecialFolders("Desktop") reads as a property or a method call, as a script writes it.
+    const auto readOrCall = static_cast<automation::InvokeKind>(automation::kInvokeMethod | automation::kInvokeGet);
     const String desktop =
-        automation::ToString(CallMember(*shell, u"SpecialFolders", automation::kInvokeGet, {Variant(u"Desktop")}));
+        automation::ToString(CallMember(*shell, u"SpecialFolders", readOrCall, {Variant(u"Desktop")}));
     if (desktop.empty()) return false;
     // The title is the file name as it stands; a title that is no valid name fails the save.
     String fullName = desktop;
