@@ -206,7 +206,7 @@ std::unique_ptr<PeImage> PeImage::Load(const std::string& path, LoadError* error
   // Mapped, not read: a package is unpacked straight from the page cache with one copy. The
   // library is held only for one update, and the updater replaces it by writing a new file.
   void* mapping = size ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0) : MAP_FAILED;
-  ::close(fd);
+  image->fd_ = fd;
   if (mapping != MAP_FAILED) {
     image->mapping_ = mapping;
     image->mappingSize_ = size;
@@ -217,6 +217,7 @@ std::unique_ptr<PeImage> PeImage::Load(const std::string& path, LoadError* error
 
 PeImage::~PeImage() {
   if (mapping_) ::munmap(mapping_, mappingSize_);
+  if (fd_ >= 0) ::close(fd_);
 }
 
 std::unique_ptr<PeImage> PeImage::Parse(std::vector<uint8_t> bytes, LoadError* error) {

@@ -66,6 +66,10 @@ class PeImage {
   const std::vector<ResourceType>& resources() const { return types_; }
   std::span<const uint8_t> fileBytes() const { return bytes_; }
 
+  // The open file behind a loaded image (-1 for parsed bytes): lets callers copy resource
+  // bytes inside the kernel. Offsets are those of fileBytes().
+  int fileDescriptor() const { return fd_; }
+
   ~PeImage();
   PeImage(const PeImage&) = delete;
   PeImage& operator=(const PeImage&) = delete;
@@ -99,6 +103,7 @@ class PeImage {
   std::vector<uint8_t> owned_;
   void* mapping_ = nullptr;
   size_t mappingSize_ = 0;
+  int fd_ = -1;
   PeFormat format_ = PeFormat::Pe32;
   uint16_t machine_ = 0;
   uint32_t timeDateStamp_ = 0;

@@ -58,10 +58,21 @@ void ForEachPlainFile(const std::string& folder, Visit visit) {
 }
 
 // Writes all of `bytes` to a new file (or over an old one); 0 or the errno that stopped it.
-int WriteWholeFile(const std::string& path, const uint8_t* bytes, size_t size) {
+// When the bytes lie at `sourceOffset` of the open file `sourceFd`, the kernel copies them
+// without passing through our memory, as cp does.
+int WriteWholeFile(const std::string& path, const uint8_t* bytes, size_t size, int sourceFd = -1,
+                   off_t sourceOffset = 0) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return errno;
   size_t done = 0;
+  if (sourceFd >= 0) {
+    off_t from = sourceOffset;
+    while (done < size) {
+      const ssize_t n = ::copy_file_range(sourceFd, &from, fd, nullptr, size - done, 0);
+      if (n <= 0) break;  // not supported here, or the source changed: write what is mapped
+      done += static_cast<size_t>(n);
+    }
+  }
   while (done < size) {
     const ssize_t n = ::write(fd, bytes + done, size - done);
     if (n < 0 && errno == EINTR) continue;
@@ -146,7 +157,9 @@ UnpackResult UnpackPackage(const cResource& library, const std::string& bannerFo
       result.errorText = automation::Ascii(automation::ErrorText(automation::err::kBadFileNameOrNumber));
       return result;
     }
-    if (const int error = WriteWholeFile(path, data.data(), data.size())) {
+    const pe::PeImage& image = *library.image();
+    const off_t offset = data.data() - image.fileBytes().data();
+    if (const int error = WriteWholeFile(path, data.data(), data.size(), image.fileDescriptor(), offset)) {
       result.errorText = DescribeErrno(error);
       return result;
     }
