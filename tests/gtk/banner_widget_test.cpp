@@ -71,7 +71,17 @@ class BannerWidgetTest : public ::testing::Test {
     widget_->Control().Connect(&sink_);
     window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_default_size(GTK_WINDOW(window_), 400, 300);
-    gtk_container_add(GTK_CONTAINER(window_), widget_->Widget());
+    // A field of the host before the control, where the focus lands when it is sent back.
+    before_ = gtk_entry_new();
+    g_signal_connect(before_, "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer data) {
+                       ++*static_cast<int*>(data);
+                       return FALSE;
+                     }),
+                     &beforeFocused_);
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_box_pack_start(GTK_BOX(box), before_, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), widget_->Widget(), TRUE, TRUE, 0);
+    gtk_container_add(GTK_CONTAINER(window_), box);
     gtk_widget_show_all(window_);
     ActivateWindow(window_);
     RunUntil([&] { return gtk_widget_get_allocated_width(widget_->Browser().Widget()) > 300; });
@@ -109,6 +119,8 @@ class BannerWidgetTest : public ::testing::Test {
   RecordingSink sink_;
   std::unique_ptr<BannerWidget> widget_;
   GtkWidget* window_ = nullptr;
+  GtkWidget* before_ = nullptr;
+  int beforeFocused_ = 0;
 };
 
 TEST_F(BannerWidgetTest, CommandLinkPressRaisesTheHostEvents) {
@@ -194,6 +206,30 @@ TEST_F(BannerWidgetTest, ShownBannerHasNoBorderAndNoScrollBars) {
   ScrollDownAt(widget_->Browser().WebView(), 100, 100, 5);
   RunFor(400);
   EXPECT_EQ(Eval("String(window.scrollY)"), "0");
+}
+
+}  // namespace
+}  // namespace brevalcore::demo
+
+namespace brevalcore::demo {
+namespace {
+
+// A click into the page gives the focus to the hidden text box; with ForceFocusBack the focus
+// then goes back to the host's previous field and forward again.
+TEST_F(BannerWidgetTest, FocusGoesToTheTextBoxAndBackAndForthWhenForced) {
+  for (const bool force : {false, true}) {
+    SCOPED_TRACE(force);
+    widget_->Control().SetForceFocusBack(force);
+    gtk_widget_grab_focus(before_);
+    RunFor(100);
+    beforeFocused_ = 0;
+    ASSERT_TRUE(ClickElement(widget_->Browser().WebView(), "para", 1));
+    RunFor(1000);
+    // WebKit may take the focus more than once for one click; each time it is sent back.
+    if (force) EXPECT_GE(beforeFocused_, 1);
+    else EXPECT_EQ(beforeFocused_, 0);
+    EXPECT_TRUE(gtk_widget_has_focus(widget_->Browser().FocusTextBox()));
+  }
 }
 
 }  // namespace
