@@ -23,35 +23,6 @@ using testing::PutFile;
 using testing::TestFolder;
 namespace fs = std::filesystem;
 
-String Repeat(char16_t c, size_t n) { return String(n, c); }
-
-TEST(IniFile, ReadsAsTheControlExpects) {
-  TestFolder folder("ini");
-  const fs::path file = folder / "BVC_1.INI";
-  const std::string v300(300, 'v');
-  PutFile(file, "[B12]\r\nSHOW=3\r\nLONG=" + v300 + "\r\nQ=\"quoted\"\r\n[X]\r\na=1\r\nb=2\r\n[Y]\r\n");
-  struct Row {
-    const char* section;
-    const char* key;
-    String value;
-  } rows[] = {
-      {"B12", "SHOW", u"3"},
-      {"b12", "show", u"3"},
-      {"B12", "LONG", Repeat(u'v', kReadIniMaxLength)},  // cut to 254
-      {"B12", "Q", u"quoted"},
-      {"B12", "MISSING", u""},
-      {"NOSECTION", "SHOW", u""},
-      {"Y", "a", u""},
-  };
-  for (const Row& r : rows)
-    EXPECT_EQ(ReadIni(file, automation::Ascii(r.section), automation::Ascii(r.key)), r.value) << r.section << "." << r.key;
-  EXPECT_EQ(ReadIni(folder / "missing.ini", u"B12", u"SHOW"), u"");
-  EXPECT_EQ(ReadIniSection(file, u"X"), String(u"a=1\0b=2\0", 8));
-  EXPECT_EQ(ReadIniSection(file, u"Y"), u"");
-  EXPECT_EQ(GetIniSections(file), (std::vector<String>{u"B12", u"X", u"Y"}));
-  EXPECT_TRUE(GetIniSections(folder / "missing.ini").empty());
-}
-
 TEST(IniFile, SectionIsReadWholeHoweverLong) {
   TestFolder folder("ini");
   const fs::path file = folder / "long.ini";
@@ -83,31 +54,6 @@ TEST(IniFile, WriteReplacesTheFileKeepingItsMode) {
   EXPECT_EQ(after.st_mode & 07777, 0640u);
   EXPECT_NE(after.st_ino, before.st_ino);  // a new file renamed over the old one
   EXPECT_EQ(FileBytes(file), "[S]\r\nk=2\r\n");
-  // Only the file and its lock remain: no temporary file is left behind.
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder.path())) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{".mode.ini.lock", "mode.ini"}));
-}
-
-TEST(IniFile, WriteThatChangesNothingLeavesTheFileAlone) {
-  TestFolder folder("ini");
-  const fs::path file = folder / "same.ini";
-  PutFile(file, "[A]\r\n\r\nk = v\r\n");
-  struct stat before{}, after{};
-  ::stat(file.c_str(), &before);
-  EXPECT_TRUE(WriteIni(file, u"a", u"K", u"v"));
-  EXPECT_TRUE(DeleteIniKey(file, u"A", u"missing"));
-  EXPECT_TRUE(DeleteIniSection(file, u"missing"));
-  ::stat(file.c_str(), &after);
-  EXPECT_EQ(after.st_ino, before.st_ino);
-  EXPECT_EQ(FileBytes(file), "[A]\r\n\r\nk = v\r\n");
-}
-
-TEST(IniFile, FailedWriteLeavesTheFileAsItWas) {
-  TestFolder folder("ini");
-  EXPECT_FALSE(WriteIni(folder / "no" / "folder.ini", u"S", u"k", u"v"));
-  EXPECT_FALSE(fs::exists(folder / "no"));
 }
 
 TEST(IniFile, ChangesByAnotherProcessAreSeenAtTheNextRead) {

@@ -2,7 +2,6 @@
 // A small reader for the recorded profile vectors (one JSON object per line). Strings decode
 // to byte strings: every code point is one byte (0-255), as the vectors are written.
 #include <map>
-#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -12,108 +11,80 @@
 namespace brevalcore::storage::testing {
 
 struct Json {
-  enum class Kind { Null, Bool, Number, String, Array, Object } kind = Kind::Null;
-  bool boolean = false;
+  bool null = true;
   double number = 0;
   std::string text;
   std::vector<Json> items;
   std::map<std::string, Json> fields;
 
-  bool IsNull() const { return kind == Kind::Null; }
-  const Json& operator[](const std::string& name) const {
-    static const Json null;
-    const auto it = fields.find(name);
-    return it == fields.end() ? null : it->second;
-  }
+  bool IsNull() const { return null; }
   bool Has(const std::string& name) const { return fields.count(name) != 0; }
-  std::optional<std::string> OptText() const {
-    return IsNull() ? std::nullopt : std::optional<std::string>(text);
+  const Json& operator[](const std::string& name) const {
+    static const Json none;
+    const auto it = fields.find(name);
+    return it == fields.end() ? none : it->second;
   }
+  std::optional<std::string> OptText() const { return null ? std::nullopt : std::optional<std::string>(text); }
 };
 
 class JsonParser {
  public:
   explicit JsonParser(std::string_view text) : s_(text) {}
-  Json Parse() {
-    Json value = Value();
-    Blanks();
-    if (i_ != s_.size()) Fail("trailing text");
-    return value;
-  }
 
- private:
-  [[noreturn]] void Fail(const char* what) { throw std::runtime_error(std::string("json: ") + what); }
-  void Blanks() {
-    while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t' || s_[i_] == '\n' || s_[i_] == '\r')) ++i_;
-  }
-  bool Take(char c) {
-    Blanks();
-    if (i_ < s_.size() && s_[i_] == c) { ++i_; return true; }
-    return false;
-  }
-  void Expect(char c) { if (!Take(c)) Fail("unexpected character"); }
-  Json Value() {
-    Blanks();
-    if (i_ >= s_.size()) Fail("end of text");
+  Json Parse() {
+    Skip();
     Json v;
-    const char c = s_[i_];
-    if (c == '{') {
+    const char c = s_.at(i_);
+    if (c == '{' || c == '[') {
+      v.null = false;
       ++i_;
-      v.kind = Json::Kind::Object;
-      if (Take('}')) return v;
-      do {
-        Blanks();
+      for (Skip(); s_.at(i_) != (c == '{' ? '}' : ']'); Skip()) {
+        if (s_[i_] == ',') { ++i_; continue; }
+        if (c == '[') { v.items.push_back(Parse()); continue; }
         std::string name = String();
-        Expect(':');
-        v.fields[name] = Value();
-      } while (Take(','));
-      Expect('}');
-    } else if (c == '[') {
+        Skip();
+        if (s_.at(i_++) != ':') throw std::runtime_error("json: ':' expected");
+        v.fields[name] = Parse();
+      }
       ++i_;
-      v.kind = Json::Kind::Array;
-      if (Take(']')) return v;
-      do v.items.push_back(Value()); while (Take(','));
-      Expect(']');
     } else if (c == '"') {
-      v.kind = Json::Kind::String;
+      v.null = false;
       v.text = String();
     } else if (s_.substr(i_, 4) == "null") {
       i_ += 4;
-    } else if (s_.substr(i_, 4) == "true") {
-      i_ += 4; v.kind = Json::Kind::Bool; v.boolean = true;
-    } else if (s_.substr(i_, 5) == "false") {
-      i_ += 5; v.kind = Json::Kind::Bool;
-    } else {
-      size_t used = 0;
-      v.kind = Json::Kind::Number;
-      v.number = std::stod(std::string(s_.substr(i_, 32)), &used);
-      i_ += used;
+    } else {  // numbers and booleans: only numbers matter here
+      size_t end = s_.find_first_of(",}] ", i_);
+      const std::string word(s_.substr(i_, end - i_));
+      v.null = false;
+      v.number = (word == "true" || word == "false") ? (word == "true") : std::stod(word);
+      i_ = end;
     }
     return v;
   }
+
+ private:
+  void Skip() { while (i_ < s_.size() && std::string_view(" \t\r\n").find(s_[i_]) != std::string_view::npos) ++i_; }
+
   std::string String() {
-    if (i_ >= s_.size() || s_[i_] != '"') Fail("string expected");
-    ++i_;
     std::string out;
-    while (i_ < s_.size() && s_[i_] != '"') {
+    for (++i_; s_.at(i_) != '"';) {
       unsigned code = static_cast<unsigned char>(s_[i_++]);
       if (code == '\\') {
         const char e = s_.at(i_++);
-        switch (e) {
-          case 'n': code = '\n'; break;
-          case 'r': code = '\r'; break;
-          case 't': code = '\t'; break;
-          case 'b': code = '\b'; break;
-          case 'f': code = '\f'; break;
-          case 'u': code = static_cast<unsigned>(std::stoul(std::string(s_.substr(i_, 4)), nullptr, 16)); i_ += 4; break;
-          default: code = static_cast<unsigned char>(e);
+        const std::string_view escapes = "n\nr\rt\tb\bf\f";
+        if (e == 'u') {
+          code = static_cast<unsigned>(std::stoul(std::string(s_.substr(i_, 4)), nullptr, 16));
+          i_ += 4;
+        } else {
+          const size_t at = escapes.find(e);
+          code = static_cast<unsigned char>(at != std::string_view::npos && at % 2 == 0 ? escapes[at + 1] : e);
         }
-      } else if (code >= 0x80) {  // a UTF-8 sequence in the JSON text: decode it
+      } else if (code >= 0x80) {  // UTF-8 in the JSON text
         int extra = code >= 0xF0 ? 3 : code >= 0xE0 ? 2 : 1;
-        code &= 0x3F >> extra;
+        code &= 0x3Fu >> extra;
         while (extra-- > 0) code = (code << 6) | (static_cast<unsigned char>(s_.at(i_++)) & 0x3F);
       }
-      if (code > 0xFF) Fail("code point above 255 in a byte string");
+      if (code > 0xFF) throw std::runtime_error("json: code point above 255 in a byte string");
       out.push_back(static_cast<char>(code));
     }
     ++i_;

@@ -50,18 +50,6 @@ TEST(FileNames, DoctorCodeIsUsedUnchanged) {
   }
 }
 
-TEST(FileNames, TimeStampIsTwentyFourHourWithoutSeparators) {
-  struct Row {
-    shell::DateParts when;
-    const char* stamp;
-  } rows[] = {
-      {{2026, 12, 4, 9, 5, 7}, "20261204090507"},
-      {{2026, 1, 31, 23, 59, 59}, "20260131235959"},
-      {{1999, 2, 28, 0, 0, 0}, "19990228000000"},
-  };
-  for (const Row& r : rows) EXPECT_EQ(TempFileStamp(shell::MakeDate(r.when)), r.stamp);
-}
-
 // Sets or clears environment variables for one test and puts them back afterwards.
 class ScopedEnvironment {
  public:
@@ -109,14 +97,6 @@ TEST(DataFolder, FallsBackThroughTheEnvironment) {
   EXPECT_EQ(GetSpecialFolderPath(5), "");  // only the common application-data folder is mapped
 }
 
-TEST(ControlFolder, EnvironmentOverridesTheModuleFolder) {
-  ScopedEnvironment env;
-  env.Set("BREVALCORE_CONTROL_DIR", "/opt/control");
-  EXPECT_EQ(GetControlFolder(), "/opt/control");
-  env.Set("BREVALCORE_CONTROL_DIR", nullptr);
-  EXPECT_TRUE(fs::is_directory(GetControlFolder()));
-}
-
 TEST(TempFiles, ClearRemovesOnlyThisDoctorsFiles) {
   TestFolder banner("banner");
   const std::string folder = banner.path().string();
@@ -140,17 +120,6 @@ TEST(TempFiles, ClearRemovesOnlyThisDoctorsFiles) {
   ClearTempFiles(folder, u"123");
   for (const Row& r : rows) EXPECT_EQ(!fs::exists(temp / r.name), r.removed) << r.name;
   EXPECT_TRUE(fs::exists(temp / "~123_folder.d"));
-}
-
-TEST(TempFiles, MissingFoldersAreIgnored) {
-  TestFolder root("root");
-  const std::string missing = (root / "no" / "such").string();
-  CreateTempFolder(missing);
-  ClearTempFiles(missing, u"1");
-  EXPECT_FALSE(fs::exists(missing));
-  // ClearTempFiles makes the TEMP folder when the banner folder exists.
-  ClearTempFiles(root.path().string(), u"1");
-  EXPECT_TRUE(fs::is_directory(root / "TEMP"));
 }
 
 TEST(ShowMessage, UsesTheControlsTitleWhenNoneIsGiven) {
