@@ -50,7 +50,8 @@ bool DeleteIniSection(const std::filesystem::path& file, StringView section);
 // Locked read-modify-write of one value. `update` receives the current value as ReadIni would
 // return it (nullopt when the key is missing) and returns the new value, or nullopt to leave the
 // file as it is. The lock is held from the read to the write, so concurrent updates from other
-// processes are never lost. Returns false when the file could not be locked or written.
+// processes are never lost. `update` runs with the lock held and must not call these
+// functions. Returns false when the file could not be locked or written.
 using IniValueUpdate = std::function<std::optional<String>(const std::optional<String>& old)>;
 bool UpdateIniValue(const std::filesystem::path& file, StringView section, StringView key,
                     const IniValueUpdate& update);
