@@ -50,6 +50,7 @@ namespace {
 // Calls `accessor`, filling left-out optional parameters with their defaults.
 Variant CallWithDefaults(Object& self, const Accessor& accessor, const std::vector<Variant>& defaults,
                          std::span<Variant> args) {
+  if (accessor.maxArgs == INT16_MAX) return accessor.thunk(self, args);  // raw: the callee checks
   const size_t given = args.size();
   if (given > static_cast<size_t>(accessor.maxArgs)) Raise(err::kWrongNumberOfArguments);
   bool anyMissing = false;
