@@ -14,6 +14,7 @@ namespace brevalcore::rules::testing {
 using automation::InvokeKind;
 using automation::Object;
 using automation::Variant;
+using automation::ToUtf8;
 
 inline Variant Call(Object& o, automation::StringView name, std::vector<Variant> args = {}) {
   const auto id = o.GetIdOfName(name);

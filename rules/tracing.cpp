@@ -1,0 +1,49 @@
+#include "rules/tracing.h"
+
+#include "platform/automation/error.h"
+#include "platform/automation/plugins.h"
+#include "rules/history.h"
+#include "rules/tracing/tracer.h"
+
+namespace brevalcore::rules {
+
+Ref<automation::Object>& TracingComponent() {
+  // One reference per thread, as each control lives on its host's user-interface thread.
+  static thread_local Ref<automation::Object> component;
+  return component;
+}
+
+void RegisterRuleFactories(automation::ObjectFactories& factories) {
+  tracing::RegisterBundledTracer(factories);
+  automation::LoadPluginsFromEnvironment(factories);
+}
+
+bool CreateTracingComponent(automation::ObjectFactories& factories) {
+  try {
+    TracingComponent() = factories.Create(kTracingProgId);
+  } catch (const automation::AutomationError&) {
+    TracingComponent().reset();  // no tracing: the control works without it
+  }
+  return static_cast<bool>(TracingComponent());
+}
+
+void TraceBannerAction(StringView bannerCode, StringView action, StringView parameter, const cContext& context) {
+  try {
+    Ref<automation::Object> tracer = TracingComponent();
+    if (!tracer) return;
+    const auto facts = context.CurrentFacts();
+    const auto application = facts->Application();
+    const auto doctor = facts->Doctor();
+    if (!application || !doctor) return;
+    std::vector<Variant> args{Variant(BannerName(bannerCode)), Variant(action), Variant(parameter),
+                              Variant(application->Software()), Variant(doctor->Region()),
+                              Variant(doctor->Province()), Variant(doctor->Uid()), Variant(doctor->Role())};
+    const automation::DispId id = tracer->GetIdOfName(u"Trace");
+    if (id == automation::kDispIdUnknown) return;
+    tracer->Invoke(id, automation::kInvokeMethod, args);
+  } catch (...) {
+    // Tracing never disturbs the banner choice or the click handling.
+  }
+}
+
+}  // namespace brevalcore::rules

@@ -1,0 +1,27 @@
+#pragma once
+// Banner events to the tracing component. The control creates the component once at start-up
+// from the ProgID "BVCTracing.Tracing" and keeps it in one reference per thread; the banner
+// choice and the click handling send events through TraceBannerAction, which never fails.
+#include "platform/automation/factory.h"
+#include "rules/context.h"
+
+namespace brevalcore::rules {
+
+inline constexpr char16_t kTracingProgId[] = u"BVCTracing.Tracing";
+
+// The thread's tracing component; Nothing when none could be created.
+Ref<automation::Object>& TracingComponent();
+
+// Registers the bundled tracer under "BVCTracing.Tracing" and then every plug-in found on
+// BREVALCORE_PLUGIN_PATH, so a plug-in of the same ProgID replaces the bundled one.
+void RegisterRuleFactories(automation::ObjectFactories& factories);
+
+// Creates the tracing component and keeps it as the thread's; when it cannot be created, the
+// thread goes on without tracing. Returns whether a component is in place.
+bool CreateTracingComponent(automation::ObjectFactories& factories);
+
+// Sends one event: banner name, action word, parameter, then the host software and the
+// doctor's region, province, user identifier and role. Every error is swallowed.
+void TraceBannerAction(StringView bannerCode, StringView action, StringView parameter, const cContext& context);
+
+}  // namespace brevalcore::rules
