@@ -84,6 +84,15 @@ TEST_F(ControlTest, RightClickShowsTheControlsMenuAndRaisesOnClick) {
   EXPECT_EQ(events_.lines, Strings{"OnClick 2"});
 }
 
+TEST_F(ControlTest, TheMenuOpensTheSubstitutionList) {
+  ASSERT_TRUE(Start());
+  browser_.RunMessageLoop();
+  ui_.AnswerNext(u"Gestione sostituzioni farmaci");
+  browser_.RightClick();
+  EXPECT_EQ(MessageTexts(), Strings{"Non ci sono farmaci sostituiti in automatico"});
+  EXPECT_EQ(ToUtf8(ui_.shown().back().title), "Canale informativo");
+}
+
 TEST_F(ControlTest, FocusGoesToTheHiddenBoxAndBackWhenAsked) {
   struct Row { bool forceFocusBack; int hidden, backAndForth; };
   for (const Row row : {Row{false, 1, 0}, Row{true, 2, 1}}) {
