@@ -2,8 +2,6 @@
 // VBScript file that plays the host: it calls the control (registered as "control", members
 // global) and a simulator "sim" (members global too) that clicks, answers dialogs and fixes the
 // time. Every observable effect is printed on one line: a word, then JSON literals.
-// The control is built only when the rule objects are present in the tree.
-#if __has_include("rules/history.h")
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -428,5 +426,3 @@ int RunScenario(const std::vector<std::string>& args) {
 
 }  // namespace
 }  // namespace brevalcore::tools
-
-#endif  // __has_include("rules/history.h")
