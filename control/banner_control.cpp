@@ -4,7 +4,10 @@
 
 #include "control/addresses.h"
 #include "platform/browser/headless_browser.h"
+#include "platform/script/builtins.h"
+#include "platform/shell/wscript_shell.h"
 #include "platform/ui/scripted_ui.h"
+#include "rules/tracing.h"
 #include "storage/ini_file.h"
 #include "storage/paths.h"
 
@@ -53,6 +56,23 @@ const ClassInfo& BrevalcoreBanner::Class() {
   return info;
 }
 
+namespace {
+
+// The process-wide registry gets the built-in ProgIDs once: "Scripting.Dictionary",
+// "WScript.Shell", the bundled tracer, and last the plug-ins, which may replace any of them.
+automation::ObjectFactories& DefaultFactories() {
+  static automation::ObjectFactories& factories = [] () -> automation::ObjectFactories& {
+    auto& global = automation::ObjectFactories::Global();
+    script::RegisterBuiltinFactories(global);
+    shell::RegisterWScriptShell(global);
+    rules::RegisterRuleFactories(global);
+    return global;
+  }();
+  return factories;
+}
+
+}  // namespace
+
 BrevalcoreBanner::BrevalcoreBanner(ControlServices services) : services_(std::move(services)) {
   controlFolder_ = services_.controlFolder.empty() ? storage::GetControlFolder() : services_.controlFolder;
   browser_ = services_.browser;
@@ -72,7 +92,7 @@ BrevalcoreBanner::BrevalcoreBanner(ControlServices services) : services_(std::mo
   }
   clock_ = services_.clock ? services_.clock : &shell::SystemClock::Instance();
   processes_ = services_.processes ? services_.processes : &shell::SystemProcesses::Instance();
-  factories_ = services_.factories ? services_.factories : &automation::ObjectFactories::Global();
+  factories_ = services_.factories ? services_.factories : &DefaultFactories();
   if (!services_.scriptHosts) services_.scriptHosts = [](script::ScriptServices s) { return script::CreateScriptHost(s); };
   if (!services_.packageUpdate) services_.packageUpdate = packages::UpdateFromRES;
 

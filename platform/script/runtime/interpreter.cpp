@@ -22,19 +22,31 @@ using namespace ast;
 namespace {
 
 // Where the native stack of the calling thread ends, minus what we leave to others.
+// The lowest address of this thread's stack, or nullptr when unknown. Reading it costs a
+// scan of /proc/self/maps, so it is looked up once per thread; the host calls the engine
+// several times per work-flow step.
+const char* ThreadStackLow() {
+  thread_local const char* low = [] {
+    const char* result = nullptr;
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+      void* base = nullptr;
+      size_t size = 0;
+      if (pthread_attr_getstack(&attr, &base, &size) == 0) result = static_cast<const char*>(base);
+      pthread_attr_destroy(&attr);
+    }
+    return result;
+  }();
+  return low;
+}
+
 const char* ComputeStackLimit() {
   char here;
   size_t budget = kNativeStackBudget;
-  pthread_attr_t attr;
-  if (pthread_getattr_np(pthread_self(), &attr) == 0) {
-    void* low = nullptr;
-    size_t size = 0;
-    if (pthread_attr_getstack(&attr, &low, &size) == 0 && low) {
-      const size_t available = static_cast<size_t>(&here - static_cast<char*>(low));
-      const size_t usable = available > kNativeStackReserve ? available - kNativeStackReserve : 0;
-      budget = std::min(budget, usable);
-    }
-    pthread_attr_destroy(&attr);
+  if (const char* low = ThreadStackLow()) {
+    const size_t available = static_cast<size_t>(&here - low);
+    const size_t usable = available > kNativeStackReserve ? available - kNativeStackReserve : 0;
+    budget = std::min(budget, usable);
   }
   return &here - budget;
 }
