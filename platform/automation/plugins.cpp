@@ -71,8 +71,9 @@ PluginLoadReport LoadPlugins(ObjectFactories& factories, std::string_view search
       report.failed.push_back(file + ": " + kPluginEntryPoint + " failed");
       continue;
     }
-    for (auto& [progId, create] : staging.entries) {
-      factories.Register(progId, [create]() { return Ref<Object>(static_cast<Object*>(create())); });
+    for (auto& entry : staging.entries) {
+      auto create = entry.second;
+      factories.Register(entry.first, [create]() { return Ref<Object>(static_cast<Object*>(create())); });
     }
     report.loaded.push_back(file);
   }
