@@ -1,6 +1,7 @@
 #pragma once
 // The time source. Everything that reads "today" or "now" (banner history, temporary file
 // names, traces) takes a Clock, so tests and the scenario runner can fix the time.
+#include "platform/automation/calendar.h"
 #include "platform/automation/variant.h"
 
 namespace brevalcore::shell {
@@ -32,11 +33,9 @@ class FixedClock : public Clock {
   automation::Date now_;
 };
 
-// Calendar helpers shared by every layer (proleptic Gregorian, as the platform's dates).
-struct DateParts {
-  int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
-};
-automation::Date MakeDate(const DateParts& parts);
-DateParts SplitDate(automation::Date date);
+// Calendar helpers, shared with the automation layer's date conversions.
+using DateParts = automation::calendar::Parts;
+inline automation::Date MakeDate(const DateParts& parts) { return automation::calendar::MakeDate(parts); }
+inline DateParts SplitDate(automation::Date date) { return automation::calendar::SplitParts(date); }
 
 }  // namespace brevalcore::shell
