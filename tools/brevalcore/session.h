@@ -1,0 +1,80 @@
+#pragma once
+// A host session played without a host: a VBScript file calls the banner control (registered
+// as "control", its members global) and a simulator ("sim", members global too) that clicks,
+// answers dialogs and fixes the time. Every effect the control has on the outside world goes
+// to a SessionReport: `brevalcore run` prints one machine-readable line per effect, `brevalcore
+// demo` narrates them.
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/automation/text.h"
+#include "platform/automation/variant.h"
+
+namespace brevalcore::tools {
+
+using automation::String;
+using automation::StringView;
+using automation::Variant;
+
+class SessionReport {
+ public:
+  virtual ~SessionReport() = default;
+
+  enum class CallKind { kMethod, kGet, kPut };
+  // The session is about to call a member of the control.
+  virtual void HostCall(StringView member, CallKind kind, std::span<const Variant> args) {}
+  // The rule script changed its banner choice during the last host call or click.
+  virtual void BannerChanged(const String& before, const String& after) {}
+  // The package update ran at the control's start.
+  virtual void PackageUpdated(bool usable, bool unpacked, int filesWritten) {}
+  // The session script ended; `iniFilePath` is the doctor's settings file, empty when the
+  // control never learnt the doctor.
+  virtual void Finished(StringView iniFilePath) {}
+  // A page finished loading in the browser; `title` is the page's <title>, maybe empty.
+  virtual void PageShown(StringView url, StringView title) {}
+
+  virtual void Navigate(StringView url) = 0;
+  // An event raised to the host: `question` is what the control passes, without the answer
+  // slot of the two events that ask the host for a text; `answer` is the host's answer then.
+  virtual void Event(int id, StringView name, std::span<const Variant> question, const String* answer) = 0;
+  virtual void MessageBox(int styleCode, StringView title, StringView text) = 0;
+  virtual void Dialog(StringView name, const std::vector<String>& lines) = 0;
+  virtual void ShellOpen(StringView target) = 0;
+  virtual void Spawn(const std::string& commandLine) = 0;
+  virtual void Shortcut(StringView path, StringView target) = 0;
+  virtual void Trace(std::span<const Variant> values) = 0;
+  virtual void Echo(StringView text) = 0;
+};
+
+struct SessionOptions {
+  std::string scriptPath;  // for messages
+  String code;             // the session script
+  std::string dataRoot;    // machine-wide data folder; the banner folder is DATA/Brevalcore
+  std::string controlDir;  // the control's own folder (doctors' settings files, resource library)
+  std::string banners;     // a folder whose files are copied into the banner folder first, or empty
+  std::string package;     // a resource library put in the control folder before the start, or empty
+  std::optional<automation::Date> now;  // the session's clock; the real time when empty
+};
+
+// Takes the option at args[i] when it is one of those every session command has
+// (--data-root, --control-dir, --banners, --package, --now), moving i past its value. Returns
+// false when the option is not one of them; sets `error` when its value is missing or bad.
+bool TakeSessionOption(const std::vector<std::string>& args, size_t& i, SessionOptions& options, std::string& error);
+
+// Gives the data root and control folder their defaults (new temporary folders) and makes
+// both absolute.
+void CompleteFolders(SessionOptions& options);
+
+// Reads a script file (UTF-8, else Windows-1252); false when it cannot be read.
+bool ReadScriptFile(const std::string& path, String& code);
+
+// A new folder under the system's temporary folder, named after `what`.
+std::string MakeTempFolder(const std::string& what);
+
+// Plays the session. Returns 0, or 2 after writing "brevalcore COMMAND: ..." on stderr when
+// the session script fails or its folders cannot be prepared.
+int PlaySession(const SessionOptions& options, SessionReport& report, const char* commandName);
+
+}  // namespace brevalcore::tools
