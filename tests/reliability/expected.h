@@ -1,0 +1,51 @@
+#pragma once
+// What every hostile session must show: the designed report texts, an end by itself in time,
+// and writes only where the control may write.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "tests/reliability/sandbox.h"
+
+namespace brevalcore::reliability {
+
+// The control's failure report: "Error " + number + " (" + description + ") in procedure " +
+// name + " of Controllo utente", title "Info Controllo Utente", OK button only.
+inline constexpr char kReportTitle[] = "Info Controllo Utente";
+inline constexpr char kOkOnly[] = "0";
+// The package update's own report: critical-stop icon, default title.
+inline constexpr char kUpdateReportPrefix[] = "Error in UpdateFromRES \r\n";
+inline constexpr char kCriticalStop[] = "16";
+
+inline constexpr char kDoctor[] = "D1";
+// The start of every session: the default page answers (a failed navigation would switch the
+// control offline), then the host initialises the control for doctor D1 of region 080.
+inline constexpr char kInitializeContext[] =
+    "Reachable \"https://servizi.example/\"\n"
+    "InitializeContext True, \"APP\", \"D1\", \"080\", \"101\", \"MG\", True, \"\", \"\"\n";
+
+inline bool IsReport(const std::string& text, const std::string& procedure) {
+  static const std::string kHead = "Error ";
+  const std::string tail = ") in procedure " + procedure + " of Controllo utente";
+  if (text.compare(0, kHead.size(), kHead) != 0 || text.size() < kHead.size() + tail.size() ||
+      text.compare(text.size() - tail.size(), tail.size(), tail) != 0)
+    return false;
+  return std::regex_match(text.substr(0, text.size() - tail.size()), std::regex("Error -?[0-9]+ \\(.+"));
+}
+
+// The session ended by itself, within its bound, and its script ran to the end.
+inline void ExpectEndedNormally(const RunResult& run) {
+  EXPECT_FALSE(run.timedOut) << Describe(run);
+  EXPECT_TRUE(run.exited) << Describe(run);
+  EXPECT_EQ(run.signal, 0) << Describe(run);
+  EXPECT_EQ(run.status, 0) << Describe(run);
+  EXPECT_NE(FindLine(run, "echo", "end"), -1) << Describe(run);
+}
+
+inline void ExpectWritesOnlyOwnedPlaces(const Sandbox& sandbox) {
+  const std::vector<Change> outside = sandbox.ChangesOutsideOwnedPlaces(kDoctor);
+  EXPECT_TRUE(outside.empty()) << Describe(outside);
+}
+
+}  // namespace brevalcore::reliability
