@@ -1,0 +1,1 @@
+../../../samples/session.vbs
