@@ -2,10 +2,10 @@
 ' (samples/package). The session plays the prescription program; every Echo is a line of
 ' the narrator.
 
-Echo "Monday 7 December 2026, 8:30. Dr Luca Bianchi, a family doctor in Bologna, opens his prescription program; the banner control sits in a strip of its prescription screen."
-SetNow "07/12/2026 08:30:00"
-Echo "The information service's home page can be reached this morning, so the control is online and shows it whenever no banner applies."
 Reachable "https://servizi.example/home"
+SetNow "07/12/2026 08:30:00"
+Echo "Monday 7 December 2026, 8:30. Dr Luca Bianchi, a family doctor in Bologna, opens his prescription program; the banner control sits in a strip of its prescription screen."
+Echo "The information service's home page can be reached this morning, so the control is online and shows that page whenever no banner applies."
 
 Echo "The program starts the control with the doctor: region 080 (Emilia-Romagna), local health unit 105, general practice, national health service. The rule script sets the home page and its update addresses."
 InitializeContext True, "MEDICO", "D0451", "080", "105", "MG", True, "", "Serial_Number=48213&Software=QKV&Versione=3.2"
