@@ -26,7 +26,7 @@ std::set<std::string> FilesUnder(const fs::path& folder) {
 TEST(DocumentTemplate, ValuesHoldingTheSeparatorAreWrittenAsTheyAre) {
   Sandbox sandbox;
   WriteFile(sandbox.banners() / "lettera.rtf", kTemplate);
-  const RunResult run = sandbox.Run(std::string(kInitializeContext) +
+  const RunResult run = sandbox.Run(std::string(kSessionStart) +
                                     "StartPrescription\n"
                                     "Patient.Name = \"Ro??ssi \" & Chr(232)\n"
                                     "Doctor.Name = \"??MEDICO??\"\n"

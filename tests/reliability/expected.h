@@ -20,10 +20,14 @@ inline constexpr char kCriticalStop[] = "16";
 
 inline constexpr char kDoctor[] = "D1";
 // The start of every session: the default page answers (a failed navigation would switch the
-// control offline), then the host initialises the control for doctor D1 of region 080.
-inline constexpr char kInitializeContext[] =
+// control offline), the host initialises the control for doctor D1 of region 080 and sets a
+// man of 70, for whom the sample rules choose B12 at the first prescription of the day.
+inline constexpr char kSessionStart[] =
     "Reachable \"https://servizi.example/\"\n"
-    "InitializeContext True, \"APP\", \"D1\", \"080\", \"101\", \"MG\", True, \"\", \"\"\n";
+    "InitializeContext True, \"APP\", \"D1\", \"080\", \"101\", \"MG\", True, \"\", \"\"\n"
+    "Patient.Id = \"P0107\"\n"
+    "Patient.Name = \"Mario Rossi\"\n"
+    "SetPatient \"M\", \"14/03/1956\", True, \"401.9\"\n";
 
 inline bool IsReport(const std::string& text, const std::string& procedure) {
   static const std::string kHead = "Error ";

@@ -12,7 +12,8 @@ constexpr size_t kLongLine = 256u << 10;
 
 // The keys the session writes, by section; every other line must come through unchanged.
 const std::map<std::string, std::set<std::string>> kWritten = {
-    {"BVC", {"PRESCRIPTIONSCOUNT", "DATE"}},
+    {"BVC", {"PRESCRIPTIONSCOUNT", "DATE", "UPDATEDBURL", "UPDATEOCXURL", "TRACEURL"}},
+    {"NOVITA", {"CARICAMENTO"}},
     {"B12", {"SHOW", "DATA", "PRESCRIBE", "CONSENSO", "BIG"}},
 };
 
@@ -86,6 +87,7 @@ std::string BigSettingsFile() {
     if (section % 400 == 9) file += std::string(kLongLine, 'N') + eol;
     if (section == 600) {
       file += "[BVC]\r\nNota=non toccare " + highBytes + "\r\nOffline=0\r\nsenza uguale\r\n\r\n";
+      file += "[novita]\r\ncaricamento=vecchio\r\n";
       file += "[B12]\r\nSHOW=5\r\nconsenso=no\r\nriga strana \xE8\r\nChiave\xE8=\xE9\r\n;commento\r\n\r\n";
     }
   }
@@ -99,7 +101,7 @@ TEST(HugeSettingsFile, KeepsEveryOtherByteAndTakesTheSessionsHistory) {
   WriteFile(sandbox.iniFile(kDoctor), original);
   const std::string big(1u << 20, 'k');
 
-  const RunResult run = sandbox.Run(std::string(kInitializeContext) +
+  const RunResult run = sandbox.Run(std::string(kSessionStart) +
                                     "StartPrescription\n"
                                     "Echo \"banner \" & context.Banner\n"
                                     "Click \"#PRESCRIBE?aic1\"\n"
@@ -112,7 +114,7 @@ TEST(HugeSettingsFile, KeepsEveryOtherByteAndTakesTheSessionsHistory) {
   ExpectEndedNormally(run);
   EXPECT_TRUE(LinesWithWord(run, "msgbox").empty()) << Describe(run);
 
-  // The designed results: the rule chose B12 (first prescription of the day in region 080),
+  // The designed results: the rule chose B12 (first prescription of the day, a patient over 65),
   // its history counted on from the old value, and a value read back is cut to 254.
   EXPECT_NE(FindLine(run, "echo", "banner B12"), -1) << Describe(run);
   EXPECT_NE(FindLine(run, "echo", "show 6"), -1) << Describe(run);

@@ -43,7 +43,7 @@ std::string Quoted(const std::string& text) {
 TEST(HostileLinks, LeadingOutOfTheBannerFolderCountAsMissing) {
   Sandbox sandbox;
   WriteFile(sandbox.banners() / "lettera.rtf", "{\\rtf1 ??PAZIENTE??}");
-  std::string session = std::string(kInitializeContext) + "StartPrescription\n";
+  std::string session = std::string(kSessionStart) + "StartPrescription\n";
   for (const LinkCase& link : EscapingLinks(sandbox)) {
     if (!link.answer.empty()) session += "AnswerNext " + Quoted(link.answer) + "\n";
     session += "Click " + Quoted(link.href) + "\n";
@@ -74,7 +74,7 @@ TEST(HostileLinks, LeadingOutOfTheBannerFolderCountAsMissing) {
 
 TEST(HostileLinks, AMegabyteLinkIsHandledAsAnyOther) {
   Sandbox sandbox;
-  const RunResult run = sandbox.Run(std::string(kInitializeContext) +
+  const RunResult run = sandbox.Run(std::string(kSessionStart) +
                                     "StartPrescription\n"
                                     "Click \"#PRESCRIBE?\" & String(1048576, \"a\") & \"?MODE=1\"\n"
                                     "Click String(1048576, \"x\") & \"#VOLUNTAS?ok\"\n"

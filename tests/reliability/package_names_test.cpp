@@ -3,6 +3,7 @@
 // refuses such names, so the library is written here entry by entry. Whatever the name, no
 // file lands outside the banner folder, and the update either writes the file inside it or
 // ends with its designed report and no marker.
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -18,7 +19,6 @@ constexpr char kAfter[] = "dopo.html";
 constexpr char kHostileBytes[] = "contenuto del nome ostile";
 // A file name is read with a buffer of 256 characters: 255 at most reach the disk.
 constexpr size_t kLongestName = 255;
-const char* const kSampleFiles[] = {"banner.script", "B12.html", "flu.html", "offline.html"};
 
 enum class Outcome {
   kWritten,  // the file is written inside the banner folder, the update goes on to the end
@@ -50,6 +50,15 @@ const NameCase kCases[] = {
     {"empty", u"", Outcome::kEnds, ""},
 };
 
+// The sample package's file names, in the order the package holds them.
+std::vector<std::string> SampleFiles(const fs::path& samples) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(samples))
+    if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 std::vector<uint8_t> Library(const std::u16string& hostileName, const fs::path& samples) {
   std::map<uint16_t, std::u16string> strings;
   std::vector<pe::ResourceItem> items;
@@ -60,8 +69,7 @@ std::vector<uint8_t> Library(const std::u16string& hostileName, const fs::path& 
                      std::vector<uint8_t>(bytes.begin(), bytes.end())});
     ++number;
   };
-  for (const char* file : kSampleFiles)
-    add(std::u16string(file, file + std::char_traits<char>::length(file)), ReadFile(samples / file));
+  for (const std::string& file : SampleFiles(samples)) add(std::u16string(file.begin(), file.end()), ReadFile(samples / file));
   add(hostileName, kHostileBytes);
   add(u"dopo.html", "<html><body>dopo</body></html>");
   for (pe::ResourceItem& block : pe::BuildStringTable(strings)) items.push_back(std::move(block));
@@ -89,7 +97,7 @@ TEST(HostilePackageNames, NeverLeaveTheBannerFolder) {
     const std::vector<uint8_t> library = Library(c.name, sandbox.banners());
     WriteFile(sandbox.controlDir() / "BVCRES.DLL", std::string(library.begin(), library.end()));
 
-    const RunResult run = sandbox.Run(std::string(kInitializeContext) +
+    const RunResult run = sandbox.Run(std::string(kSessionStart) +
                                       "Echo \"start \" & StartPrescription\n"
                                       "Echo \"banner \" & context.Banner\n"
                                       "Echo \"banners \" & Application.EnableBanners\n"
@@ -98,8 +106,8 @@ TEST(HostilePackageNames, NeverLeaveTheBannerFolder) {
     ExpectWritesOnlyOwnedPlaces(sandbox);
     EXPECT_EQ(ReadFile(sandbox.controlDir() / "BVCRES.DLL").size(), library.size());
 
-    std::set<std::string> expected;
-    for (const char* file : kSampleFiles) expected.insert(file);
+    const std::vector<std::string> samples = SampleFiles(sandbox.banners());
+    std::set<std::string> expected(samples.begin(), samples.end());
     const auto boxes = LinesWithWord(run, "msgbox");
     if (c.outcome == Outcome::kRefused) {
       ASSERT_EQ(boxes.size(), 1u) << Describe(run);

@@ -55,8 +55,8 @@ class Sandbox {
   fs::path bannerFolder() const { return dataRoot() / "Brevalcore"; }
   fs::path tempFolder() const { return bannerFolder() / "TEMP"; }
   fs::path inputs() const { return root_ / "inputs"; }
-  // The banners handed to the session with --banners: a copy of the sample package, which
-  // the test may change before the run.
+  // The banners handed to the session with --banners: a copy of the sample banner package,
+  // which the test may change before the run.
   fs::path banners() const { return inputs() / "banners"; }
   fs::path iniFile(const std::string& doctor) const { return controlDir() / ("BVC_" + doctor + ".INI"); }
 

@@ -45,7 +45,7 @@ std::string RuleScript(const RunawayCase& c) {
 }
 
 std::string Session() {
-  return std::string(kInitializeContext) +
+  return std::string(kSessionStart) +
          "Echo \"banners \" & Application.EnableBanners\n"
          "Echo \"start \" & StartPrescription\n"
          "Echo \"banners \" & Application.EnableBanners\n"
