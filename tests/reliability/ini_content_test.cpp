@@ -62,8 +62,12 @@ TEST(HostileSettingsValues, AreReadAsDesigned) {
       for (const OutputLine& box : boxes)
         EXPECT_TRUE(box.fields.size() == 3 && IsReport(box.fields[2], "OnStartPrescription")) << Describe(run);
     }
-    if (!c.show.empty()) EXPECT_NE(FindLine(run, "echo", "show " + c.show), -1) << Describe(run);
-    if (!c.count.empty()) EXPECT_NE(FindLine(run, "echo", "count " + c.count), -1) << Describe(run);
+    if (!c.show.empty()) {
+      EXPECT_NE(FindLine(run, "echo", "show " + c.show), -1) << Describe(run);
+    }
+    if (!c.count.empty()) {
+      EXPECT_NE(FindLine(run, "echo", "count " + c.count), -1) << Describe(run);
+    }
   }
 }
 
