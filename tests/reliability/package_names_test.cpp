@@ -13,7 +13,7 @@
 namespace brevalcore::reliability {
 namespace {
 
-constexpr char kVersion[] = "2.0.1.5";
+constexpr char16_t kVersion[] = u"2.0.1.5";
 constexpr char kMarker[] = "2.0.1.5.BVC";
 constexpr char kAfter[] = "dopo.html";
 constexpr char kHostileBytes[] = "contenuto del nome ostile";
@@ -77,7 +77,7 @@ std::vector<uint8_t> Library(const std::u16string& hostileName, const fs::path& 
   const uint16_t numbers[4] = {2, 0, 1, 5};
   std::copy(std::begin(numbers), std::end(numbers), version.fileVersion);
   std::copy(std::begin(numbers), std::end(numbers), version.productVersion);
-  version.strings = {{u"FileVersion", u"2.0.1.5"}, {u"ProductVersion", u"2.0.1.5"}};
+  version.strings = {{u"FileVersion", kVersion}, {u"ProductVersion", kVersion}};
   items.push_back({pe::ResourceId{pe::kRtVersion, {}}, pe::ResourceId{1, {}}, pe::kLangNeutral,
                    pe::BuildVersionResource(version)});
   return pe::WriteResourceLibrary(items);
