@@ -51,5 +51,12 @@ set(BREVALCORE_PC_LIBS "")
 foreach(lib ${BREVALCORE_INSTALL_LIBS})
   string(APPEND BREVALCORE_PC_LIBS " -l${lib}")
 endforeach()
+file(RELATIVE_PATH BREVALCORE_PC_PREFIX_FROM_PCDIR "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
 configure_file(cmake/brevalcore.pc.in ${CMAKE_BINARY_DIR}/brevalcore.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/brevalcore.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# The sample banner package and its session, which the installed `brevalcore demo` plays.
+if(TARGET brevalcore_sample_package)
+  install(FILES ${BREVALCORE_SAMPLE_PACKAGE} samples/session.vbs
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/brevalcore)
+endif()

@@ -44,8 +44,8 @@ std::string RuleScript(const RunawayCase& c) {
   return script;
 }
 
-// The session script runs under a time-out of its own that also counts the time spent in
-// the control's calls, so after a timed-out rule script it must stay a few steps long.
+// A few work-flow steps after the failure: enough to show that banners stay off and that
+// the session, which waited out the rule script's time-out, goes on to its end.
 std::string Session() {
   return std::string(kSessionStart) +
          "Echo \"banners \" & Application.EnableBanners\n"

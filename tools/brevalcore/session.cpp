@@ -5,6 +5,7 @@
 
 #include <stdlib.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -32,6 +33,8 @@ using automation::FromUtf8;
 using automation::InvokeKind;
 using automation::Ref;
 using automation::ToUtf8;
+
+constexpr std::chrono::minutes kSessionTimeout{5};
 
 // ------------------------------------------------------------------ platform stand-ins
 
@@ -408,6 +411,9 @@ int PlaySession(const SessionOptions& options, SessionReport& report, const char
   script::ScriptServices scriptServices;
   scriptServices.ui = &session.ui;
   scriptServices.factories = &session.factories;
+  // The session waits on every control call, and a rule script that runs away takes the
+  // control's own 10 seconds each time: the session itself gets minutes, not seconds.
+  scriptServices.timeout = kSessionTimeout;
   auto engine = script::CreateScriptHost(scriptServices);
   int status = 0;
   try {

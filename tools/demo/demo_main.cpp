@@ -8,6 +8,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -61,12 +62,29 @@ void ReportOpenDialogs() {
   g_list_free(toplevels);
 }
 
+// A dialog the control has open (the drug list after a press on "Prescrivi") is drawn over
+// the window's centre, where a window manager shows a dialog of its window.
+void DrawOpenDialogs(GtkWidget* window, cairo_t* cr, int width, int height) {
+  GList* toplevels = gtk_window_list_toplevels();
+  for (GList* item = toplevels; item; item = item->next) {
+    GtkWidget* dialog = GTK_WIDGET(item->data);
+    if (dialog == window || !GTK_IS_DIALOG(dialog) || !gtk_widget_get_visible(dialog)) continue;
+    cairo_save(cr);
+    cairo_translate(cr, std::max(0, (width - gtk_widget_get_allocated_width(dialog)) / 2),
+                    std::max(0, (height - gtk_widget_get_allocated_height(dialog)) / 2));
+    gtk_widget_draw(dialog, cr);
+    cairo_restore(cr);
+  }
+  g_list_free(toplevels);
+}
+
 bool SaveWindow(GtkWidget* window, const std::string& file) {
   const int width = gtk_widget_get_allocated_width(window);
   const int height = gtk_widget_get_allocated_height(window);
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
   cairo_t* cr = cairo_create(surface);
   gtk_widget_draw(window, cr);
+  DrawOpenDialogs(window, cr, width, height);
   cairo_destroy(cr);
   const bool saved = cairo_surface_write_to_png(surface, file.c_str()) == CAIRO_STATUS_SUCCESS;
   cairo_surface_destroy(surface);

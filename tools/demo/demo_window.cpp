@@ -126,7 +126,10 @@ DemoWindow::DemoWindow(const DemoFolders& folders, DemoOptions options)
   catalogue_ = {{"012745093", "Amoxicillina 1 g compresse"}, {"025300051", "Omeprazolo 20 mg capsule"},
                 {"034329029", "Atorvastatina 20 mg compresse"}, {"027772028", "Ramipril 5 mg compresse"},
                 {"aic1", "Paracetamolo 500 mg compresse"}, {"aic2", "Ibuprofene 400 mg compresse"},
-                {"aic3", "Ketoprofene 80 mg bustine"}, {"aic9", "Paracetamolo generico 500 mg"}};
+                {"aic3", "Ketoprofene 80 mg bustine"}, {"aic9", "Paracetamolo generico 500 mg"},
+                // the packs the sample package's banners offer
+                {"029876015", "Cobalvit 1000 mcg 30 compresse"}, {"029876027", "Cobalvit 1000 mcg 6 fiale"},
+                {"033210014", "Omeprazolo 20 mg 14 capsule"}};
   banner_.Control().Connect(this);
 
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
