@@ -7,6 +7,17 @@ Benchmark names are matched exactly, or as a prefix followed by "/" (for argumen
 import json
 import sys
 
+# Parts of a run's name that record how it was run, not what it measured.
+RUN_OPTIONS = ("min_time:", "min_warmup_time:", "iterations:", "repeats:", "threads:")
+RUN_FLAGS = ("real_time", "process_time", "manual_time")
+
+
+def plain_name(name):
+    """The benchmark's name with its run options dropped: "Unpack/min_time:2.000/real_time"
+    is "Unpack"."""
+    parts = [p for p in name.split("/") if not p.startswith(RUN_OPTIONS) and p not in RUN_FLAGS]
+    return "/".join(parts)
+
 
 def load(paths):
     times = {}
@@ -16,7 +27,7 @@ def load(paths):
         for b in data.get("benchmarks", []):
             if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
                 continue
-            name = b.get("run_name", b["name"])
+            name = plain_name(b.get("run_name", b["name"]))
             scale = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[b.get("time_unit", "ns")]
             times[name] = b["real_time"] * scale
             for key, value in b.items():
@@ -63,6 +74,8 @@ def main():
             limit = float(limit)
             if value is None:
                 verdict, ratio = "not run", None
+            elif baseline != "-" and base is None:
+                verdict, ratio = "baseline not run", None
             elif kind == "ratio":
                 ratio = value / base if base else None
                 verdict = "met" if ratio is not None and ratio <= limit else "MISSED"
