@@ -216,6 +216,11 @@ int RunDemo(const std::vector<std::string>& args) {
     options.scriptPath = FindSample({fs::path(BREVALCORE_SOURCE_DIR) / "samples/session.vbs",
                                      tools / "../share/brevalcore/session.vbs"});
   if (options.package.empty()) return UsageError(kDemo, "no sample package found: build it, or give --package");
+  std::error_code ec;
+  if (!fs::is_regular_file(options.package, ec)) {
+    std::fprintf(stderr, "brevalcore demo: no package at %s\n", options.package.c_str());
+    return 2;
+  }
   if (gui) return OpenWindow(options.package);
   if (options.scriptPath.empty()) return UsageError(kDemo, "no sample session found: give --session");
   if (!ReadScriptFile(options.scriptPath, options.code)) {
