@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Plays `brevalcore demo` twice over the same folders and checks what a reader relies on:
-# the narration's key lines in their order, the letter filled in, the package unpacked once,
-# nothing written outside the two folders, and a clear error for a package that is missing.
+# Plays `brevalcore demo` twice over the same banner folder (as two doctors on one machine)
+# and checks what a reader relies on: the narration's key lines in their order, the letter
+# filled in, the package unpacked once, nothing written outside the demo's folders, and a clear
+# error for a package that is missing.
 set -euo pipefail
 tool=$1 samples=$2
 work=$(mktemp -d)
