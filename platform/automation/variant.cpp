@@ -49,6 +49,16 @@ Variant& Variant::operator=(Variant&& o) noexcept {
   return *this;
 }
 
+bool Variant::OwnsString() const noexcept {
+  return type_ == VarType::String && u_.str->refs == 1;
+}
+
+bool Variant::AppendToOwnString(StringView tail) {
+  if (!OwnsString()) return false;
+  u_.str->text.append(tail);
+  return true;
+}
+
 void Variant::AddRefPayload() const noexcept {
   switch (type_) {
     case VarType::String: ++u_.str->refs; break;

@@ -108,6 +108,10 @@ class Variant {
   Date AsDate() const noexcept { return Date{u_.r8}; }
   int32_t AsErrorCode() const noexcept { return u_.i4; }
   const String& AsString() const noexcept;
+  // A string no other Variant holds (a fresh result): its text may grow in place.
+  bool OwnsString() const noexcept;
+  // Appends when OwnsString(); false, and nothing changed, otherwise.
+  bool AppendToOwnString(StringView tail);
   Object* AsObject() const noexcept { return u_.obj; }
   Ref<Object> AsObjectRef() const noexcept { return Ref<Object>(u_.obj); }
   const ArrayData& AsArray() const noexcept { return *u_.arr; }

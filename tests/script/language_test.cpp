@@ -91,6 +91,14 @@ const Row kRows[] = {
     {"missing_sub_is_type_mismatch", "On Error Resume Next\nNoSuchSub : out.Echo Err.Number", "13\n"},
     {"single_line_if_else_chain", "Dim i : For i = 1 To 3 : If i = 1 Then out.Echo \"a\" Else If i = 2 Then out.Echo \"b\" Else out.Echo \"c\"\nNext",
      "a\nb\nc\n"},
+    // A & chain grows its own fresh result in place: the strings it started from stay as they were.
+    {"concat_chain_leaves_its_sources", "Dim a, b, c : a = \"x\" : b = a & \"y\" & \"z\" : c = a & \"w\"\nout.Echo a, b, c", "x xyz xw\n"},
+    {"concat_of_function_result_leaves_global",
+     "Dim kept : kept = \"ab\"\nFunction G() : G = kept : End Function\nDim r : r = G() & \"!\" & \"?\"\nout.Echo kept, r", "ab ab!?\n"},
+    {"concat_of_array_and_dictionary_items_leaves_them",
+     "Dim v(0), d : v(0) = \"p\" : Set d = CreateObject(\"Scripting.Dictionary\") : d(\"k\") = \"q\"\n"
+     "out.Echo v(0) & \"1\" & \"2\", d(\"k\") & \"3\" & \"4\", v(0), d(\"k\")", "p12 q34 p q\n"},
+    {"concat_chain_with_numbers_and_null", "out.Echo \"1\" & 2 & Null & \"3\" & 4.5, IsNull(Null & Null), 1 & 2 & True", "1234,5 -1 12Vero\n"},
     {"comparison_precedence", "out.Echo 1 + 2 = 3, Not 1 + 1 = 3, 2 < 3 = True, \"a\" & 1 = \"a1\"", "-1 -1 -1 -1\n"},
 };
 

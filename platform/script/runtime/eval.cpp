@@ -123,6 +123,7 @@ Variant Interpreter::Eval(const Expr& e, Frame& f) {
     }
     case ExprKind::Binary: {
       const auto& b = static_cast<const BinaryExpr&>(e);
+      if (b.op == Op::Concat) return EvalConcat(b, f);
       Variant leftTemp, rightTemp;
       // Operands that are plain variables or literals are read in place. The left one is
       // copied first when the right one could change it (a call, say).
@@ -152,6 +153,18 @@ Variant Interpreter::Eval(const Expr& e, Frame& f) {
     case ExprKind::New: return EvalNew(static_cast<const NewExpr&>(e));
   }
   return {};
+}
+
+// A & chain ("|" & list & "|") grows the text of the left operand's fresh result in place
+// instead of allocating a new string at every step.
+Variant Interpreter::EvalConcat(const BinaryExpr& b, Frame& f) {
+  Variant left = Eval(*b.left, f);
+  Variant rightTemp;
+  const Variant& right = EvalRef(*b.right, f, rightTemp);
+  if (!left.OwnsString() || right.IsNull()) return Concat(left, right);
+  if (right.IsString()) left.AppendToOwnString(right.AsString());
+  else left.AppendToOwnString(automation::ToString(right));
+  return left;
 }
 
 Variant Interpreter::EvalName(const NameExpr& n, Frame& f) {

@@ -107,6 +107,7 @@ class Interpreter : public BuiltinContext {
   Variant EvalName(const ast::NameExpr& n, Frame& f);
   Variant EvalMember(const ast::MemberExpr& m, Frame& f);
   Variant EvalCall(const ast::CallExpr& c, Frame& f);
+  Variant EvalConcat(const ast::BinaryExpr& b, Frame& f);
   Variant EvalNew(const ast::NewExpr& n);
   Variant EvalIntrinsic(const ast::NameExpr& n, const ast::CallExpr* call, Frame& f);
   Variant CallBuiltin(const Builtin& b, const ast::CallExpr* call, Frame& f);
