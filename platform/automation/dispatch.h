@@ -32,6 +32,9 @@ namespace brevalcore::automation {
 
 // One optional parameter's default, used when the caller leaves it out.
 struct Param {
+  // Not explicit: a member list reads {{u"a"}, {u"b", Variant(10)}}.
+  Param(String n, std::optional<Variant> value = std::nullopt)
+      : name(std::move(n)), defaultValue(std::move(value)) {}
   String name;
   std::optional<Variant> defaultValue;  // nullopt: required
 };

@@ -83,7 +83,9 @@ TEST(Convert, TextToNumber) {
   for (const auto& row : rows) {
     auto got = ParseNumber(row.text);
     ASSERT_EQ(got.has_value(), row.expected.has_value()) << ToUtf8(row.text);
-    if (got) EXPECT_DOUBLE_EQ(*got, *row.expected) << ToUtf8(row.text);
+    if (got) {
+      EXPECT_DOUBLE_EQ(*got, *row.expected) << ToUtf8(row.text);
+    }
   }
 }
 
@@ -102,9 +104,13 @@ TEST(Convert, IntegerConversionsRoundHalfToEvenAndOverflow) {
   };
   for (const auto& row : rows) {
     const String label = ToString(row.value);
-    if (row.cint == kOverflow) EXPECT_EQ(ErrorOf([&] { ToInteger(row.value); }), err::kOverflow) << ToUtf8(label);
+    if (row.cint == kOverflow) {
+      EXPECT_EQ(ErrorOf([&] { ToInteger(row.value); }), err::kOverflow) << ToUtf8(label);
+    }
     else EXPECT_EQ(ToInteger(row.value), row.cint) << ToUtf8(label);
-    if (row.clng == kOverflow) EXPECT_EQ(ErrorOf([&] { ToLong(row.value); }), err::kOverflow) << ToUtf8(label);
+    if (row.clng == kOverflow) {
+      EXPECT_EQ(ErrorOf([&] { ToLong(row.value); }), err::kOverflow) << ToUtf8(label);
+    }
     else EXPECT_EQ(ToLong(row.value), row.clng) << ToUtf8(label);
   }
   EXPECT_EQ(ToByte(D(2.5)), 2);
@@ -176,7 +182,9 @@ TEST(Convert, TextToDate) {
   for (const auto& row : rows) {
     auto got = ParseDate(row.text);
     ASSERT_EQ(got.has_value(), row.expected.has_value()) << ToUtf8(row.text);
-    if (got) EXPECT_NEAR(got->value, row.expected->value, 1e-9) << ToUtf8(row.text);
+    if (got) {
+      EXPECT_NEAR(got->value, row.expected->value, 1e-9) << ToUtf8(row.text);
+    }
   }
   EXPECT_EQ(ErrorOf([] { ToDate(S(u"abc")); }), err::kTypeMismatch);
   EXPECT_EQ(ErrorOf([] { ToDate(S(u"")); }), err::kTypeMismatch);

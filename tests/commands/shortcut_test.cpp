@@ -45,7 +45,9 @@ TEST_F(Shortcuts, KindDecidesTheFileAndItsContent) {
   };
   for (const Row& row : rows) {
     EXPECT_EQ(CreateDesktopShortcut(host_, U16(row.title), u"http://example.org/a", row.kind), row.ok) << row.kind;
-    if (row.file) EXPECT_TRUE(std::filesystem::exists(desktop_ / row.file)) << row.file;
+    if (row.file) {
+      EXPECT_TRUE(std::filesystem::exists(desktop_ / row.file)) << row.file;
+    }
   }
   EXPECT_EQ(Read("Agenda.url"), "[InternetShortcut]\r\nURL=http://example.org/a\r\n");
   const std::string lnk = Read("Agenda.lnk");

@@ -53,16 +53,30 @@ TEST(CFileVersionInfo, ReadsTheRecordedLibraries) {
     CFileVersionInfo info;
     info.SetFullPathName(automation::FromUtf8((kPeFixtures / row.file).string()));
     EXPECT_EQ(info.Available(), row.available);
-    if (row.verFile) EXPECT_EQ(info.VerFile(), row.verFile);
-    if (row.verProduct) EXPECT_EQ(info.VerProduct(), row.verProduct);
-    if (row.flags) EXPECT_EQ(info.FileFlags(), row.flags);
-    if (row.os) EXPECT_EQ(info.FileOS(), row.os);
-    if (row.type) EXPECT_EQ(info.FileType(), row.type);
-    if (row.subType) EXPECT_EQ(info.FileSubType(), row.subType);
+    if (row.verFile) {
+      EXPECT_EQ(info.VerFile(), row.verFile);
+    }
+    if (row.verProduct) {
+      EXPECT_EQ(info.VerProduct(), row.verProduct);
+    }
+    if (row.flags) {
+      EXPECT_EQ(info.FileFlags(), row.flags);
+    }
+    if (row.os) {
+      EXPECT_EQ(info.FileOS(), row.os);
+    }
+    if (row.type) {
+      EXPECT_EQ(info.FileType(), row.type);
+    }
+    if (row.subType) {
+      EXPECT_EQ(info.FileSubType(), row.subType);
+    }
     EXPECT_EQ(info.Language(), row.language);
     EXPECT_EQ(info.CompanyName(), row.company);
     EXPECT_EQ(info.FileVersion(), row.fileVersion);
-    if (row.available) EXPECT_EQ(info.VerStructure(), u"1.0");
+    if (row.available) {
+      EXPECT_EQ(info.VerStructure(), u"1.0");
+    }
   }
 }
 

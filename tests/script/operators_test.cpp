@@ -71,7 +71,9 @@ TEST_P(Operators, TypeAndValue) {
   const Row& row = GetParam();
   const Variant r = Binary(row.op, row.a, row.b);
   EXPECT_EQ(automation::ToUtf8(TypeNameOf(r)), automation::ToUtf8(row.type));
-  if (row.value && !r.IsNull()) EXPECT_EQ(automation::ToUtf8(automation::ToString(r)), automation::ToUtf8(row.value));
+  if (row.value && !r.IsNull()) {
+    EXPECT_EQ(automation::ToUtf8(automation::ToString(r)), automation::ToUtf8(row.value));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Operators, ::testing::ValuesIn(kRows),

@@ -5,6 +5,10 @@
 #include "platform/script/parser/parser.h"
 
 namespace brevalcore::script::parse {
+
+// Found by the test framework next to SyntaxError, so a failing row prints its errors.
+void PrintTo(const SyntaxError& e, std::ostream* os) { *os << e.number << "@" << e.line << ":" << e.column; }
+
 namespace {
 
 struct Row {
@@ -12,8 +16,6 @@ struct Row {
   const char* code;
   std::vector<SyntaxError> errors;  // number, line, column
 };
-
-void PrintTo(const SyntaxError& e, std::ostream* os) { *os << e.number << "@" << e.line << ":" << e.column; }
 
 const Row kRows[] = {
     {"clean", "Dim a\nIf a Then a = 1 Else a = 2\nSub S(ByVal x) : End Sub", {}},

@@ -4,6 +4,8 @@
 
 #include <pthread.h>
 
+#include <cstdint>
+
 #include "platform/automation/convert.h"
 #include "platform/automation/error.h"
 #include "platform/script/compiler/compiler.h"
@@ -41,14 +43,15 @@ const char* ThreadStackLow() {
 }
 
 const char* ComputeStackLimit() {
-  char here;
+  // An address, not a pointer kept: the frame is gone when the limit is used.
+  const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
   size_t budget = kNativeStackBudget;
   if (const char* low = ThreadStackLow()) {
-    const size_t available = static_cast<size_t>(&here - low);
+    const size_t available = here - reinterpret_cast<uintptr_t>(low);
     const size_t usable = available > kNativeStackReserve ? available - kNativeStackReserve : 0;
     budget = std::min(budget, usable);
   }
-  return &here - budget;
+  return reinterpret_cast<const char*>(here - budget);
 }
 
 String LineOf(StringView source, int line) {
