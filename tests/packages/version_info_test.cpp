@@ -53,24 +53,18 @@ TEST(CFileVersionInfo, ReadsTheRecordedLibraries) {
     CFileVersionInfo info;
     info.SetFullPathName(automation::FromUtf8((kPeFixtures / row.file).string()));
     EXPECT_EQ(info.Available(), row.available);
-    if (row.verFile) {
-      EXPECT_EQ(info.VerFile(), row.verFile);
-    }
-    if (row.verProduct) {
-      EXPECT_EQ(info.VerProduct(), row.verProduct);
-    }
-    if (row.flags) {
-      EXPECT_EQ(info.FileFlags(), row.flags);
-    }
-    if (row.os) {
-      EXPECT_EQ(info.FileOS(), row.os);
-    }
-    if (row.type) {
-      EXPECT_EQ(info.FileType(), row.type);
-    }
-    if (row.subType) {
-      EXPECT_EQ(info.FileSubType(), row.subType);
-    }
+    // A row leaves a field out (null or zero) where the fixture does not pin it.
+    const auto expectWhenGiven = [](const auto& actual, const auto& expected) {
+      if (expected) {
+        EXPECT_EQ(actual, expected);
+      }
+    };
+    expectWhenGiven(info.VerFile(), row.verFile);
+    expectWhenGiven(info.VerProduct(), row.verProduct);
+    expectWhenGiven(info.FileFlags(), row.flags);
+    expectWhenGiven(info.FileOS(), row.os);
+    expectWhenGiven(info.FileType(), row.type);
+    expectWhenGiven(info.FileSubType(), row.subType);
     EXPECT_EQ(info.Language(), row.language);
     EXPECT_EQ(info.CompanyName(), row.company);
     EXPECT_EQ(info.FileVersion(), row.fileVersion);
