@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "tools/demo/demo_window.h"
 
@@ -48,34 +49,39 @@ void PressOn(DemoWindow& window, const std::string& id) {
                                       nullptr, nullptr, nullptr);
 }
 
+// The dialogs on screen now (a main window is no dialog, so it never comes back here).
+std::vector<GtkWidget*> VisibleDialogs() {
+  std::vector<GtkWidget*> dialogs;
+  GList* toplevels = gtk_window_list_toplevels();
+  for (GList* item = toplevels; item; item = item->next)
+    if (GTK_IS_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data)))
+      dialogs.push_back(GTK_WIDGET(item->data));
+  g_list_free(toplevels);
+  return dialogs;
+}
+
 // A message box left open explains why no banner came: print what it says.
 void ReportOpenDialogs() {
-  GList* toplevels = gtk_window_list_toplevels();
-  for (GList* item = toplevels; item; item = item->next) {
-    if (!GTK_IS_MESSAGE_DIALOG(item->data) || !gtk_widget_get_visible(GTK_WIDGET(item->data))) continue;
+  for (GtkWidget* dialog : VisibleDialogs()) {
+    if (!GTK_IS_MESSAGE_DIALOG(dialog)) continue;
     gchar* text = nullptr;
-    g_object_get(item->data, "text", &text, nullptr);
-    std::fprintf(stderr, "message box \"%s\": %s\n", gtk_window_get_title(GTK_WINDOW(item->data)), text ? text : "");
+    g_object_get(dialog, "text", &text, nullptr);
+    std::fprintf(stderr, "message box \"%s\": %s\n", gtk_window_get_title(GTK_WINDOW(dialog)), text ? text : "");
     g_free(text);
-    gtk_dialog_response(GTK_DIALOG(item->data), GTK_RESPONSE_DELETE_EVENT);
+    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);
   }
-  g_list_free(toplevels);
 }
 
 // A dialog the control has open (the drug list after a press on "Prescrivi") is drawn over
 // the window's centre, where a window manager shows a dialog of its window.
-void DrawOpenDialogs(GtkWidget* window, cairo_t* cr, int width, int height) {
-  GList* toplevels = gtk_window_list_toplevels();
-  for (GList* item = toplevels; item; item = item->next) {
-    GtkWidget* dialog = GTK_WIDGET(item->data);
-    if (dialog == window || !GTK_IS_DIALOG(dialog) || !gtk_widget_get_visible(dialog)) continue;
+void DrawOpenDialogs(cairo_t* cr, int width, int height) {
+  for (GtkWidget* dialog : VisibleDialogs()) {
     cairo_save(cr);
     cairo_translate(cr, std::max(0, (width - gtk_widget_get_allocated_width(dialog)) / 2),
                     std::max(0, (height - gtk_widget_get_allocated_height(dialog)) / 2));
     gtk_widget_draw(dialog, cr);
     cairo_restore(cr);
   }
-  g_list_free(toplevels);
 }
 
 bool SaveWindow(GtkWidget* window, const std::string& file) {
@@ -84,7 +90,7 @@ bool SaveWindow(GtkWidget* window, const std::string& file) {
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
   cairo_t* cr = cairo_create(surface);
   gtk_widget_draw(window, cr);
-  DrawOpenDialogs(window, cr, width, height);
+  DrawOpenDialogs(cr, width, height);
   cairo_destroy(cr);
   const bool saved = cairo_surface_write_to_png(surface, file.c_str()) == CAIRO_STATUS_SUCCESS;
   cairo_surface_destroy(surface);
