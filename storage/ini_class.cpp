@@ -1,11 +1,18 @@
 #include "storage/ini_class.h"
 
+#include "platform/automation/diagnostics.h"
 #include "storage/ini_file.h"
 
 namespace brevalcore::storage {
 namespace {
 
 std::filesystem::path PathOf(const automation::String& fileName) { return automation::ToUtf8(fileName); }
+
+// The platform's callers never look at a write's result; a refused or failed write is still
+// worth knowing about.
+void NoteFailure(const IniWriteResult& result) {
+  if (!result) automation::ReportDiagnostic("profile file", result.error());
+}
 
 }  // namespace
 
@@ -36,12 +43,12 @@ automation::String CIniFile::ReadIniSection(const automation::String& fileName, 
 
 void CIniFile::WriteIni(const automation::String& fileName, const automation::String& section,
                         const automation::String& key, const automation::String& value) {
-  storage::WriteIni(PathOf(fileName), section, key, value);  // the result is not looked at
+  NoteFailure(storage::WriteIni(PathOf(fileName), section, key, value));
 }
 
 void CIniFile::WriteIniSection(const automation::String& fileName, const automation::String& section,
                                const automation::String& value) {
-  storage::WriteIniSection(PathOf(fileName), section, value);
+  NoteFailure(storage::WriteIniSection(PathOf(fileName), section, value));
 }
 
 automation::Variant CIniFile::GetIniSections(const automation::String& fileName) {

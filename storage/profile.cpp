@@ -10,16 +10,31 @@ namespace {
 constexpr unsigned char kCtrlZ = 0x1A;      // the old end-of-file mark counts as a blank
 constexpr unsigned char kNoBreakSpace = 0xA0;
 
-std::string_view TrimLeft(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && IsProfileBlank(static_cast<unsigned char>(text[i]))) ++i;
-  return text.substr(i);
+// In UTF-8 the no-break space is C2 A0; a lone A0 byte there ends another character.
+constexpr std::string_view kUtf8NoBreakSpace = "\xC2\xA0";
+
+bool IsBlankByte(unsigned char c, TextForm form) {
+  return form == TextForm::Cp1252 ? IsProfileBlank(c) : c != kNoBreakSpace && IsProfileBlank(c);
 }
 
-std::string_view TrimRight(std::string_view text) {
-  size_t n = text.size();
-  while (n > 0 && IsProfileBlank(static_cast<unsigned char>(text[n - 1]))) --n;
-  return text.substr(0, n);
+std::string_view TrimLeftIn(std::string_view text, TextForm form) {
+  for (;;) {
+    if (!text.empty() && IsBlankByte(static_cast<unsigned char>(text.front()), form)) text.remove_prefix(1);
+    else if (form == TextForm::Utf8 && text.starts_with(kUtf8NoBreakSpace)) text.remove_prefix(2);
+    else return text;
+  }
+}
+
+std::string_view TrimRightIn(std::string_view text, TextForm form) {
+  for (;;) {
+    if (!text.empty() && IsBlankByte(static_cast<unsigned char>(text.back()), form)) text.remove_suffix(1);
+    else if (form == TextForm::Utf8 && text.ends_with(kUtf8NoBreakSpace)) text.remove_suffix(2);
+    else return text;
+  }
+}
+
+bool StartsOrEndsWithBlank(std::string_view text, TextForm form) {
+  return TrimLeftIn(text, form).size() != text.size() || TrimRightIn(text, form).size() != text.size();
 }
 
 // Names and values are C strings to the platform: a NUL ends them.
@@ -43,17 +58,10 @@ BufferResult CopyResult(std::string_view text, uint32_t size) {
   return {static_cast<uint32_t>(n), Bytes(text.substr(0, n)) + '\0'};
 }
 
-// A value read back: one pair of matching quotes comes off. When the buffer is too small for
-// the unquoted text, the closing quote is only removed if the copy could still reach it.
+// A value read back: at most size - 1 characters and a NUL (see CutProfileValue).
 BufferResult CopyValue(std::string_view value, uint32_t size) {
   if (size == 0) return {};
-  bool quoted = false;
-  if (value.size() > 1 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
-    quoted = true;
-    value.remove_prefix(1);
-  }
-  Bytes out(value.substr(0, std::min<size_t>(value.size(), size - 1)));
-  if (quoted && size >= value.size() && !out.empty()) out.pop_back();
+  Bytes out = CutProfileValue(value, size);
   const auto n = static_cast<uint32_t>(out.size());
   out.push_back('\0');
   return {n, std::move(out)};
@@ -70,23 +78,15 @@ std::string_view TrimDefault(OptBytes defaultValue) {
 
 bool IsComment(const ProfileKey& key) { return !key.name.empty() && key.name[0] == ';'; }
 
-// Lengths of the lines Serialize writes.
-size_t HeaderLength(const ProfileSection& s) { return s.name.empty() ? 0 : s.name.size() + 4; }
-size_t LineLength(const ProfileKey& k) { return k.name.size() + (k.value ? k.value->size() + 1 : 0) + 2; }
-
-void AppendLine(Bytes& out, const ProfileKey& k) {
-  out.append(k.name);
-  if (k.value) out.append("=").append(*k.value);
-  out.append("\r\n");
-}
-
 }  // namespace
 
 bool IsProfileBlank(unsigned char c) {
   return c == ' ' || (c >= '\t' && c <= '\r') || c == kCtrlZ || c == kNoBreakSpace;
 }
 
-std::string_view TrimProfileBlanks(std::string_view text) { return TrimRight(TrimLeft(text)); }
+std::string_view TrimProfileBlanks(std::string_view text, TextForm form) {
+  return TrimRightIn(TrimLeftIn(text, form), form);
+}
 
 Bytes LowerAscii(std::string_view text) {
   Bytes lower(text);
@@ -128,17 +128,33 @@ void ProfileSection::Reindex() {
 
 // ------------------------------------------------------------------ Profile: parse, write out
 
-Profile::Profile() { AddSection({}); }
+Profile::Profile(TextForm form, LineEnd eol) : form_(form), eol_(eol) { AddSection({}); }
 
-Profile Profile::Parse(std::string_view bytes) {
-  Profile profile;
+std::string_view Profile::TrimLeft(std::string_view text) const { return TrimLeftIn(text, form_); }
+std::string_view Profile::TrimRight(std::string_view text) const { return TrimRightIn(text, form_); }
+std::string_view Profile::Trim(std::string_view text) const { return TrimProfileBlanks(text, form_); }
+
+// Lengths of the lines Serialize writes.
+size_t Profile::HeaderLength(const ProfileSection& s) const { return s.name.empty() ? 0 : s.name.size() + 2 + eol().size(); }
+size_t Profile::LineLength(const ProfileKey& k) const {
+  return k.name.size() + (k.value ? k.value->size() + 1 : 0) + eol().size();
+}
+
+void Profile::AppendLine(Bytes& out, const ProfileKey& k) const {
+  out.append(k.name);
+  if (k.value) out.append("=").append(*k.value);
+  out.append(eol());
+}
+
+Profile Profile::Parse(std::string_view bytes, TextForm form, LineEnd eol) {
+  Profile profile(form, eol);
   ProfileSection* current = &profile.sections_.front();
   size_t pos = 0;
   const size_t n = bytes.size();
   while (pos < n) {
     const size_t start = pos;
     while (pos < n && bytes[pos] != '\n' && bytes[pos] != '\r') ++pos;
-    const std::string_view line = TrimProfileBlanks(bytes.substr(start, pos - start));
+    const std::string_view line = profile.Trim(bytes.substr(start, pos - start));
     while (pos < n && (bytes[pos] == '\n' || bytes[pos] == '\r')) ++pos;
     if (line.empty()) continue;
     // A NUL cuts a name or value short and may leave blanks at its end, or nothing at all.
@@ -148,7 +164,7 @@ Profile Profile::Parse(std::string_view bytes) {
       const size_t close = line.rfind(']');
       if (close != std::string_view::npos && close > 0) {
         // "[]" is written back without its header, so its keys would join the section above.
-        current = &profile.AddSection(Bytes(UpToNul(TrimProfileBlanks(line.substr(1, close - 1)))));
+        current = &profile.AddSection(Bytes(UpToNul(profile.Trim(line.substr(1, close - 1)))));
         if (current->name.empty()) profile.parsedNormal_ = false;
         continue;
       }
@@ -159,8 +175,8 @@ Profile Profile::Parse(std::string_view bytes) {
     if (eq == std::string_view::npos) {
       key.name = Bytes(UpToNul(line));
     } else {
-      key.name = Bytes(UpToNul(TrimRight(line.substr(0, eq))));
-      key.value = Bytes(UpToNul(TrimLeft(line.substr(eq + 1))));
+      key.name = Bytes(UpToNul(profile.TrimRight(line.substr(0, eq))));
+      key.value = Bytes(UpToNul(profile.TrimLeft(line.substr(eq + 1))));
     }
     current->AppendKey(std::move(key));
   }
@@ -176,8 +192,8 @@ Bytes Profile::Serialize() const {
 void Profile::SerializeTo(Bytes& out) const {
   size_t total = 0;
   for (const auto& s : sections_) {
-    total += s.name.size() + 4;
-    for (const auto& k : s.keys) total += k.name.size() + 3 + (k.value ? k.value->size() : 0);  // "=", CR LF
+    total += s.name.size() + 2 + eol().size();
+    for (const auto& k : s.keys) total += k.name.size() + 1 + eol().size() + (k.value ? k.value->size() : 0);
   }
   // Sized once and filled by hand: appending piece by piece costs twice as much on the large
   // histories that are rewritten at every banner shown.
@@ -191,7 +207,8 @@ void Profile::SerializeTo(Bytes& out) const {
     if (!s.name.empty()) {
       *p++ = '[';
       put(s.name);
-      put("]\r\n");
+      *p++ = ']';
+      put(eol());
     }
     for (const auto& k : s.keys) {
       put(k.name);
@@ -199,7 +216,7 @@ void Profile::SerializeTo(Bytes& out) const {
         *p++ = '=';
         put(*k.value);
       }
-      put("\r\n");
+      put(eol());
     }
   }
   out.resize(static_cast<size_t>(p - out.data()));
@@ -208,7 +225,7 @@ void Profile::SerializeTo(Bytes& out) const {
 // ------------------------------------------------------------------ lookups
 
 const ProfileSection* Profile::FindSection(std::string_view name) const {
-  const auto it = index_.find(LowerAscii(TrimProfileBlanks(UpToNul(name))));
+  const auto it = index_.find(LowerAscii(Trim(UpToNul(name))));
   return it == index_.end() ? nullptr : &sections_[it->second];
 }
 
@@ -231,11 +248,17 @@ void Profile::Reindex() {
 
 std::optional<Bytes> Profile::Value(std::string_view section, std::string_view key) const {
   const ProfileSection* s = FindSection(section);
-  const ProfileKey* k = s ? s->FindKey(TrimProfileBlanks(UpToNul(key))) : nullptr;
+  const ProfileKey* k = s ? s->FindKey(Trim(UpToNul(key))) : nullptr;
   if (!k || !k->value) return std::nullopt;
   BufferResult r = CopyValue(*k->value, static_cast<uint32_t>(k->value->size() + 1));
   r.buffer.resize(r.ret);
   return std::move(r.buffer);
+}
+
+const Bytes* Profile::RawValue(std::string_view section, std::string_view key) const {
+  const ProfileSection* s = FindSection(section);
+  const ProfileKey* k = s ? s->FindKey(Trim(UpToNul(key))) : nullptr;
+  return k && k->value ? &*k->value : nullptr;
 }
 
 Bytes Profile::SectionEntries(std::string_view section) const {
@@ -276,7 +299,7 @@ BufferResult Profile::GetString(OptBytes section, OptBytes key, OptBytes default
     if (list.empty()) return CopyResult(fallback, size);
     return ListResult(list, size);
   }
-  const ProfileKey* k = s ? s->FindKey(TrimProfileBlanks(UpToNul(*key))) : nullptr;
+  const ProfileKey* k = s ? s->FindKey(Trim(UpToNul(*key))) : nullptr;
   if (!k || !k->value) return CopyResult(fallback, size);
   return CopyValue(*k->value, size);
 }
@@ -305,8 +328,7 @@ void Profile::NoteStored(std::string_view text, bool isSectionName) {
   // back: no blanks at its ends, no line breaks or NULs, and for key names no "=" or leading
   // "[" (which would turn the line into a header).
   if (text.empty()) return;
-  if (IsProfileBlank(static_cast<unsigned char>(text.front())) ||
-      IsProfileBlank(static_cast<unsigned char>(text.back())) ||
+  if (StartsOrEndsWithBlank(text, form_) ||
       text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos ||
       (!isSectionName && text.front() == '[')) {
     needsReparse_ = true;
@@ -343,7 +365,7 @@ void Profile::SetValue(ProfileKey& key, std::string_view value) {
 }
 
 bool Profile::DeleteSection(std::string_view name) {
-  const std::string_view trimmed = TrimProfileBlanks(UpToNul(name));
+  const std::string_view trimmed = Trim(UpToNul(name));
   const auto it = index_.find(LowerAscii(trimmed));
   if (it == index_.end()) return false;
   if (it->second == 0) {
@@ -373,9 +395,9 @@ bool Profile::WriteString(std::string_view section, OptBytes key, OptBytes value
   splice_.reset();
   if (!key) return DeleteSection(section);
   if (!value) {
-    ProfileSection* s = FindSectionMutable(TrimProfileBlanks(UpToNul(section)));
+    ProfileSection* s = FindSectionMutable(Trim(UpToNul(section)));
     if (!s) return false;
-    const ProfileKey* k = s->FindKey(TrimProfileBlanks(UpToNul(*key)));
+    const ProfileKey* k = s->FindKey(Trim(UpToNul(*key)));
     if (!k) return false;
     const auto index = static_cast<size_t>(k - s->keys.data());
     splice_ = Splice{OffsetOf(static_cast<size_t>(s - sections_.data()), index), LineLength(*k), {}};
@@ -392,7 +414,7 @@ bool Profile::WriteString(std::string_view section, OptBytes key, OptBytes value
   Splice splice{OffsetOf(lastAddSection_, static_cast<size_t>(&k - s.keys.data())), removed, {}};
   if (sections_.size() != sectionCount) {  // a new section: its header goes in too
     splice.offset -= HeaderLength(s);
-    splice.inserted.append("[").append(s.name).append("]\r\n");
+    splice.inserted.append("[").append(s.name).append("]").append(eol());
   }
   AppendLine(splice.inserted, k);
   splice_ = std::move(splice);
@@ -404,7 +426,7 @@ bool Profile::WriteSection(std::string_view section, OptBytes entries) {
   splice_.reset();
   if (!entries) return DeleteSection(section);
   bool changed = false;
-  if (ProfileSection* s = FindSectionMutable(TrimProfileBlanks(UpToNul(section)))) {
+  if (ProfileSection* s = FindSectionMutable(Trim(UpToNul(section)))) {
     s->ClearKeys();
     changed = true;
   }

@@ -1,6 +1,6 @@
 #pragma once
-// The profile-file core: parses the bytes of an INI file (Windows-1252, as the platform's
-// A-functions read it) into sections and keys, answers the platform's five profile calls
+// The profile-file core: parses the text of an INI file (Windows-1252 bytes, as the platform's
+// A-functions read an ANSI file, or UTF-8 for the Unicode files) into sections and keys, answers the platform's five profile calls
 // exactly as they behave, and writes the file back in the platform's normalised form. It never
 // touches the disk: ini_file.cpp feeds it bytes and stores what it serialises.
 //
@@ -14,6 +14,10 @@
 //     value); a NUL byte ends a name or value;
 //   - lines before the first header belong to an unnamed section that always comes first;
 //   - names match without regard to ASCII case, and only the first of duplicates is used.
+// Written lines end as the file's did (see LineEnd); only the blank test depends on the text
+// form: in UTF-8 the no-break space is the two bytes C2 A0, and a lone A0 byte is part of
+// another character.
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,6 +30,11 @@ namespace brevalcore::storage {
 // Bytes in the file's code page. std::nullopt stands for the platform's NULL argument.
 using Bytes = std::string;
 using OptBytes = std::optional<std::string_view>;
+
+enum class TextForm { Cp1252, Utf8 };
+// The line end a file is written with: CR LF as the platform writes, or LF for a file whose
+// every line ends in LF alone (one written on Linux).
+enum class LineEnd { CrLf, Lf };
 
 struct ProfileKey {
   Bytes name;
@@ -58,15 +67,20 @@ struct BufferResult {
 
 class Profile {
  public:
-  Profile();  // an empty file: just the unnamed section
-  static Profile Parse(std::string_view bytes);
-  // The file as the platform writes it: "[name]" and "key=value" lines ending in CR LF, the
-  // unnamed section without a header.
+  explicit Profile(TextForm form = TextForm::Cp1252, LineEnd eol = LineEnd::CrLf);  // just the unnamed section
+  static Profile Parse(std::string_view bytes, TextForm form = TextForm::Cp1252, LineEnd eol = LineEnd::CrLf);
+  // The file as the platform writes it: "[name]" and "key=value" lines ending in the file's
+  // line end (CR LF unless it was LF throughout), the unnamed section without a header.
   Bytes Serialize() const;
   // The same into `out`, reusing its storage (large files are rewritten often).
   void SerializeTo(Bytes& out) const;
 
   const std::vector<ProfileSection>& sections() const { return sections_; }
+  TextForm form() const { return form_; }
+  LineEnd line_end() const { return eol_; }
+  std::string_view eol() const { return eol_ == LineEnd::Lf ? std::string_view("\n") : std::string_view("\r\n"); }
+  // The stored value of a key as it stands in the file (quotes kept), or nullptr.
+  const Bytes* RawValue(std::string_view section, std::string_view key) const;
   // The first section of that name (argument trimmed here), or nullptr.
   const ProfileSection* FindSection(std::string_view name) const;
 
@@ -115,6 +129,15 @@ class Profile {
   void NoteStored(std::string_view text, bool isSectionName);
   void SetValue(ProfileKey& key, std::string_view value);
   size_t OffsetOf(size_t section, size_t key) const;
+  size_t HeaderLength(const ProfileSection& s) const;
+  size_t LineLength(const ProfileKey& k) const;
+  void AppendLine(Bytes& out, const ProfileKey& k) const;
+  std::string_view Trim(std::string_view text) const;
+  std::string_view TrimLeft(std::string_view text) const;
+  std::string_view TrimRight(std::string_view text) const;
+
+  TextForm form_ = TextForm::Cp1252;
+  LineEnd eol_ = LineEnd::CrLf;
 
   std::vector<ProfileSection> sections_;
   std::unordered_map<Bytes, size_t> index_;  // lower-case name -> first section
@@ -127,7 +150,25 @@ class Profile {
 
 // Blank characters of the profile functions and ASCII case folding, shared with the tests.
 bool IsProfileBlank(unsigned char c);
-std::string_view TrimProfileBlanks(std::string_view text);
+std::string_view TrimProfileBlanks(std::string_view text, TextForm form = TextForm::Cp1252);
 Bytes LowerAscii(std::string_view text);
+
+// A stored value as the platform's read copies it into a buffer of `size` characters: one pair
+// of matching quotes comes off, and when the buffer is too small for the unquoted text the
+// closing quote is only removed if the copy could still reach it. Returns the characters
+// before the buffer's NUL. Works on bytes (ANSI files) and on UTF-16 code units (Unicode
+// files, whose reads the platform cuts in characters).
+template <class Char>
+std::basic_string<Char> CutProfileValue(std::basic_string_view<Char> value, uint32_t size) {
+  if (size == 0) return {};
+  bool quoted = false;
+  if (value.size() > 1 && (value[0] == Char('"') || value[0] == Char('\'')) && value.back() == value[0]) {
+    quoted = true;
+    value.remove_prefix(1);
+  }
+  std::basic_string<Char> out(value.substr(0, std::min<size_t>(value.size(), size - 1)));
+  if (quoted && size >= value.size() && !out.empty()) out.pop_back();
+  return out;
+}
 
 }  // namespace brevalcore::storage

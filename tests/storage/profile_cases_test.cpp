@@ -109,11 +109,11 @@ void CallThroughFile(const fs::path& file, const Json& call) {
     return;
   } else if (fn == "WritePrivateProfileStringA") {
     const String section = Text(call["section"].text);
-    bool ok = false;
-    if (call["key"].IsNull()) ok = DeleteIniSection(file, section);
-    else if (call["value"].IsNull()) ok = DeleteIniKey(file, section, Text(call["key"].text));
-    else ok = WriteIni(file, section, Text(call["key"].text), Text(call["value"].text));
-    EXPECT_TRUE(ok);
+    IniWriteResult r;
+    if (call["key"].IsNull()) r = DeleteIniSection(file, section);
+    else if (call["value"].IsNull()) r = DeleteIniKey(file, section, Text(call["key"].text));
+    else r = WriteIni(file, section, Text(call["key"].text), Text(call["value"].text));
+    EXPECT_TRUE(r) << r.error();
   } else if (fn == "WritePrivateProfileSectionA") {
     const String section = Text(call["section"].text);
     EXPECT_TRUE(call["value"].IsNull() ? DeleteIniSection(file, section)

@@ -39,8 +39,8 @@ void Print(const String& text) {
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
 }
 
-int WriteFailed(const std::string& file) {
-  std::fprintf(stderr, "brevalcore ini: cannot write %s\n", file.c_str());
+int WriteFailed(const storage::IniWriteResult& result) {
+  std::fprintf(stderr, "brevalcore ini: %s\n", result.error().c_str());
   return 1;
 }
 
@@ -59,12 +59,12 @@ int RunIni(const std::vector<std::string>& args) {
       std::fputc('\n', stdout);
     }
   } else if (verb == "write" && n == 5) {
-    if (!storage::WriteIni(args[1], FromUtf8(args[2]), FromUtf8(args[3]), FromUtf8(args[4])))
-      return WriteFailed(args[1]);
+    if (auto r = storage::WriteIni(args[1], FromUtf8(args[2]), FromUtf8(args[3]), FromUtf8(args[4])); !r)
+      return WriteFailed(r);
   } else if (verb == "write-section" && n == 4) {
     std::string text = args[3];
     if (text == "-") text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    if (!storage::WriteIniSection(args[1], FromUtf8(args[2]), FromUtf8(text))) return WriteFailed(args[1]);
+    if (auto r = storage::WriteIniSection(args[1], FromUtf8(args[2]), FromUtf8(text)); !r) return WriteFailed(r);
   } else {
     return UsageError(kIni, n == 0 ? std::string() : "bad arguments for '" + verb + "'");
   }
