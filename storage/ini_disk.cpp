@@ -134,24 +134,19 @@ Fd CreateUnnamed(const std::string& path, mode_t mode, std::string& named) {
 // gets its name only once it is complete, and loses it once the write is complete, so a
 // journal found with its file locked means a writer died in between: its old bytes go back.
 
-const std::string& JournalFolder() {
-  static const std::string folder = [] {
-    std::string base;
-    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/') {
-      base = state;
-    } else if (const char* home = std::getenv("HOME"); home && *home == '/') {
-      base = std::string(home) + "/.local/state";
-    } else {
-      return std::string();
-    }
-    return base + "/brevalcore/journal";
-  }();
-  return folder;
+// Looked up at each use: cheap beside the file work around it, and a process that changes
+// user (or its environment) finds its own.
+std::string JournalFolder() {
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/')
+    return std::string(state) + "/brevalcore/journal";
+  if (const char* home = std::getenv("HOME"); home && *home == '/')
+    return std::string(home) + "/.local/state/brevalcore/journal";
+  return {};
 }
 
 // The journal folder, made private when missing; empty when it is not ours alone.
 std::string UsableJournalFolder() {
-  const std::string& folder = JournalFolder();
+  const std::string folder = JournalFolder();
   if (folder.empty()) return {};
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
@@ -216,8 +211,9 @@ void RollBack(int fd, const std::string& path, const std::string& journal) {
 }
 
 void RecoverLocked(int fd, const std::string& path, const struct stat& st) {
-  if (JournalFolder().empty()) return;
-  const std::string journal = JournalName(JournalFolder(), st);
+  const std::string folder = JournalFolder();
+  if (folder.empty()) return;
+  const std::string journal = JournalName(folder, st);
   if (::access(journal.c_str(), F_OK) == 0) RollBack(fd, path, journal);
 }
 
@@ -232,6 +228,10 @@ void BumpModificationTime(int fd, const struct stat& old) {
   const timespec times[2] = {{0, UTIME_OMIT}, {ns / 1'000'000'000, ns % 1'000'000'000}};
   ::futimens(fd, times);
 }
+
+// A descriptor to watch the file through. Never a duplicate of a locked one: it would keep
+// the lock for as long as it is open.
+Fd WatchOf(const std::string& path) { return Fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW)); }
 
 std::string WriteInPlace(LockedFile& file, std::string_view bytes, bool durable, Fd& watch, struct stat& st) {
   Bytes old;
@@ -249,7 +249,7 @@ std::string WriteInPlace(LockedFile& file, std::string_view bytes, bool durable,
   BumpModificationTime(fd, file.st);
   if (!journal.empty()) ::unlink(journal.c_str());
   if (::fstat(fd, &st) != 0) return Describe(file.path, "cannot be examined", errno);
-  watch = Fd(::dup(fd));
+  watch = WatchOf(file.path);
   return {};
 }
 
@@ -453,7 +453,8 @@ std::string WriteLockedFile(LockedFile& file, std::string_view bytes, bool durab
 }
 
 void RecoverInterruptedWrite(const std::string& path, const struct stat& st) {
-  if (JournalFolder().empty() || ::access(JournalName(JournalFolder(), st).c_str(), F_OK) != 0) return;
+  const std::string folder = JournalFolder();
+  if (folder.empty() || ::access(JournalName(folder, st).c_str(), F_OK) != 0) return;
   LockedFile file;
   if (!LockForWriting(path, file).empty()) return;  // may not write it: leave it to one who may
 }

@@ -1,5 +1,6 @@
 #include "storage/ini_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -110,7 +111,8 @@ class IniCache {
       known = entry.get();
       entries_[path] = std::move(entry);
     }
-    known->watch = locked ? Fd(::dup(readFd)) : std::move(fd);
+    // Never a duplicate of the writer's descriptor: it would hold the writer's lock.
+    known->watch = locked ? Fd(::open(locked->path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW)) : std::move(fd);
     known->stamp = StampOf(st);
     known->racy = racy;
     known->nameCheckedNs = NowNs(CLOCK_MONOTONIC_COARSE);
