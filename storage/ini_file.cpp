@@ -27,7 +27,10 @@ using disk::Fd;
 // (a new file, or an explicit modification time), so this is only for other programs.
 constexpr int64_t kRacyWindowNs = 100'000'000;
 
-// How often the name is looked up again, beyond the fstat of the file every read makes.
+// How often the file a parse came from is examined (fstat), and how often its name is looked
+// up again. A system call costs more than the rest of a settled read, so neither is made at
+// every read.
+constexpr int64_t kFileCheckIntervalNs = int64_t{kOtherWriterDelayMs} * 1'000'000;
 constexpr int64_t kNameCheckIntervalNs = int64_t{kForeignChangeDelayMs} * 1'000'000;
 
 // Whether a write waits for the disk (fdatasync before the rename, fsync of the folder after).
@@ -59,13 +62,16 @@ int64_t NowNs(clockid_t clock) {
   return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
+int64_t Checked() { return NowNs(CLOCK_MONOTONIC); }
+
 // One file's last known text and its parse, with an open descriptor of the file it came from:
 // an fstat of it tells whether the file was rewritten or replaced.
 struct Entry {
   Fd watch;
   FileStamp stamp;
   bool racy = false;
-  int64_t nameCheckedNs = 0;       // coarse monotonic clock
+  int64_t fileCheckedNs = 0;       // monotonic clock
+  int64_t nameCheckedNs = 0;
   bool textIsSerialized = false;   // `text` == profile.Serialize(), as after our own writes
   IniEncoding encoding = IniEncoding::Ansi;
   Bytes text;
@@ -91,7 +97,7 @@ class IniCache {
     }
     if (known && known->stamp == StampOf(st) && !known->racy) {
       if (!locked) known->watch = std::move(fd);
-      known->nameCheckedNs = NowNs(CLOCK_MONOTONIC_COARSE);
+      known->fileCheckedNs = known->nameCheckedNs = Checked();
       return known;
     }
     if (!locked) disk::RecoverInterruptedWrite(path, st);
@@ -115,7 +121,7 @@ class IniCache {
     known->watch = locked ? Fd(::open(locked->path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW)) : std::move(fd);
     known->stamp = StampOf(st);
     known->racy = racy;
-    known->nameCheckedNs = NowNs(CLOCK_MONOTONIC_COARSE);
+    known->fileCheckedNs = known->nameCheckedNs = Checked();
     return known;
   }
 
@@ -158,7 +164,7 @@ class IniCache {
     entry->watch = std::move(watch);
     entry->stamp = StampOf(st);
     entry->racy = false;  // our own write: every later one changes the stamp
-    entry->nameCheckedNs = NowNs(CLOCK_MONOTONIC_COARSE);
+    entry->fileCheckedNs = entry->nameCheckedNs = Checked();
     if (fresh) entries_[path] = std::move(fresh);
     return {};
   }
@@ -179,11 +185,14 @@ class IniCache {
  private:
   // True when the entry still stands for the file: the file it was read from is unchanged and
   // still has its name (checked by name every kNameCheckIntervalNs).
-  static bool IsCurrent(const Entry& e) {
+  static bool IsCurrent(Entry& e) {
     if (e.racy || !e.watch) return false;
+    const int64_t now = NowNs(CLOCK_MONOTONIC);
+    if (now - e.fileCheckedNs < kFileCheckIntervalNs) return true;
     struct stat st {};
     if (::fstat(e.watch.get(), &st) != 0 || StampOf(st) != e.stamp || st.st_nlink == 0) return false;
-    return NowNs(CLOCK_MONOTONIC_COARSE) - e.nameCheckedNs < kNameCheckIntervalNs;
+    e.fileCheckedNs = now;
+    return now - e.nameCheckedNs < kNameCheckIntervalNs;
   }
 
   Entry* Forget(const std::string& path) {

@@ -12,9 +12,11 @@
 //     are refused, and so are files with no write permission bit (the read-only attribute);
 //   - writers of the same file serialise on a lock of the file itself, and UpdateIniValue
 //     holds it across its read and its write; no helper file is made beside it;
-//   - a read of an unchanged file is answered from a parse kept in memory, after one fstat of
-//     the file it came from: a replaced or rewritten file is seen at the next read, a file
-//     that a symbolic link or a renamed folder now stands for within kForeignChangeDelayMs;
+//   - a read of an unchanged file is answered from a parse kept in memory without a system
+//     call: a write of this process is seen at once, a file that another process replaced or
+//     rewrote within kOtherWriterDelayMs (the file is examined that often), a file that a
+//     symbolic link or a renamed folder now stands for within kForeignChangeDelayMs. A
+//     read-modify-write (UpdateIniValue, every write) always starts from the file as it is;
 //   - no section, key or value with a line break or a NUL is ever written: such a write is
 //     refused, naming the offending text.
 // Nothing here throws: a missing file, section or key reads as empty, a failed write returns
@@ -31,6 +33,9 @@ namespace brevalcore::storage {
 
 using automation::String;
 using automation::StringView;
+
+// How long a change made by another process may go unseen by a read of this one.
+inline constexpr int kOtherWriterDelayMs = 2;
 
 // How long a change of what the name stands for (a symbolic link pointed elsewhere, a folder
 // renamed) may go unseen: the name is looked up again at least this often.
