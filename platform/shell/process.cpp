@@ -1,15 +1,9 @@
 #include "platform/shell/process.h"
 
 #include <dirent.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
-#include <cerrno>
-#include <thread>
-
-extern char** environ;
 
 namespace brevalcore::shell {
 
@@ -21,22 +15,7 @@ constexpr int kPlatformNt = 2;
 }  // namespace
 
 bool SystemProcesses::Spawn(const std::string& program, const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  args.reserve(argv.size() + 1);
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = 0;
-  // glibc's posix_spawn reports a failed exec as its result, so a file that cannot be run
-  // gives false here rather than a child that dies at once.
-  if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, args.data(), environ) != 0) return false;
-  // We never wait for the child, but someone must collect its exit status or it stays a
-  // zombie for the host's lifetime.
-  std::thread([pid] {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }).detach();
-  return true;
+  return StartProcess({program, argv, {}, false}).has_value();
 }
 
 bool SystemProcesses::IsProcessRunning(const std::string& path) {
