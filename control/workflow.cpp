@@ -2,6 +2,8 @@
 // procedure of the rule script and shows the page the script chose.
 #include "control/addresses.h"
 #include "control/banner_control.h"
+
+#include "commands/command_host.h"
 #include "storage/ini_file.h"
 
 namespace brevalcore::control {
@@ -9,10 +11,6 @@ namespace brevalcore::control {
 using automation::MakeRef;
 
 namespace {
-
-constexpr char16_t kAutoSubstituteSection[] = u"AutoSubstitute";
-constexpr char16_t kAutoSubstituteCommand[] = u"AUTOSUBSTITUTE";
-constexpr char16_t kRememberedSuffix[] = u"&1";
 
 StringView TrimSpaces(StringView text) {
   const size_t begin = text.find_first_not_of(u' ');
@@ -218,21 +216,8 @@ void BrevalcoreBanner::EndLoadingPrescriptionItems() {
 }
 
 // A drug made current that has a stored automatic substitution is replaced by the host: it
-// is told so instead of the script running AfterSelect.
-bool BrevalcoreBanner::CheckAutoSubstitute() {
-  try {
-    if (loadingItems_) return false;
-    if (!Application()->EnableBanners()) return false;
-    const String current = Prescription()->CurrentDrug();
-    if (current.empty()) return false;
-    const String substitute = storage::ReadIni(automation::ToUtf8(IniFilePath()), kAutoSubstituteSection, current);
-    if (IsBlank(substitute)) return false;
-    String param = substitute + kRememberedSuffix;
-    RaiseOnCommandClick(kAutoSubstituteCommand, param);
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
+// is told so instead of the script running AfterSelect (the check lives with the other
+// automatic-substitution procedures, in commands/).
+bool BrevalcoreBanner::CheckAutoSubstitute() { return commands::CheckAutoSubstitute(*this); }
 
 }  // namespace brevalcore::control

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "platform/automation/diagnostics.h"
 #include "platform/automation/factory.h"
 
 namespace brevalcore::automation {
@@ -77,6 +78,7 @@ PluginLoadReport LoadPlugins(ObjectFactories& factories, std::string_view search
     }
     report.loaded.push_back(file);
   }
+  for (const std::string& failure : report.failed) ReportDiagnostic("plug-in", failure);
   return report;
 }
 

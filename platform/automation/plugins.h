@@ -48,7 +48,8 @@ struct PluginLoadReport {
   std::vector<std::string> failed;  // "file: reason"
 };
 
-// Loads every plug-in named by `searchPath` into `factories`. Never throws.
+// Loads every plug-in named by `searchPath` into `factories`. Never throws. Each failure is
+// also reported to the diagnostics (diagnostics.h) with the file and the reason.
 PluginLoadReport LoadPlugins(ObjectFactories& factories, std::string_view searchPath);
 // The same with BREVALCORE_PLUGIN_PATH (nothing when it is unset).
 PluginLoadReport LoadPluginsFromEnvironment(ObjectFactories& factories);
