@@ -63,6 +63,9 @@ class ScriptHost {
   // Evaluates an expression (for the tools).
   virtual Variant Eval(StringView expression) = 0;
   virtual void SetTimeout(std::chrono::milliseconds timeout) = 0;
+  // Asks the run in progress to stop at its next check (loops, calls and long built-ins
+  // check), with the time-out error. Safe from a signal handler or another thread.
+  virtual void RequestStop() noexcept {}
 };
 
 // A new VBScript engine with no language set and no code.

@@ -48,6 +48,7 @@ class VbScriptHost : public ScriptHost {
   }
 
   void SetTimeout(std::chrono::milliseconds timeout) override { interpreter_.SetTimeout(timeout); }
+  void RequestStop() noexcept override { interpreter_.RequestStop(); }
 
  private:
   static String Text(int32_t number) { return automation::FromUtf8(automation::ErrorText(number)); }

@@ -34,17 +34,16 @@ class ArgList {
   std::vector<Variant> heap_;
 };
 
-// Releases a procedure's slots when the call ends, also by an error.
+// Releases a procedure's frame when the call ends, also by an error.
 struct FrameGuard {
+  ValueStack& stack;
+  RunLimits& limits;
+  ValueStack::Mark mark;
   Variant* values;
   size_t count;
-  size_t& top;
-  size_t base;
-  int& depth;
   ~FrameGuard() {
-    for (size_t i = 0; i < count; ++i) values[i] = Variant();
-    top = base;
-    --depth;
+    stack.Pop(mark, values, count);
+    limits.LeaveCall();
   }
 };
 
@@ -386,14 +385,17 @@ Variant Interpreter::CallProcedure(const Procedure& proc, ScriptObject* me, cons
   const size_t given = call ? call->args.size() : 0;
   if (static_cast<int>(given) != proc.paramCount) Raise(err::kWrongNumberOfArguments);
   const size_t n = static_cast<size_t>(proc.slotCount);
-  if (stackTop_ + n > kValueStackSlots) throw ScriptAbort(err::kOutOfStackSpace);
-  EnterCall();
-  const size_t base = stackTop_;
-  Variant* values = &values_[base];
-  Variant** slots = &pointers_[base];
-  stackTop_ += n;
-  FrameGuard guard{values, n, stackTop_, base, callDepth_};
-  for (size_t i = 0; i < n; ++i) slots[i] = &values[i];
+  limits_.EnterCall();
+  Variant* values = nullptr;
+  Variant** slots = nullptr;
+  ValueStack::Mark mark;
+  try {
+    mark = stack_.Push(n, values, slots);
+  } catch (...) {
+    limits_.LeaveCall();
+    throw;
+  }
+  FrameGuard guard{stack_, limits_, mark, values, n};
   for (size_t i = 0; i < given; ++i) {
     const Expr* a = call->args[i].get();
     if (!a) Raise(err::kWrongNumberOfArguments);
@@ -413,14 +415,17 @@ Variant Interpreter::CallProcedureWithValues(const Procedure& proc, ScriptObject
   if (static_cast<int>(args.size()) != proc.paramCount) Raise(err::kWrongNumberOfArguments);
   RunScope scope(*this);
   const size_t n = static_cast<size_t>(proc.slotCount);
-  if (stackTop_ + n > kValueStackSlots) throw ScriptAbort(err::kOutOfStackSpace);
-  EnterCall();
-  const size_t base = stackTop_;
-  Variant* values = &values_[base];
-  Variant** slots = &pointers_[base];
-  stackTop_ += n;
-  FrameGuard guard{values, n, stackTop_, base, callDepth_};
-  for (size_t i = 0; i < n; ++i) slots[i] = &values[i];
+  limits_.EnterCall();
+  Variant* values = nullptr;
+  Variant** slots = nullptr;
+  ValueStack::Mark mark;
+  try {
+    mark = stack_.Push(n, values, slots);
+  } catch (...) {
+    limits_.LeaveCall();
+    throw;
+  }
+  FrameGuard guard{stack_, limits_, mark, values, n};
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i].IsMissing()) Raise(err::kWrongNumberOfArguments);
     if (proc.byVal[i]) values[i + 1] = args[i];

@@ -2,8 +2,6 @@
 // are in eval.cpp.
 #include "platform/script/runtime/interpreter.h"
 
-#include <pthread.h>
-
 #include <cstdint>
 
 #include "platform/automation/convert.h"
@@ -22,37 +20,6 @@ namespace err = automation::err;
 using namespace ast;
 
 namespace {
-
-// Where the native stack of the calling thread ends, minus what we leave to others.
-// The lowest address of this thread's stack, or nullptr when unknown. Reading it costs a
-// scan of /proc/self/maps, so it is looked up once per thread; the host calls the engine
-// several times per work-flow step.
-const char* ThreadStackLow() {
-  thread_local const char* low = [] {
-    const char* result = nullptr;
-    pthread_attr_t attr;
-    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
-      void* base = nullptr;
-      size_t size = 0;
-      if (pthread_attr_getstack(&attr, &base, &size) == 0) result = static_cast<const char*>(base);
-      pthread_attr_destroy(&attr);
-    }
-    return result;
-  }();
-  return low;
-}
-
-const char* ComputeStackLimit() {
-  // An address, not a pointer kept: the frame is gone when the limit is used.
-  const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
-  size_t budget = kNativeStackBudget;
-  if (const char* low = ThreadStackLow()) {
-    const size_t available = here - reinterpret_cast<uintptr_t>(low);
-    const size_t usable = available > kNativeStackReserve ? available - kNativeStackReserve : 0;
-    budget = std::min(budget, usable);
-  }
-  return reinterpret_cast<const char*>(here - budget);
-}
 
 String LineOf(StringView source, int line) {
   int current = 1;
@@ -85,20 +52,11 @@ bool WholeEqual(const Variant& a, const Variant& b, bool& equal) {
 
 }  // namespace
 
-RunScope::RunScope(Interpreter& in) : in_(in) {
-  if (in_.runDepth_++ == 0) {
-    in_.deadline_ = std::chrono::steady_clock::now() + in_.services_.timeout;
-    in_.tickBudget_ = kDeadlineCheckInterval;
-    in_.stackLimit_ = ComputeStackLimit();
-    in_.callDepth_ = 0;
-  }
+RunScope::RunScope(Interpreter& in) : in_(in), limits_(in.limits_) {
+  if (in_.runDepth_++ == 0) in_.limits_.Arm(in_.services_.timeout);
 }
 
-Interpreter::Interpreter(ScriptServices services)
-    : services_(services),
-      err_(automation::MakeRef<ErrObject>()),
-      values_(new Variant[kValueStackSlots]),
-      pointers_(new Variant*[kValueStackSlots]) {}
+Interpreter::Interpreter(ScriptServices services) : services_(services), err_(automation::MakeRef<ErrObject>()) {}
 
 Interpreter::~Interpreter() {
   Reset();
@@ -202,6 +160,7 @@ Variant Interpreter::EvalText(StringView expression) {
 }
 
 Variant Interpreter::EvalInFrame(StringView expression, Frame& f) {
+  limits_.CheckStack();  // Eval of text that evaluates text recurses without a call
   const void* scope = f.proc;
   auto& cached = evalCache_[{scope, String(expression)}];
   if (!cached) {
@@ -219,6 +178,7 @@ Variant Interpreter::EvalInFrame(StringView expression, Frame& f) {
 }
 
 void Interpreter::ExecuteText(StringView code, Frame& f, bool global) {
+  limits_.CheckStack();  // Execute of text that executes text recurses without a call
   parse::ParseResult parsed = parse::ParseProgram(code);
   if (!parsed.errors.empty()) {
     const auto& e = parsed.errors.front();
@@ -235,22 +195,6 @@ void Interpreter::ExecuteText(StringView code, Frame& f, bool global) {
     programs_.push_back(program);
     ExecBlock(program->body, f);
   }
-}
-
-// ------------------------------------------------------------------------------ limits
-
-void Interpreter::CheckDeadline() {
-  tickBudget_ = kDeadlineCheckInterval;
-  if (std::chrono::steady_clock::now() > deadline_) throw ScriptAbort(kTimeoutError, kRuntimeSource, kTimeoutText);
-}
-
-void Interpreter::EnterCall() {
-  char probe;
-  if (++callDepth_ > kMaxCallDepth || &probe < stackLimit_) {
-    --callDepth_;
-    throw ScriptAbort(err::kOutOfStackSpace);
-  }
-  Tick();
 }
 
 // ------------------------------------------------------------------------------ errors
@@ -277,7 +221,9 @@ Flow Interpreter::ExecBlock(const Block& block, Frame& f) {
     try {
       const Flow flow = ExecStmt(*s, f);
       if (flow != Flow::Normal) return flow;
-    } catch (const ScriptAbort&) {
+    } catch (const ScriptAbort& e) {
+      // The innermost statement names where the run was stopped.
+      if (e.line() == 0) throw ScriptAbort(e, s->line, s->column);
       throw;
     } catch (const AutomationError& e) {
       if (!f.resumeNext) Rethrow(e, *s);

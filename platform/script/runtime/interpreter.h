@@ -1,41 +1,19 @@
 #pragma once
 // The interpreter: runs compiled syntax trees. It owns the global entries, the classes, the
-// value stack that holds procedure locals, the Err object and the run limits (time-out and
-// call depth). All failures inside a run are AutomationErrors; ScriptAbort (time-out, stack)
-// cannot be caught by On Error Resume Next, so a runaway script always stops.
+// value stack that holds procedure locals, the Err object and the run limits (limits.h). All
+// failures inside a run are AutomationErrors; ScriptAbort (time-out, stop, stack) cannot be
+// caught by On Error Resume Next, so a runaway script always stops.
 #include <chrono>
 #include <map>
 #include <memory>
 #include <vector>
 
 #include "platform/script/builtins.h"
+#include "platform/script/limits.h"
 #include "platform/script/runtime/program.h"
 #include "platform/script/script_host.h"
 
 namespace brevalcore::script::runtime {
-
-// Deepest chain of script procedure calls; the native stack budget below usually stops a
-// runaway recursion first.
-inline constexpr int kMaxCallDepth = 2000;
-// Slots for the locals of all active procedure calls.
-inline constexpr size_t kValueStackSlots = 1 << 16;
-// Native stack a run may use, and what stays free for the host and the library below it.
-inline constexpr size_t kNativeStackBudget = 4u << 20;
-inline constexpr size_t kNativeStackReserve = 256u << 10;
-// The clock is read once every this many loop iterations and calls.
-inline constexpr int kDeadlineCheckInterval = 4096;
-
-// Errors no handler may catch: the time-out and the exhausted stack.
-class ScriptAbort : public automation::AutomationError {
- public:
-  using AutomationError::AutomationError;
-};
-
-// The run-time time-out's number and text.
-inline constexpr int32_t kTimeoutError = automation::err::kTimeout;
-inline constexpr const char16_t* kTimeoutText = u"Script execution timed out";
-inline constexpr const char16_t* kRuntimeSource = u"VBScript runtime error";
-inline constexpr const char16_t* kCompileSource = u"VBScript compilation error";
 
 struct Frame {
   Variant** slots = nullptr;
@@ -62,6 +40,7 @@ class Interpreter : public BuiltinContext {
   void RunStatement(StringView code);
   Variant EvalText(StringView expression);
   void SetTimeout(std::chrono::milliseconds t) { services_.timeout = t; }
+  void RequestStop() noexcept { limits_.RequestStop(); }
 
   // ------------------------------------------------------------------ used by the compiler
   GlobalEntry* FindGlobal(StringView name);
@@ -131,11 +110,7 @@ class Interpreter : public BuiltinContext {
   void Store(Variant& slot, Variant value, bool isSet);
   void AssignTo(const ast::Expr& target, Variant value, bool isSet, Frame& f);
 
-  // Limits
-  void Tick() { if (--tickBudget_ <= 0) CheckDeadline(); }
-  void CheckDeadline();
-  void EnterCall();
-  void LeaveCall() { --callDepth_; }
+  void Tick() { limits_.Tick(); }
 
   void RecordError(const automation::AutomationError& e);
   [[noreturn]] void Rethrow(const automation::AutomationError& e, const ast::Stmt& s);
@@ -160,15 +135,9 @@ class Interpreter : public BuiltinContext {
   std::map<std::pair<const void*, String>, ast::ExprPtr> evalCache_;
   Ref<ErrObject> err_;
 
-  std::unique_ptr<Variant[]> values_;
-  std::unique_ptr<Variant*[]> pointers_;
-  size_t stackTop_ = 0;
-
+  RunLimits limits_;
+  ValueStack stack_;
   int runDepth_ = 0;
-  int callDepth_ = 0;
-  int tickBudget_ = kDeadlineCheckInterval;
-  std::chrono::steady_clock::time_point deadline_;
-  const char* stackLimit_ = nullptr;
 
   friend class GetRefObject;
   friend void CompileUnit(Interpreter&, std::shared_ptr<ast::Program>, const Procedure*, ScriptClass*);
@@ -178,7 +147,8 @@ class Interpreter : public BuiltinContext {
   std::vector<std::shared_ptr<ast::Program>>& Programs() { return programs_; }
 };
 
-// Enters a run from the host: arms the deadline and the stack limit on the outermost entry.
+// Enters a run from the host: arms the deadline and the stack limit on the outermost entry,
+// and makes the engine's limits the thread's active ones while it runs.
 class RunScope {
  public:
   explicit RunScope(Interpreter& in);
@@ -186,6 +156,7 @@ class RunScope {
 
  private:
   Interpreter& in_;
+  RunLimits::Activation limits_;
 };
 
 }  // namespace brevalcore::script::runtime
