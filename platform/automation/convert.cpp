@@ -52,11 +52,19 @@ int64_t IntegerValue(const Variant& v, double low, double high) {
 
 }  // namespace
 
+// A loop, not recursion: a default member may answer another object, and that one another.
+// A chain longer than any real one (an object answering itself) is stopped as the platform
+// stops the recursion it makes of it.
 Variant Dereference(const Variant& v) {
-  if (!v.IsObject()) return v;
-  if (v.IsNothing()) Raise(err::kObjectVariableNotSet);
-  Variant value = v.AsObject()->Invoke(kDispIdValue, static_cast<InvokeKind>(kInvokeGet | kInvokeMethod), {});
-  return value.IsObject() ? Dereference(value) : value;
+  constexpr int kMaxDefaultChain = 1 << 16;
+  Variant value = v;
+  for (int hops = 0; value.IsObject(); ++hops) {
+    if (value.IsNothing()) Raise(err::kObjectVariableNotSet);
+    if (hops == kMaxDefaultChain) Raise(err::kOutOfStackSpace);
+    const Ref<Object> holder = value.AsObjectRef();
+    value = holder->Invoke(kDispIdValue, static_cast<InvokeKind>(kInvokeGet | kInvokeMethod), {});
+  }
+  return value;
 }
 
 String ToString(const Variant& v) {

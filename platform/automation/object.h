@@ -79,7 +79,7 @@ class Object {
 
   void AddRef() const noexcept { ++refs_; }
   void Release() const noexcept {
-    if (--refs_ == 0) const_cast<Object*>(this)->LastReleased();
+    if (--refs_ == 0) Reclaim(const_cast<Object*>(this));
   }
   int32_t RefCount() const noexcept { return refs_; }
 
@@ -104,6 +104,10 @@ class Object {
   virtual void LastReleased() noexcept { delete this; }
 
  private:
+  friend class ReleaseQueue;
+  // Runs LastReleased now, or after the release in progress on this thread (release.h).
+  static void Reclaim(Object* object) noexcept;
+
   mutable int32_t refs_ = 0;
 };
 

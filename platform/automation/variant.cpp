@@ -116,10 +116,24 @@ Ref<ArrayData> Variant::AsArrayRef() const noexcept {
 
 // ---------------------------------------------------------------- ArrayData
 
+namespace {
+// More elements than any allocation can hold: the product of the bounds would not even fit
+// a size (four dimensions of 65,536 wrap around to 0).
+constexpr size_t kMaxElements = (size_t{1} << 48) / sizeof(Variant);
+
+size_t ElementCount(const std::vector<ArrayData::Bound>& bounds) {
+  size_t total = bounds.empty() ? 0 : 1;
+  for (const auto& b : bounds) {
+    const size_t count = static_cast<size_t>(b.count > 0 ? b.count : 0);
+    if (count != 0 && total > kMaxElements / count) Raise(err::kOutOfMemory);
+    total *= count;
+  }
+  return total;
+}
+}  // namespace
+
 ArrayData::ArrayData(std::vector<Bound> bounds, bool fixed) : bounds_(std::move(bounds)), fixed_(fixed) {
-  size_t total = bounds_.empty() ? 0 : 1;
-  for (const auto& b : bounds_) total *= static_cast<size_t>(b.count > 0 ? b.count : 0);
-  items_.resize(total);
+  items_.resize(ElementCount(bounds_));
 }
 
 Ref<ArrayData> ArrayData::FromVector(std::vector<Variant> items) {

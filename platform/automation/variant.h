@@ -184,10 +184,13 @@ class ArrayData {
   Ref<ArrayData> Clone() const;
 
   void AddRef() const noexcept { ++refs_; }
-  void Release() const noexcept { if (--refs_ == 0) delete this; }
+  void Release() const noexcept { if (--refs_ == 0) Reclaim(this); }
   int32_t RefCount() const noexcept { return refs_; }
 
  private:
+  friend class ReleaseQueue;
+  // Deletes the array now, or after the release in progress on this thread (release.h).
+  static void Reclaim(const ArrayData* array) noexcept;
   size_t FlatIndex(std::span<const int32_t> indices) const;
 
   std::vector<Bound> bounds_;

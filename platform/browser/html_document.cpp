@@ -2,12 +2,24 @@
 
 #include <gumbo.h>
 
+#include <cstddef>
+
 namespace brevalcore::browser {
 
 using automation::Ascii;
 using automation::EqualsNoCase;
 using automation::FromUtf8;
 using automation::ToLower;
+
+HtmlNode::~HtmlNode() {
+  std::vector<std::unique_ptr<HtmlNode>> pending = std::move(children);
+  while (!pending.empty()) {
+    std::unique_ptr<HtmlNode> node = std::move(pending.back());
+    pending.pop_back();
+    for (auto& child : node->children) pending.push_back(std::move(child));
+    node->children.clear();
+  }
+}
 
 const String* HtmlNode::Attribute(StringView name) const {
   for (const auto& [key, value] : attributes)
@@ -25,65 +37,141 @@ String TagNameOf(const GumboNode* node) {
   return ToLower(FromUtf8(std::string_view(piece.data, piece.length)));
 }
 
-void Convert(const GumboNode* source, HtmlNode& target) {
-  const GumboVector* children = nullptr;
-  if (source->type == GUMBO_NODE_DOCUMENT) {
-    children = &source->v.document.children;
-  } else {
-    target.tag = TagNameOf(source);
-    const GumboVector& attributes = source->v.element.attributes;
-    for (unsigned i = 0; i < attributes.length; ++i) {
-      const auto* attribute = static_cast<const GumboAttribute*>(attributes.data[i]);
-      target.attributes.emplace_back(ToLower(FromUtf8(attribute->name)), FromUtf8(attribute->value));
-    }
-    children = &source->v.element.children;
+const GumboVector& ChildrenOf(const GumboNode* node) {
+  return node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children : node->v.element.children;
+}
+
+void CopyElement(const GumboNode* source, HtmlNode& target) {
+  target.tag = TagNameOf(source);
+  const GumboVector& attributes = source->v.element.attributes;
+  for (unsigned i = 0; i < attributes.length; ++i) {
+    const auto* attribute = static_cast<const GumboAttribute*>(attributes.data[i]);
+    target.attributes.emplace_back(ToLower(FromUtf8(attribute->name)), FromUtf8(attribute->value));
   }
-  for (unsigned i = 0; i < children->length; ++i) {
-    const auto* child = static_cast<const GumboNode*>(children->data[i]);
+}
+
+// Copies the parser's tree in document order with an explicit stack. A node whose parent
+// already sits deeper than kMaxDomDepth is attached to its grandparent instead, as browsers'
+// tree builders do, so everything below the cap becomes siblings there.
+void Convert(const GumboNode* document, HtmlNode& root) {
+  struct Step {
+    const GumboNode* source;
+    HtmlNode* target;
+    unsigned depth;  // of target; the document is 0
+    unsigned next;   // the next child of source to copy
+  };
+  std::vector<Step> path{{document, &root, 0, 0}};
+  while (!path.empty()) {
+    Step& step = path.back();
+    const GumboVector& children = ChildrenOf(step.source);
+    if (step.next == children.length) {
+      path.pop_back();
+      continue;
+    }
+    const auto* child = static_cast<const GumboNode*>(children.data[step.next++]);
+    HtmlNode* parent = step.target;
+    unsigned parentDepth = step.depth;
+    if (parentDepth > kMaxDomDepth && parent->parent) {
+      parent = parent->parent;
+      --parentDepth;
+    }
     auto node = std::make_unique<HtmlNode>();
-    node->parent = &target;
+    node->parent = parent;
+    HtmlNode* added = node.get();
     switch (child->type) {
       case GUMBO_NODE_ELEMENT:
       case GUMBO_NODE_TEMPLATE:
-        Convert(child, *node);
+        CopyElement(child, *node);
+        parent->children.push_back(std::move(node));
+        path.push_back({child, added, parentDepth + 1, 0});  // `step` is not used after this
         break;
       case GUMBO_NODE_TEXT:
       case GUMBO_NODE_CDATA:
       case GUMBO_NODE_WHITESPACE:
         node->text = FromUtf8(child->v.text.text);
+        parent->children.push_back(std::move(node));
         break;
       default:
-        continue;  // comments
+        break;  // comments
     }
-    target.children.push_back(std::move(node));
   }
 }
 
+// The first element in document order for which `pred` holds, or null.
 template <class Pred>
-HtmlNode* FindFirst(HtmlNode* node, const Pred& pred) {
-  if (!node->tag.empty() && pred(*node)) return node;
-  for (auto& child : node->children)
-    if (HtmlNode* found = FindFirst(child.get(), pred)) return found;
+HtmlNode* FindFirst(HtmlNode* root, const Pred& pred) {
+  std::vector<HtmlNode*> pending{root};
+  while (!pending.empty()) {
+    HtmlNode* node = pending.back();
+    pending.pop_back();
+    if (!node->tag.empty() && pred(*node)) return node;
+    for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) pending.push_back(it->get());
+  }
   return nullptr;
 }
 
 bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; }
 
-void CollectText(const HtmlNode& node, String& out) {
-  if (node.tag.empty()) {
-    for (char16_t c : node.text) {
-      if (IsSpace(c)) {
-        if (!out.empty() && out.back() != u' ') out.push_back(u' ');
-      } else {
-        out.push_back(c);
-      }
+void AppendCollapsed(StringView text, String& out) {
+  for (char16_t c : text) {
+    if (IsSpace(c)) {
+      if (!out.empty() && out.back() != u' ') out.push_back(u' ');
+    } else {
+      out.push_back(c);
     }
-    return;
   }
-  if (node.tag == u"script" || node.tag == u"style" || node.tag == u"head") return;
-  if (node.tag == u"br" && !out.empty() && out.back() != u' ') out.push_back(u' ');
-  for (const auto& child : node.children) CollectText(*child, out);
 }
+
+void CollectText(const HtmlNode& top, String& out) {
+  std::vector<const HtmlNode*> pending{&top};
+  while (!pending.empty()) {
+    const HtmlNode& node = *pending.back();
+    pending.pop_back();
+    if (node.tag.empty()) {
+      AppendCollapsed(node.text, out);
+      continue;
+    }
+    if (node.tag == u"script" || node.tag == u"style" || node.tag == u"head") continue;
+    if (node.tag == u"br" && !out.empty() && out.back() != u' ') out.push_back(u' ');
+    for (auto it = node.children.rbegin(); it != node.children.rend(); ++it) pending.push_back(it->get());
+  }
+}
+
+// Gumbo's own tree is freed recursively, which a deep page would overflow; its memory comes
+// from this arena instead and goes at once with it.
+class GumboArena {
+ public:
+  GumboOptions Options() {
+    GumboOptions options = kGumboDefaultOptions;
+    options.allocator = [](void* self, size_t size) { return static_cast<GumboArena*>(self)->Allocate(size); };
+    options.deallocator = [](void*, void*) {};
+    options.userdata = this;
+    // Parse errors are not read, and each one copies the stack of open elements: on a deep
+    // page that is quadratic in time and memory.
+    options.max_errors = 0;
+    return options;
+  }
+
+ private:
+  static constexpr size_t kBlock = 64u << 10;
+  static constexpr size_t kAlign = alignof(std::max_align_t);
+
+  void* Allocate(size_t size) {
+    size = (size + kAlign - 1) / kAlign * kAlign;
+    if (size > kBlock / 4) return blocks_.emplace_back(new std::max_align_t[size / kAlign]).get();
+    if (used_ + size > kBlock || blocks_.empty() || current_ == nullptr) {
+      current_ = blocks_.emplace_back(new std::max_align_t[kBlock / kAlign]).get();
+      used_ = 0;
+    }
+    void* at = reinterpret_cast<char*>(current_) + used_;
+    used_ += size;
+    return at;
+  }
+
+  std::vector<std::unique_ptr<std::max_align_t[]>> blocks_;
+  std::max_align_t* current_ = nullptr;
+  size_t used_ = 0;
+};
 
 String Trimmed(String text) {
   size_t begin = 0, end = text.size();
@@ -140,10 +228,11 @@ std::shared_ptr<HtmlDocument> HtmlDocument::Parse(std::string_view html, String 
   // Pages packaged on Windows are often in the single-byte code page.
   std::string utf8 = automation::IsValidUtf8(html) ? std::string(html)
                                                    : automation::ToUtf8(automation::FromCp1252(html));
-  GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, utf8.data(), utf8.size());
+  GumboArena arena;
+  const GumboOptions options = arena.Options();
+  GumboOutput* output = gumbo_parse_with_options(&options, utf8.data(), utf8.size());
   Convert(output->document, *document->root_);
-  gumbo_destroy_output(&kGumboDefaultOptions, output);
-  return document;
+  return document;  // the arena takes the parser's tree with it
 }
 
 std::shared_ptr<HtmlDocument> HtmlDocument::DetachedAnchor(StringView href, StringView text) {

@@ -11,7 +11,16 @@
 
 namespace brevalcore::browser {
 
+// The deepest an element sits below the document, as browsers' HTML parsers cap it: deeper
+// elements (and text) become siblings at the cap.
+inline constexpr unsigned kMaxDomDepth = 512;
+
 struct HtmlNode {
+  HtmlNode() = default;
+  ~HtmlNode();  // frees a tree of any depth without recursion
+  HtmlNode(const HtmlNode&) = delete;
+  HtmlNode& operator=(const HtmlNode&) = delete;
+
   String tag;  // lower case; empty for a text node
   String text; // text nodes only
   std::vector<std::pair<String, String>> attributes;  // names lower case, in document order

@@ -2,6 +2,7 @@
 
 #include "platform/automation/convert.h"
 #include "platform/automation/error.h"
+#include "platform/automation/release.h"
 
 namespace brevalcore::script::runtime {
 
@@ -131,7 +132,10 @@ void ScriptObject::LastReleased() noexcept {
   if (!terminated_ && cls_->terminate && cls_->engine) {
     terminated_ = true;
     AddRef();  // alive while Class_Terminate runs; the Release below deletes it
-    cls_->engine->RunTerminate(*this);
+    {
+      const automation::ReleaseQueue::Immediate immediate;
+      cls_->engine->RunTerminate(*this);
+    }
     Release();
     return;
   }

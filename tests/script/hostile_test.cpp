@@ -1,0 +1,113 @@
+// Scripts written to hurt the host: structures far deeper than any native stack, built-ins
+// fed megabytes or backtracking patterns, allocations without end. Each row must end with its
+// designed result, within the time-out plus a second, on a host thread with a small stack,
+// and leave the engine usable.
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <functional>
+
+#include "platform/automation/error.h"
+#include "tests/script/test_host.h"
+
+namespace brevalcore::script::testing {
+namespace {
+
+using namespace std::chrono_literals;
+namespace err = automation::err;
+
+// A host thread's stack as small as a worker's: a recursive walk of any row's structure
+// would overflow it many times over.
+constexpr size_t kHostStack = 1u << 20;
+
+// Runs `body` on a thread with the small stack.
+void OnSmallStack(const std::function<void()>& body) {
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, kHostStack);
+  pthread_t thread;
+  auto run = [](void* p) -> void* {
+    (*static_cast<const std::function<void()>*>(p))();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&body)), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
+}
+
+struct HostileRow {
+  const char* name;
+  const char* code;
+  const char* output;  // what it prints before it ends
+  int error = 0;       // 0: runs to its end
+  int line = 0;        // of the statement that raised `error`
+  int column = 0;
+};
+
+void Play(const HostileRow& row, std::chrono::milliseconds timeout) {
+  SCOPED_TRACE(row.name);
+  RunResult result;
+  std::string after;
+  const auto start = std::chrono::steady_clock::now();
+  OnSmallStack([&] {
+    result = RunScript(row.code, timeout);
+    after = RunScript("out.Echo \"alive\"").output;
+  });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, timeout + 1s);
+  EXPECT_EQ(result.output, row.output);
+  EXPECT_EQ(result.error, row.error) << result.description;
+  EXPECT_EQ(result.line, row.line);
+  EXPECT_EQ(result.column, row.column);
+  EXPECT_EQ(after, "alive\n");
+}
+
+// Structures whose release, copy or conversion would recurse once per level.
+const HostileRow kDeepRows[] = {
+    {"linked list of a million objects released",
+     "Class Node : Public Nxt : End Class\nDim head, n, i : Set head = Nothing\n"
+     "For i = 1 To 1000000 : Set n = New Node : Set n.Nxt = head : Set head = n : Next\n"
+     "Set n = Nothing : Set head = Nothing\nout.Echo \"released\"",
+     "released\n"},
+    {"linked list whose nodes say goodbye, in order",
+     "Dim count, last\nClass Node\n Public Nxt, Id\n Sub Class_Terminate\n  count = count + 1\n"
+     "  If Id <> last + 1 Then out.Echo \"order\", last, Id\n  last = Id\n End Sub\nEnd Class\n"
+     "Dim head, n, i : last = 0 : Set head = Nothing\nFor i = 100000 To 1 Step -1 : Set n = New Node : n.Id = i : Set n.Nxt = head : Set head = n : Next\n"
+     "Set n = Nothing : Set head = Nothing\nout.Echo count, last",
+     "100000 100000\n"},
+    {"array nested 300,000 deep", "Dim a, i : a = Array()\nFor i = 1 To 300000 : a = Array(a) : Next\na = Empty\nout.Echo \"released\"",
+     "released\n"},
+    {"nested array copied and compared", "Dim a, b, i : a = Array(1)\nFor i = 1 To 300000 : a = Array(a, i) : Next\nb = a\n"
+     "b(1) = 0\nout.Echo a(1), b(1), IsArray(b(0))\nout.Echo a = b", "300000 0 -1\n", err::kTypeMismatch, 6, 1},
+    {"dictionaries chained 300,000 deep",
+     "Dim d, n, i\nFor i = 1 To 300000\n Set n = CreateObject(\"Scripting.Dictionary\") : n.Add \"next\", d : Set d = n\nNext\n"
+     "Set n = Nothing : Set d = Nothing\nout.Echo \"released\"",
+     "released\n"},
+    {"default member that answers itself",
+     "Class Selfish\n Public Default Property Get V : Set V = Me : End Property\nEnd Class\nDim c : Set c = New Selfish\nout.Echo CStr(c)", "",
+     err::kOutOfStackSpace, 5, 1},
+    // A statement of executed text is named by its place in that text.
+    {"Execute of text that executes itself", "Dim s : s = \"Execute s\"\nExecute s", "", err::kOutOfStackSpace, 1, 1},
+    {"Eval of text that evaluates itself", "Dim s, x : s = \"Eval(s)\"\nx = Eval(s)", "", err::kOutOfStackSpace, 2, 1},
+    {"array of four huge dimensions", "Dim a(65535, 65535, 65535, 65535)\na(1, 1, 1, 1) = 1", "", err::kOutOfMemory, 1, 1},
+    {"ReDim past the address space", "Dim a()\nReDim a(2147483646, 2147483646)", "", err::kOutOfMemory, 2, 1},
+};
+
+TEST(HostileScripts, DeepStructuresAreReleasedAndWalkedWithoutRecursion) {
+  for (const HostileRow& row : kDeepRows) Play(row, 10s);
+}
+
+// Every stop names the statement that was running.
+const HostileRow kWhereRows[] = {
+    {"runaway recursion", "Sub R\n  R\nEnd Sub\nR", "", err::kOutOfStackSpace, 2, 3},
+    {"runaway recursion of a function in an expression", "Function F(n)\n  F = F(n + 1) + 1\nEnd Function\nDim x : x = 1\nx = F(x)", "",
+     err::kOutOfStackSpace, 2, 3},
+    {"time-out in a loop", "Dim x\nx = 1\nDo\n  x = x + 1\nLoop", "", err::kTimeout, 3, 1},
+    {"run-time error in a procedure", "Sub S\n  out.Echo \"in\"\n  x = 1 / 0\nEnd Sub\nS", "in\n", err::kDivisionByZero, 3, 3},
+};
+
+TEST(HostileScripts, StopsNameTheStatementThatRaised) {
+  for (const HostileRow& row : kWhereRows) Play(row, 300ms);
+}
+
+}  // namespace
+}  // namespace brevalcore::script::testing
