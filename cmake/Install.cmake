@@ -5,7 +5,7 @@ set(BREVALCORE_INSTALL_LIBS)
 # Highest layer first, so the list is also a valid static link order.
 foreach(lib brevalcore_banner_widget brevalcore_control brevalcore_commands brevalcore_rules
             brevalcore_tracing brevalcore_packages brevalcore_storage brevalcore_pe brevalcore_script
-            brevalcore_script_library brevalcore_webkit brevalcore_gtk_ui brevalcore_browser
+            brevalcore_script_library brevalcore_script_limits brevalcore_webkit brevalcore_gtk_ui brevalcore_browser
             brevalcore_ui brevalcore_shell brevalcore_automation)
   if(TARGET ${lib})
     list(APPEND BREVALCORE_INSTALL_LIBS ${lib})
@@ -32,7 +32,7 @@ install(FILES ${CMAKE_BINARY_DIR}/generated/brevalcore_version.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/brevalcore)
 
 # The libraries are static, so their own dependencies are public requirements of a host.
-set(BREVALCORE_PC_REQUIRES "gumbo sqlite3 uuid")
+set(BREVALCORE_PC_REQUIRES "gumbo libpcre2-16 sqlite3 uuid")
 if(TARGET brevalcore_webkit OR TARGET brevalcore_gtk_ui)
   string(APPEND BREVALCORE_PC_REQUIRES " gtk+-3.0 webkit2gtk-4.1")
 endif()

@@ -1,12 +1,31 @@
 #include "platform/automation/variant.h"
 
 #include "platform/automation/error.h"
+#include "platform/automation/memory.h"
 
 namespace brevalcore::automation {
 
+// A shared string, charged to the memory budget of the run that made it.
 struct Variant::StringRep {
-  explicit StringRep(String t) : text(std::move(t)) {}
+  explicit StringRep(String t) : text(std::move(t)), budget(MemoryBudget::Active()) {
+    if (budget) {
+      budget->Charge(Bytes());
+      budget->AddRef();
+    }
+  }
+  ~StringRep() {
+    if (budget) {
+      budget->Credit(Bytes());
+      budget->Release();
+    }
+  }
+  // What the string holds: the record, and the text's own block when it has one.
+  size_t Bytes() const noexcept {
+    constexpr size_t kInline = 15 / sizeof(char16_t);
+    return sizeof(StringRep) + (text.capacity() > kInline ? (text.capacity() + 1) * sizeof(char16_t) : 0);
+  }
   String text;
+  MemoryBudget* budget;
   mutable int32_t refs = 1;
 };
 
@@ -55,7 +74,14 @@ bool Variant::OwnsString() const noexcept {
 
 bool Variant::AppendToOwnString(StringView tail) {
   if (!OwnsString()) return false;
-  u_.str->text.append(tail);
+  StringRep& rep = *u_.str;
+  const size_t before = rep.Bytes();
+  if (rep.budget) {
+    const size_t size = rep.text.size() + tail.size();
+    if (size > rep.text.capacity()) rep.budget->Require(TextBytes(std::max(size, rep.text.capacity() * 2)));
+  }
+  rep.text.append(tail);
+  if (rep.budget) rep.budget->Adjust(before, rep.Bytes());
   return true;
 }
 
@@ -132,13 +158,32 @@ size_t ElementCount(const std::vector<ArrayData::Bound>& bounds) {
 }
 }  // namespace
 
-ArrayData::ArrayData(std::vector<Bound> bounds, bool fixed) : bounds_(std::move(bounds)), fixed_(fixed) {
-  items_.resize(ElementCount(bounds_));
+ArrayData::ArrayData() : budget_(MemoryBudget::Active()) { Recharge(); }
+
+ArrayData::ArrayData(std::vector<Bound> bounds, bool fixed)
+    : bounds_(std::move(bounds)), fixed_(fixed), budget_(MemoryBudget::Active()) {
+  const size_t count = ElementCount(bounds_);
+  if (budget_) budget_->Require(count * sizeof(Variant));
+  items_.resize(count);
+  Recharge();
+}
+
+ArrayData::~ArrayData() {
+  if (budget_) budget_->Credit(charged_);
+}
+
+void ArrayData::Recharge() noexcept {
+  if (!budget_) return;
+  const size_t bytes = sizeof(ArrayData) + items_.capacity() * sizeof(Variant);
+  budget_->Adjust(charged_, bytes);
+  charged_ = bytes;
 }
 
 Ref<ArrayData> ArrayData::FromVector(std::vector<Variant> items) {
-  auto array = MakeRef<ArrayData>(std::vector<Bound>{{0, static_cast<int32_t>(items.size())}});
+  auto array = MakeRef<ArrayData>(std::vector<Bound>{{0, 0}});
+  array->bounds_[0].count = static_cast<int32_t>(items.size());
   array->items_ = std::move(items);
+  array->Recharge();
   return array;
 }
 
@@ -166,10 +211,13 @@ void ArrayData::Redim(std::vector<Bound> bounds, bool preserve) {
   for (const auto& b : bounds)
     if (b.count < 0) Raise(err::kSubscriptOutOfRange);
   if (!preserve || bounds_.empty()) {
-    bounds_ = std::move(bounds);
     items_.clear();
-    ArrayData fresh(bounds_);
+    items_.shrink_to_fit();
+    Recharge();
+    ArrayData fresh(bounds);
+    bounds_ = std::move(bounds);
     items_ = std::move(fresh.items_);
+    Recharge();
     return;
   }
   if (bounds.size() != bounds_.size()) Raise(err::kSubscriptOutOfRange);
@@ -182,13 +230,16 @@ void ArrayData::Redim(std::vector<Bound> bounds, bool preserve) {
   for (size_t i = 0; i < keep; ++i) fresh.items_[i] = std::move(items_[i]);
   bounds_ = std::move(bounds);
   items_ = std::move(fresh.items_);
+  Recharge();
 }
 
 Ref<ArrayData> ArrayData::Clone() const {
   auto copy = MakeRef<ArrayData>();
+  if (copy->budget_) copy->budget_->Require(items_.size() * sizeof(Variant));
   copy->bounds_ = bounds_;
   copy->items_ = items_;
   copy->fixed_ = fixed_;
+  copy->Recharge();
   return copy;
 }
 

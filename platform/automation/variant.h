@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/automation/memory.h"
 #include "platform/automation/object.h"
 #include "platform/automation/text.h"
 
@@ -154,8 +155,12 @@ class ArrayData {
     int32_t count = 0;
   };
 
-  ArrayData() = default;
+  ArrayData();
+  // Raises 7 ("Out of memory") when the elements do not fit the active memory budget.
   explicit ArrayData(std::vector<Bound> bounds, bool fixed = false);
+  ~ArrayData();
+  ArrayData(const ArrayData&) = delete;
+  ArrayData& operator=(const ArrayData&) = delete;
   // A one-dimensional array with lower bound 0 holding `items`.
   static Ref<ArrayData> FromVector(std::vector<Variant> items);
 
@@ -191,6 +196,8 @@ class ArrayData {
   friend class ReleaseQueue;
   // Deletes the array now, or after the release in progress on this thread (release.h).
   static void Reclaim(const ArrayData* array) noexcept;
+  // Counts the elements' storage, as it is now, in the budget.
+  void Recharge() noexcept;
   size_t FlatIndex(std::span<const int32_t> indices) const;
 
   std::vector<Bound> bounds_;
@@ -198,6 +205,8 @@ class ArrayData {
   bool fixed_ = false;
   int32_t locks_ = 0;
   mutable int32_t refs_ = 0;
+  Ref<MemoryBudget> budget_;  // the run's budget when the array was made, or none
+  size_t charged_ = 0;
 };
 
 }  // namespace brevalcore::automation

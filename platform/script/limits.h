@@ -4,6 +4,7 @@
 // depth, and the value stack that holds procedure locals. The engine makes its limits the
 // thread's active ones for the length of a run; long built-ins and library objects reach
 // them through RunLimits::Active() and poll them between slices of work.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -25,6 +26,8 @@ inline constexpr size_t kNativeStackBudget = 4u << 20;
 inline constexpr size_t kNativeStackReserve = 256u << 10;
 // The interpreter reads the clock once every this many loop iterations and calls.
 inline constexpr int kDeadlineCheckInterval = 4096;
+// One tick's worth of plain work is about this many units (2^6) of text or elements.
+inline constexpr int kUnitsPerTickShift = 6;
 
 // The run-time time-out's number and text, and the sources of the engine's errors.
 inline constexpr int32_t kTimeoutError = automation::err::kTimeout;
@@ -48,6 +51,12 @@ class RunLimits {
   // Counts one loop iteration or call; every kDeadlineCheckInterval of them the clock is read.
   void Tick() {
     if (--tickBudget_ <= 0) Poll();
+  }
+  // Counts work proportional to `units` (text units scanned or copied, elements copied): a
+  // loop whose every turn handles megabytes reads the clock as often as its cost demands.
+  void Spend(size_t units) {
+    tickBudget_ -= static_cast<int>(std::min<size_t>(units >> kUnitsPerTickShift, kDeadlineCheckInterval));
+    if (tickBudget_ <= 0) Poll();
   }
   // Raises the time-out when the deadline has passed or the host asked the run to stop.
   void Poll();
@@ -91,6 +100,9 @@ class RunLimits {
 // Polls the active run, if any: long built-ins call it between slices of work.
 inline void PollActiveRun() {
   if (RunLimits* limits = RunLimits::Active()) limits->Poll();
+}
+inline void SpendInActiveRun(size_t units) {
+  if (RunLimits* limits = RunLimits::Active()) limits->Spend(units);
 }
 
 // The slots of the active procedure calls. It grows in segments as calls nest, so a fresh

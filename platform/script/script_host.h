@@ -7,6 +7,7 @@
 
 #include "platform/automation/error.h"
 #include "platform/automation/factory.h"
+#include "platform/automation/memory.h"
 #include "platform/automation/variant.h"
 
 namespace brevalcore::ui { class UserInterface; }
@@ -43,6 +44,9 @@ struct ScriptServices {
   // A statement, AddCode or Eval that runs longer is stopped with an error; the engine stays
   // usable. The platform's script control allows 10 seconds.
   std::chrono::milliseconds timeout{10000};
+  // What the strings, arrays and objects of the engine's runs may hold in all; past it an
+  // allocation fails with "Out of memory" (7), which the script may catch.
+  size_t memoryCap = automation::MemoryBudget::kDefaultCap;
 };
 
 class ScriptHost {

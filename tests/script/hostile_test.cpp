@@ -44,13 +44,13 @@ struct HostileRow {
   int column = 0;
 };
 
-void Play(const HostileRow& row, std::chrono::milliseconds timeout) {
+void Play(const HostileRow& row, std::chrono::milliseconds timeout, size_t memoryCap = automation::MemoryBudget::kDefaultCap) {
   SCOPED_TRACE(row.name);
   RunResult result;
   std::string after;
   const auto start = std::chrono::steady_clock::now();
   OnSmallStack([&] {
-    result = RunScript(row.code, timeout);
+    result = RunScript(row.code, timeout, memoryCap);
     after = RunScript("out.Echo \"alive\"").output;
   });
   EXPECT_LT(std::chrono::steady_clock::now() - start, timeout + 1s);
@@ -107,6 +107,62 @@ const HostileRow kWhereRows[] = {
 
 TEST(HostileScripts, StopsNameTheStatementThatRaised) {
   for (const HostileRow& row : kWhereRows) Play(row, 300ms);
+}
+
+// Built-ins whose cost grows with their input, at their worst, again and again: the run ends
+// with the time-out, never a second later, however long one call would have taken.
+const char kBig[] = "Dim big, needle, x, re : big = String(2000000, \"a\") : needle = String(100000, \"a\") & \"b\"\n";
+const HostileRow kSlowRows[] = {
+    {"catastrophic backtracking",
+     "Set re = New RegExp : re.Pattern = \"^(a+)+$\"\nDo : x = re.Test(String(40, \"a\") & \"b\") : Loop", "", err::kTimeout, 3, 6},
+    {"catastrophic backtracking, global replace",
+     "Set re = New RegExp : re.Pattern = \"(a|aa)+$\" : re.Global = True\nx = re.Replace(String(5000, \"a\") & \"b\", \"-\")", "",
+     err::kTimeout, 3, 1},
+    {"a star over 26,000 characters, and a million",
+     "Set re = New RegExp : re.Pattern = \"a*\"\nout.Echo re.Test(String(26000, \"a\")), re.Execute(String(1000000, \"a\"))(0).Length",
+     "-1 1000000\n"},
+    {"InStr of a 100 KB needle in 2 MB", "Do : x = InStr(big, needle) : Loop", "", err::kTimeout, 2, 6},
+    {"InStr in text compare", "Do : x = InStr(1, big, needle, vbTextCompare) : Loop", "", err::kTimeout, 2, 6},
+    {"InStrRev of a 100 KB needle", "needle = \"b\" & String(100000, \"a\")\nDo : x = InStrRev(big, needle) : Loop", "",
+     err::kTimeout, 3, 6},
+    {"Replace on 2 MB", "Do : x = Replace(big, \"a\", \"bb\") : Loop", "", err::kTimeout, 2, 6},
+    {"Split into two million parts", "Do : x = Split(big, \"a\") : Loop", "", err::kTimeout, 2, 6},
+    {"Join and Filter of megabytes", "x = Array(big, big, big)\nDo : x = Array(Join(x, \"\"), big) : x = Filter(x, needle, False) : Loop", "",
+     err::kTimeout, 3, 36},
+    {"StrComp of equal megabytes", "x = big & \"\"\nDo : x = StrComp(big, x) : x = big & \"\" : Loop", "", err::kTimeout, 3, 28},
+    {"appending to megabytes", "x = big\nDo : x = big & \"x\" : Loop", "", err::kTimeout, 3, 6},
+};
+
+TEST(HostileScripts, LongBuiltInsEndWithTheTimeOut) {
+  for (const HostileRow& row : kSlowRows) {
+    HostileRow withText = row;
+    const std::string code = std::string(kBig) + row.code;
+    withText.code = code.c_str();
+    Play(withText, 1s);
+  }
+}
+
+// Allocations past the cap fail with 7, which On Error catches, and the engine goes on.
+constexpr size_t kSmallCap = size_t{64} << 20;
+const HostileRow kMemoryRows[] = {
+    {"String of a billion", "x = String(1000000000, \"x\")", "", err::kOutOfMemory, 1, 1},
+    {"Space of half a billion", "x = Space(500000000)", "", err::kOutOfMemory, 1, 1},
+    {"doubling by concatenation", "x = \"x\"\nDo : x = x & x : Loop", "", err::kOutOfMemory, 2, 6},
+    {"growing in place", "x = \"x\"\nDo : x = x & \"xxxxxxxxxxxxxxxx\" & x : Loop", "", err::kOutOfMemory, 2, 6},
+    {"doubling by Replace", "x = \"x\"\nDo : x = Replace(x, \"x\", \"xx\") : Loop", "", err::kOutOfMemory, 2, 6},
+    {"a hundred million elements", "Dim a()\nReDim a(100000000)", "", err::kOutOfMemory, 2, 1},
+    {"two million objects", "Class C : Public v : End Class\nDim a(2000000), i\nFor i = 0 To 2000000 : Set a(i) = New C : Next", "",
+     err::kOutOfMemory, 3, 24},
+    {"a dictionary without end",
+     "Set d = CreateObject(\"Scripting.Dictionary\")\nDo : d.Add d.Count, String(1000, \"k\") : Loop", "", err::kOutOfMemory, 2, 6},
+    {"caught, and the engine goes on",
+     "On Error Resume Next\nx = String(1000000000, \"x\")\nout.Echo Err.Number, Err.Description\nErr.Clear\n"
+     "x = \"x\" : Do While Err.Number = 0 : x = x & x : Loop\nout.Echo Err.Number, Len(x)\nx = Empty\nout.Echo Len(String(1000000, \"y\"))",
+     "7 Out of memory\n7 16777216\n1000000\n"},
+};
+
+TEST(HostileScripts, AllocationsPastTheCapFailWithOutOfMemory) {
+  for (const HostileRow& row : kMemoryRows) Play(row, 10s, kSmallCap);
 }
 
 }  // namespace

@@ -35,8 +35,9 @@ class Echo : public automation::Object {
 
 }  // namespace
 
-std::unique_ptr<ScriptHost> MakeHost(std::string& output) {
+std::unique_ptr<ScriptHost> MakeHost(std::string& output, size_t memoryCap) {
   ScriptServices services;
+  services.memoryCap = memoryCap;
   RegisterBuiltinFactories(*services.factories);
   auto host = CreateScriptHost(services);
   host->SetLanguage(u"VBScript");
@@ -44,9 +45,9 @@ std::unique_ptr<ScriptHost> MakeHost(std::string& output) {
   return host;
 }
 
-RunResult RunScript(const std::string& code, std::chrono::milliseconds timeout) {
+RunResult RunScript(const std::string& code, std::chrono::milliseconds timeout, size_t memoryCap) {
   RunResult r;
-  auto host = MakeHost(r.output);
+  auto host = MakeHost(r.output, memoryCap);
   host->SetTimeout(timeout);
   try {
     host->AddCode(automation::FromUtf8(code));

@@ -20,9 +20,10 @@ struct RunResult {
 
 // Runs `code` with AddCode in a fresh engine; `out.Echo a, b` writes "a b\n" (Booleans as
 // -1/0, like the console host).
-RunResult RunScript(const std::string& code, std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+RunResult RunScript(const std::string& code, std::chrono::milliseconds timeout = std::chrono::milliseconds(10000),
+                    size_t memoryCap = automation::MemoryBudget::kDefaultCap);
 
 // A fresh engine with the language set and "out" added.
-std::unique_ptr<ScriptHost> MakeHost(std::string& output);
+std::unique_ptr<ScriptHost> MakeHost(std::string& output, size_t memoryCap = automation::MemoryBudget::kDefaultCap);
 
 }  // namespace brevalcore::script::testing

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "platform/automation/dispatch.h"
+#include "platform/automation/memory.h"
 #include "platform/script/library/library.h"
 
 namespace brevalcore::script::library {
@@ -55,12 +56,14 @@ class Dictionary : public DispatchObject<Dictionary> {
   void Remove(const Variant& key) {
     auto it = index_.find(Normalise(key));
     if (it == index_.end()) Raise(kElementNotFound);
+    charge_.Remove(EntryBytes(it->first));
     entries_.erase(it->second);
     index_.erase(it);
   }
   void RemoveAll() {
     entries_.clear();
     index_.clear();
+    charge_.Set(sizeof(Dictionary));
   }
   int32_t Count() const { return static_cast<int32_t>(entries_.size()); }
   int32_t GetCompareMode() const { return mode_ == CompareMode::Text ? 1 : 0; }
@@ -96,6 +99,7 @@ class Dictionary : public DispatchObject<Dictionary> {
     else it->second->item = item;
   }
 
+  Dictionary() { charge_.Set(sizeof(Dictionary)); }
   Ref<Enumerator> NewEnum() override;
 
  private:
@@ -126,11 +130,17 @@ class Dictionary : public DispatchObject<Dictionary> {
     }
   }
 
+  // What an entry holds besides its key's and item's own payloads: the list and index nodes
+  // and the normalised key.
+  static size_t EntryBytes(const String& normalised) { return 128 + normalised.capacity() * sizeof(char16_t); }
+
   void Insert(const String& normalised, const Variant& key, const Variant& item) {
+    charge_.Add(EntryBytes(normalised));
     entries_.push_back(Entry{key, item});
     index_.emplace(normalised, std::prev(entries_.end()));
   }
 
+  MemoryCharge charge_;  // first, so it is credited after the entries are gone
   std::list<Entry> entries_;
   std::unordered_map<String, std::list<Entry>::iterator> index_;
   CompareMode mode_ = CompareMode::Binary;

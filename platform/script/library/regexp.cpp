@@ -1,23 +1,34 @@
 // The RegExp class with its Match, Matches and SubMatches objects. Patterns are the
-// JScript/ECMAScript dialect; they run on std::wregex with one wchar_t per UTF-16 unit, so
-// FirstIndex and Length count UTF-16 units as the platform's do.
-#include <regex>
+// JScript/ECMAScript dialect, run by PCRE2 on the UTF-16 text itself, so FirstIndex and Length
+// count UTF-16 units as the platform's do. PCRE2 keeps its backtracking on the heap and counts
+// its steps: a match runs in slices of steps sized to the run's remaining time, so a
+// catastrophic pattern ends with the run's time-out, and its heap is bounded by what the
+// script may still allocate.
+#define PCRE2_CODE_UNIT_WIDTH 16
+#include <pcre2.h>
+
+#include <chrono>
 
 #include "platform/automation/dispatch.h"
+#include "platform/automation/memory.h"
 #include "platform/script/library/library.h"
+#include "platform/script/limits.h"
 
 namespace brevalcore::script::library {
 namespace {
 
 using namespace automation;
 
-std::wstring Wide(StringView s) { return std::wstring(s.begin(), s.end()); }
-String Narrow(const std::wstring& s) {
-  String out;
-  out.reserve(s.size());
-  for (wchar_t c : s) out.push_back(static_cast<char16_t>(c));
-  return out;
-}
+// The first slice of a match, in PCRE2's steps: a few milliseconds, so ordinary patterns never
+// come back for a second one.
+constexpr uint32_t kFirstSlice = 1u << 20;
+// Outside a script run (a host calling the object) a match may take this many steps in all.
+constexpr uint64_t kStepsWithoutRun = uint64_t{1} << 32;
+// Backtracking heap allowed when no memory budget is active, and the share of a frame in it.
+constexpr size_t kHeapWithoutBudget = size_t{256} << 20;
+constexpr size_t kBytesPerDepth = 128;
+
+PCRE2_SPTR16 Units(StringView s) { return reinterpret_cast<PCRE2_SPTR16>(s.data()); }
 
 bool IsQuantifierBrace(StringView p, size_t i) {
   // "{n}", "{n,}" or "{n,m}" starting at p[i].
@@ -32,48 +43,151 @@ bool IsQuantifierBrace(StringView p, size_t i) {
   return j < p.size() && p[j] == u'}';
 }
 
-// Rewrites the places where the script dialect is looser than std::regex: a brace that does
-// not start a quantifier is a literal, and so is a closing brace on its own.
-std::wstring Translate(StringView pattern) {
-  std::wstring out;
+// Rewrites the places where the script dialect reads differently from PCRE2: a brace that
+// does not start a quantifier is a literal, and so is a closing brace on its own; a "]"
+// right after "[" or "[^" is a literal member of the class.
+String Translate(StringView pattern) {
+  String out;
   bool inClass = false;
   for (size_t i = 0; i < pattern.size(); ++i) {
     const char16_t c = pattern[i];
     if (c == u'\\' && i + 1 < pattern.size()) {
-      out.push_back(L'\\');
-      out.push_back(static_cast<wchar_t>(pattern[++i]));
+      out.push_back(u'\\');
+      out.push_back(pattern[++i]);
       continue;
     }
     if (inClass) {
       if (c == u']') inClass = false;
-      out.push_back(static_cast<wchar_t>(c));
+      out.push_back(c);
       continue;
     }
     if (c == u'[') {
       inClass = true;
-      out.push_back(L'[');
-      if (i + 1 < pattern.size() && pattern[i + 1] == u'^') out.push_back(L'^'), ++i;
-      if (i + 1 < pattern.size() && pattern[i + 1] == u']') out += L"\\]", ++i;  // "[]a]"
+      out.push_back(u'[');
+      if (i + 1 < pattern.size() && pattern[i + 1] == u'^') out.push_back(u'^'), ++i;
+      if (i + 1 < pattern.size() && pattern[i + 1] == u']') out += u"\\]", ++i;  // "[]a]"
       continue;
     }
     if (c == u'{' && !IsQuantifierBrace(pattern, i)) {
-      out += L"\\{";
+      out += u"\\{";
       continue;
     }
     if (c == u'{') {
       const size_t close = pattern.find(u'}', i);
-      for (; i <= close; ++i) out.push_back(static_cast<wchar_t>(pattern[i]));
+      for (; i <= close; ++i) out.push_back(pattern[i]);
       --i;
       continue;
     }
     if (c == u'}') {
-      out += L"\\}";
+      out += u"\\}";
       continue;
     }
-    out.push_back(static_cast<wchar_t>(c));
+    out.push_back(c);
   }
   return out;
 }
+
+// A compiled pattern with its match data and match context.
+class CompiledPattern {
+ public:
+  CompiledPattern(StringView pattern, bool ignoreCase, bool multiline) {
+    const String translated = Translate(pattern);
+    pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
+    pcre2_set_newline(context, PCRE2_NEWLINE_ANYCRLF);  // "." and the anchors know \r and \n
+    pcre2_set_compile_extra_options(context, PCRE2_EXTRA_BAD_ESCAPE_IS_LITERAL);
+    uint32_t options = PCRE2_ALT_BSUX | PCRE2_MATCH_UNSET_BACKREF | PCRE2_DOLLAR_ENDONLY;
+    if (ignoreCase) options |= PCRE2_CASELESS;
+    if (multiline) options |= PCRE2_MULTILINE;
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    // UTF mode folds the case of every letter; text with lone surrogates still matches.
+    code_ = pcre2_compile(Units(translated), translated.size(), options | PCRE2_UTF | PCRE2_MATCH_INVALID_UTF, &error,
+                          &offset, context);
+    if (!code_) code_ = pcre2_compile(Units(translated), translated.size(), options, &error, &offset, context);
+    else utf_ = true;
+    pcre2_compile_context_free(context);
+    if (!code_) Raise(err::kUnexpectedQuantifier);  // 5017, "Syntax error in regular expression"
+    pcre2_pattern_info(code_, PCRE2_INFO_CAPTURECOUNT, &groups_);
+    data_ = pcre2_match_data_create_from_pattern(code_, nullptr);
+    context_ = pcre2_match_context_create(nullptr);
+    if (!data_ || !context_) Raise(err::kOutOfMemory);
+  }
+  ~CompiledPattern() {
+    pcre2_match_context_free(context_);
+    pcre2_match_data_free(data_);
+    pcre2_code_free(code_);
+  }
+  CompiledPattern(const CompiledPattern&) = delete;
+  CompiledPattern& operator=(const CompiledPattern&) = delete;
+
+  // Matches at or after `start`; false when there is no match. The time-out, the host's stop
+  // and the memory budget end it with their errors.
+  bool Match(StringView text, size_t start, uint32_t options) {
+    LimitHeap();
+    RunLimits* run = RunLimits::Active();
+    uint64_t slice = kFirstSlice;
+    uint64_t spent = 0;
+    for (;;) {
+      pcre2_set_match_limit(context_, static_cast<uint32_t>(std::min<uint64_t>(slice, UINT32_MAX)));
+      const auto began = std::chrono::steady_clock::now();
+      const int rc = pcre2_match(code_, Units(text), text.size(), start, options, data_, context_);
+      if (rc >= 0) return true;
+      if (rc == PCRE2_ERROR_NOMATCH) return false;
+      if (rc == PCRE2_ERROR_HEAPLIMIT) Raise(err::kOutOfMemory);
+      if (rc == PCRE2_ERROR_DEPTHLIMIT) Raise(err::kOutOfStackSpace);
+      if (rc != PCRE2_ERROR_MATCHLIMIT) Raise(err::kUnexpectedQuantifier);
+      spent += slice;
+      slice = NextSlice(run, slice, spent, std::chrono::steady_clock::now() - began);
+    }
+  }
+
+  const PCRE2_SIZE* ovector() const { return pcre2_get_ovector_pointer(data_); }
+  uint32_t groups() const { return groups_; }
+  bool utf() const { return utf_; }
+
+ private:
+  // After a slice ran out: the run's time-out and stop end the match; otherwise the next
+  // slice doubles, but never past the steps that fit in the time the run has left, at the
+  // rate this pattern just showed. Restarting costs at most the work done so far.
+  static uint64_t NextSlice(RunLimits* run, uint64_t slice, uint64_t spent, std::chrono::steady_clock::duration took) {
+    if (!run) {
+      if (spent >= kStepsWithoutRun) Raise(kTimeoutError);
+      return slice * 2;
+    }
+    run->Poll();
+    const double seconds = std::chrono::duration<double>(took).count();
+    const double left = std::chrono::duration<double>(run->deadline() - std::chrono::steady_clock::now()).count();
+    uint64_t next = slice * 2;
+    if (seconds > 0 && left > 0) next = std::min<uint64_t>(next, static_cast<uint64_t>(static_cast<double>(slice) / seconds * left) + 1);
+    return std::max<uint64_t>(next, kFirstSlice);
+  }
+
+  void LimitHeap() {
+    size_t heap = kHeapWithoutBudget;
+    if (MemoryBudget* budget = MemoryBudget::Active()) heap = budget->Available();
+    const size_t kib = std::max<size_t>(heap >> 10, 64);
+    pcre2_set_heap_limit(context_, static_cast<uint32_t>(std::min<size_t>(kib, UINT32_MAX)));
+    pcre2_set_depth_limit(context_, static_cast<uint32_t>(std::min<size_t>((kib << 10) / kBytesPerDepth, UINT32_MAX)));
+  }
+
+  pcre2_code* code_ = nullptr;
+  pcre2_match_data* data_ = nullptr;
+  pcre2_match_context* context_ = nullptr;
+  uint32_t groups_ = 0;
+  bool utf_ = false;
+};
+
+// One match's text and groups, as offsets into the searched text.
+struct Found {
+  StringView text;
+  const PCRE2_SIZE* ovector;
+  uint32_t groups;
+  size_t begin() const { return ovector[0]; }
+  size_t end() const { return ovector[1]; }
+  StringView Value() const { return text.substr(begin(), end() - begin()); }
+  bool Matched(uint32_t g) const { return ovector[2 * g] != PCRE2_UNSET; }
+  StringView Group(uint32_t g) const { return text.substr(ovector[2 * g], ovector[2 * g + 1] - ovector[2 * g]); }
+};
 
 class SubMatches : public DispatchObject<SubMatches> {
  public:
@@ -185,19 +299,14 @@ class RegExp : public DispatchObject<RegExp> {
   bool Multiline() const { return multiline_; }
   void SetMultiline(bool v) { multiline_ = v; compiled_.reset(); }
 
-  bool Test(const String& source) {
-    const std::wstring text = Wide(source);
-    return std::regex_search(text, Compiled());
-  }
+  bool Test(const String& source) { return Compiled().Match(source, 0, 0); }
 
   Variant Execute(const String& source) {
-    const std::wstring text = Wide(source);
     std::vector<Variant> found;
-    ForEachMatch(text, [&](const std::wsmatch& m) {
+    ForEachMatch(source, [&](const Found& m) {
       std::vector<Variant> groups;
-      for (size_t g = 1; g < m.size(); ++g)
-        groups.push_back(m[g].matched ? Variant(Narrow(m[g].str())) : Variant());
-      found.emplace_back(MakeRef<Match>(Narrow(m.str()), static_cast<int32_t>(m.position()), std::move(groups)));
+      for (uint32_t g = 1; g <= m.groups; ++g) groups.push_back(m.Matched(g) ? Variant(String(m.Group(g))) : Variant());
+      found.emplace_back(MakeRef<Match>(String(m.Value()), static_cast<int32_t>(m.begin()), std::move(groups)));
     });
     return Variant(MakeRef<Matches>(std::move(found)));
   }
@@ -205,48 +314,56 @@ class RegExp : public DispatchObject<RegExp> {
   // Replace(source, replacement): $1..$99, $& the match, $` and $' the text before and after
   // it, $$ a dollar sign.
   String Replace(const String& source, const String& replacement) {
-    const std::wstring text = Wide(source);
     String out;
     size_t last = 0;
-    ForEachMatch(text, [&](const std::wsmatch& m) {
-      const size_t at = static_cast<size_t>(m.position());
-      out += StringView(source).substr(last, at - last);
-      Expand(replacement, m, source, out);
-      last = at + static_cast<size_t>(m.length());
+    ForEachMatch(source, [&](const Found& m) {
+      out += StringView(source).substr(last, m.begin() - last);
+      Expand(replacement, m, out);
+      last = m.end();
     });
     out += StringView(source).substr(last);
     return out;
   }
 
  private:
-  const std::wregex& Compiled() {
-    if (!compiled_) {
-      auto flags = std::regex::ECMAScript;
-      if (ignoreCase_) flags |= std::regex::icase;
-      if (multiline_) flags |= std::regex::multiline;
-      try {
-        compiled_ = std::make_unique<std::wregex>(Translate(pattern_), flags);
-      } catch (const std::regex_error&) {
-        Raise(err::kUnexpectedQuantifier);  // 5017, "Syntax error in regular expression"
-      }
-    }
+  CompiledPattern& Compiled() {
+    if (!compiled_) compiled_ = std::make_unique<CompiledPattern>(pattern_, ignoreCase_, multiline_);
     return *compiled_;
   }
 
+  // Visits the first match, or every one when Global. After an empty match the next search
+  // first asks for a non-empty one at the same place, then moves on one unit, as the
+  // platform's engine does.
   template <class F>
-  void ForEachMatch(const std::wstring& text, F&& visit) {
-    const std::wregex& re = Compiled();
-    try {
-      for (auto it = std::wsregex_iterator(text.begin(), text.end(), re); it != std::wsregex_iterator(); ++it) {
-        visit(*it);
-        if (!global_) break;
+  void ForEachMatch(StringView text, F&& visit) {
+    CompiledPattern& re = Compiled();
+    size_t start = 0;
+    uint32_t options = 0;
+    while (start <= text.size()) {
+      if (!re.Match(text, start, options)) {
+        if (options == 0) break;
+        start = NextUnit(text, start, re.utf());
+        options = 0;
+        continue;
       }
-    } catch (const std::regex_error&) {
-      Raise(err::kUnexpectedQuantifier);  // a pattern too complex for the matcher
+      const Found m{text, re.ovector(), re.groups()};
+      visit(m);
+      if (!global_) break;
+      options = m.begin() == m.end() ? PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED : 0;
+      start = m.end();
+      PollActiveRun();
     }
   }
 
-  static void Expand(const String& replacement, const std::wsmatch& m, const String& source, String& out) {
+  // The next place a search may start: a surrogate pair is one character to PCRE2's UTF mode.
+  static size_t NextUnit(StringView text, size_t at, bool utf) {
+    if (utf && at + 1 < text.size() && text[at] >= 0xD800 && text[at] <= 0xDBFF && text[at + 1] >= 0xDC00 &&
+        text[at + 1] <= 0xDFFF)
+      return at + 2;
+    return at + 1;
+  }
+
+  static void Expand(const String& replacement, const Found& m, String& out) {
     for (size_t i = 0; i < replacement.size(); ++i) {
       const char16_t c = replacement[i];
       if (c != u'$' || i + 1 == replacement.size()) {
@@ -255,23 +372,23 @@ class RegExp : public DispatchObject<RegExp> {
       }
       const char16_t next = replacement[i + 1];
       if (next == u'$') { out.push_back(u'$'); ++i; continue; }
-      if (next == u'&') { out += Narrow(m.str()); ++i; continue; }
-      if (next == u'`') { out += StringView(source).substr(0, static_cast<size_t>(m.position())); ++i; continue; }
+      if (next == u'&') { out += m.Value(); ++i; continue; }
+      if (next == u'`') { out += m.text.substr(0, m.begin()); ++i; continue; }
       if (next == u'\'') {
-        out += StringView(source).substr(static_cast<size_t>(m.position() + m.length()));
+        out += m.text.substr(m.end());
         ++i;
         continue;
       }
       if (next >= u'0' && next <= u'9') {
         // Two digits when that names an existing group, else one.
-        size_t group = next - u'0';
+        uint32_t group = next - u'0';
         size_t used = 1;
         if (i + 2 < replacement.size() && replacement[i + 2] >= u'0' && replacement[i + 2] <= u'9') {
-          const size_t two = group * 10 + (replacement[i + 2] - u'0');
-          if (two >= 1 && two < m.size()) group = two, used = 2;
+          const uint32_t two = group * 10 + (replacement[i + 2] - u'0');
+          if (two >= 1 && two <= m.groups) group = two, used = 2;
         }
-        if (group >= 1 && group < m.size()) {
-          if (m[group].matched) out += Narrow(m[group].str());
+        if (group >= 1 && group <= m.groups) {
+          if (m.Matched(group)) out += m.Group(group);
           i += used;
           continue;
         }
@@ -284,7 +401,7 @@ class RegExp : public DispatchObject<RegExp> {
   bool ignoreCase_ = false;
   bool global_ = false;
   bool multiline_ = false;
-  std::unique_ptr<std::wregex> compiled_;
+  std::unique_ptr<CompiledPattern> compiled_;
 };
 
 }  // namespace

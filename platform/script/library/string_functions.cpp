@@ -1,8 +1,13 @@
 // The string functions: lengths and slices, searching, case and trimming, Replace, Split,
 // Join, Filter, StrComp, and Escape/Unescape.
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <optional>
 
+#include "platform/automation/memory.h"
 #include "platform/script/library/library.h"
+#include "platform/script/limits.h"
 
 namespace brevalcore::script::library {
 namespace {
@@ -19,13 +24,95 @@ int32_t Count(Args a, size_t i) {
   return n;
 }
 
+// Knuth-Morris-Pratt over any random-access range: linear in text and needle whatever they
+// hold. Library searchers are not: std::search is quadratic on "aaa...ab" and the
+// Boyer-Moore searchers' tables take quadratic time to build for such needles.
+template <class NeedleIt>
+class LinearSearch {
+ public:
+  LinearSearch(NeedleIt needle, NeedleIt needleEnd)
+      : needle_(needle), size_(needleEnd - needle), table_(static_cast<size_t>(size_) + 1) {
+    // table_[i]: where to resume in the needle after a mismatch at needle[i]; -1 moves the text on.
+    table_[0] = -1;
+    std::ptrdiff_t candidate = 0;
+    for (std::ptrdiff_t i = 1; i < size_; ++i, ++candidate) {
+      if (needle_[i] == needle_[candidate]) {
+        table_[static_cast<size_t>(i)] = table_[static_cast<size_t>(candidate)];
+      } else {
+        table_[static_cast<size_t>(i)] = candidate;
+        while (candidate >= 0 && needle_[i] != needle_[candidate]) candidate = table_[static_cast<size_t>(candidate)];
+      }
+    }
+    table_[static_cast<size_t>(size_)] = candidate;
+  }
+
+  // The first match in [first, last), or last.
+  template <class TextIt>
+  TextIt Find(TextIt first, TextIt last) const {
+    std::ptrdiff_t k = 0;
+    for (TextIt at = first; at != last;) {
+      if (needle_[k] == *at) {
+        ++at;
+        if (++k == size_) return at - size_;
+      } else {
+        k = table_[static_cast<size_t>(k)];
+        if (k < 0) {
+          ++at;
+          ++k;
+        }
+      }
+    }
+    return last;
+  }
+
+ private:
+  NeedleIt needle_;
+  std::ptrdiff_t size_;
+  std::vector<std::ptrdiff_t> table_;
+};
+
+// Searches one text for one needle in time linear in both: short needles with the library's
+// find, long ones (a 100 KB needle in 2 MB of text) with LinearSearch. Text compare searches
+// the lower-cased text, since lower-casing keeps every position.
+class Searcher {
+ public:
+  Searcher(StringView text, StringView what, CompareMode mode)
+      : folded_(mode == CompareMode::Text ? ToLower(text) : String()),
+        what_(mode == CompareMode::Text ? ToLower(what) : String(what)),
+        text_(mode == CompareMode::Text ? StringView(folded_) : text) {}
+
+  // The first match at or after `from`, or npos.
+  size_t Find(size_t from) const {
+    if (from > text_.size()) return StringView::npos;
+    if (what_.size() < kLongNeedle) return text_.find(what_, from);
+    if (!forward_) forward_.emplace(what_.cbegin(), what_.cend());
+    const auto found = forward_->Find(text_.begin() + static_cast<std::ptrdiff_t>(from), text_.end());
+    return found == text_.end() ? StringView::npos : static_cast<size_t>(found - text_.begin());
+  }
+
+  // The last match that ends at or before `end`, or npos.
+  size_t FindLast(size_t end) const {
+    if (what_.size() > end) return StringView::npos;
+    if (what_.size() < kLongNeedle) return text_.substr(0, end).rfind(what_);
+    const LinearSearch<String::const_reverse_iterator> backward(what_.crbegin(), what_.crend());
+    const auto first = text_.rbegin() + static_cast<std::ptrdiff_t>(text_.size() - end);
+    const auto found = backward.Find(first, text_.rend());
+    if (found == text_.rend()) return StringView::npos;
+    return static_cast<size_t>(text_.rend() - found) - what_.size();
+  }
+
+ private:
+  // Below this the library's find is quadratic only in a needle too short to matter.
+  static constexpr size_t kLongNeedle = 16;
+  String folded_;
+  String what_;
+  StringView text_;
+  mutable std::optional<LinearSearch<String::const_iterator>> forward_;
+};
+
 // Position of `what` in `text` from `from` (0-based), or npos.
 size_t Find(StringView text, StringView what, size_t from, CompareMode mode) {
-  if (mode == CompareMode::Binary) return text.find(what, from);
-  if (what.size() > text.size()) return StringView::npos;
-  for (size_t i = from; i + what.size() <= text.size(); ++i)
-    if (EqualsNoCase(text.substr(i, what.size()), what)) return i;
-  return StringView::npos;
+  return Searcher(text, what, mode).Find(from);
 }
 
 Variant Len(BuiltinContext&, Args a) {
@@ -92,12 +179,8 @@ Variant InStrRev(BuiltinContext&, Args a) {
   if (static_cast<size_t>(start) > text.size()) return Variant(int32_t{0});
   if (what.empty()) return Variant(start);
   // The match must end at or before `start`.
-  for (int64_t i = static_cast<int64_t>(start) - static_cast<int64_t>(what.size()); i >= 0; --i) {
-    const StringView candidate = StringView(text).substr(static_cast<size_t>(i), what.size());
-    if (mode == CompareMode::Binary ? candidate == what : EqualsNoCase(candidate, what))
-      return Variant(static_cast<int32_t>(i + 1));
-  }
-  return Variant(int32_t{0});
+  const size_t at = Searcher(text, what, mode).FindLast(static_cast<size_t>(start));
+  return Variant(static_cast<int32_t>(at == StringView::npos ? 0 : at + 1));
 }
 
 Variant LCase(BuiltinContext&, Args a) {
@@ -124,7 +207,13 @@ Variant LTrim(BuiltinContext&, Args a) { return TrimSides(a, true, false); }
 Variant RTrim(BuiltinContext&, Args a) { return TrimSides(a, false, true); }
 Variant Trim(BuiltinContext&, Args a) { return TrimSides(a, true, true); }
 
-Variant Space(BuiltinContext&, Args a) { return Variant(String(static_cast<size_t>(Count(a, 0)), u' ')); }
+// A text of `n` copies of `c`, asked of the memory budget first (String(1e9, "x")).
+Variant Repeated(size_t n, char16_t c) {
+  RequireMemory(TextBytes(n));
+  return Variant(String(n, c));
+}
+
+Variant Space(BuiltinContext&, Args a) { return Repeated(static_cast<size_t>(Count(a, 0)), u' '); }
 
 // String(number, character): the character is the first of a text or a character code.
 Variant StringFn(BuiltinContext&, Args a) {
@@ -141,7 +230,7 @@ Variant StringFn(BuiltinContext&, Args a) {
     const char byte = static_cast<char>(code % 256);
     ch = FromCp1252(std::string_view(&byte, 1))[0];
   }
-  return Variant(String(static_cast<size_t>(n), ch));
+  return Repeated(static_cast<size_t>(n), ch);
 }
 
 Variant StrComp(BuiltinContext&, Args a) {
@@ -169,19 +258,24 @@ Variant Replace(BuiltinContext&, Args a) {
   if (static_cast<size_t>(start) > text.size()) return Variant(String());
   const StringView rest = StringView(text).substr(static_cast<size_t>(start - 1));
   if (find.empty() || count == 0) return Variant(String(rest));
+  // The matches first, then the result at its final size: linear, and the budget is asked
+  // before a doubling text is made.
+  const Searcher searcher(rest, find, mode);
+  std::vector<size_t> matches;
+  for (size_t at = searcher.Find(0); at != StringView::npos && (count == -1 || static_cast<int32_t>(matches.size()) < count);
+       at = searcher.Find(at + find.size()))
+    matches.push_back(at);
+  const size_t size = rest.size() - matches.size() * find.size() + matches.size() * with.size();
+  RequireMemory(TextBytes(size));
   String out;
+  out.reserve(size);
   size_t pos = 0;
-  int32_t done = 0;
-  while (count == -1 || done < count) {
-    const size_t at = Find(rest, find, pos, mode);
-    if (at == StringView::npos) break;
-    out.append(rest.substr(pos, at - pos));
-    out.append(with);
+  for (size_t at : matches) {
+    out.append(rest.substr(pos, at - pos)).append(with);
     pos = at + find.size();
-    ++done;
   }
   out.append(rest.substr(pos));
-  return Variant(out);
+  return Variant(std::move(out));
 }
 
 Variant Split(BuiltinContext&, Args a) {
@@ -196,13 +290,15 @@ Variant Split(BuiltinContext&, Args a) {
     if (delimiter.empty()) {
       parts.emplace_back(text);
     } else {
+      const Searcher searcher(text, delimiter, mode);
       size_t pos = 0;
       for (;;) {
         if (limit != -1 && static_cast<int32_t>(parts.size()) == limit - 1) break;
-        const size_t at = Find(text, delimiter, pos, mode);
+        const size_t at = searcher.Find(pos);
         if (at == StringView::npos) break;
         parts.emplace_back(text.substr(pos, at - pos));
         pos = at + delimiter.size();
+        SpendInActiveRun(64);  // each part is an allocation: a few million of them take seconds
       }
       parts.emplace_back(text.substr(pos));
     }
@@ -220,12 +316,21 @@ Variant Join(BuiltinContext&, Args a) {
   const Variant list = Value(a, 0);
   const auto& array = OneDimensional(list);
   const String delimiter = Given(a, 1) ? ToString(a[1]) : String(u" ");
-  String out;
+  std::vector<String> texts;
+  texts.reserve(array.size());
+  size_t size = array.size() > 1 ? (array.size() - 1) * delimiter.size() : 0;
   for (size_t i = 0; i < array.size(); ++i) {
-    if (i) out += delimiter;
-    out += ToString(array[i]);
+    texts.push_back(ToString(array[i]));
+    size += texts.back().size();
+    RequireMemory(TextBytes(size));
   }
-  return Variant(out);
+  String out;
+  out.reserve(size);
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (i) out += delimiter;
+    out += texts[i];
+  }
+  return Variant(std::move(out));
 }
 
 // Filter(list, value[, include[, compare]]): the items that contain (or lack) `value`.
@@ -241,6 +346,7 @@ Variant Filter(BuiltinContext&, Args a) {
   for (const Variant& item : array.items()) {
     const String s = ToString(item);
     if ((Find(s, what, 0, mode) != StringView::npos) == include) kept.emplace_back(s);
+    SpendInActiveRun(s.size() + 1);
   }
   return Variant(automation::ArrayData::FromVector(std::move(kept)));
 }
@@ -284,10 +390,18 @@ Variant InStrB(BuiltinContext& c, Args a) {
 Variant Escape(BuiltinContext&, Args a) {
   if (IsNullArg(a, 0)) return Variant::Null();
   static const StringView kPlain = u"@*_+-./";
-  String out;
-  for (char16_t c : ToString(a[0])) {
+  auto plain = [](char16_t c) {
     const bool alnum = (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-    if (alnum || kPlain.find(c) != StringView::npos) {
+    return alnum || kPlain.find(c) != StringView::npos;
+  };
+  const String text = ToString(a[0]);
+  size_t size = 0;
+  for (char16_t c : text) size += plain(c) ? 1 : c < 256 ? 3 : 6;
+  RequireMemory(TextBytes(size));
+  String out;
+  out.reserve(size);
+  for (char16_t c : text) {
+    if (plain(c)) {
       out.push_back(c);
       continue;
     }
@@ -296,7 +410,7 @@ Variant Escape(BuiltinContext&, Args a) {
     else std::snprintf(buffer, sizeof buffer, "%%u%04X", static_cast<unsigned>(c));
     out += Ascii(buffer);
   }
-  return Variant(out);
+  return Variant(std::move(out));
 }
 
 int HexDigit(char16_t c) {

@@ -47,6 +47,15 @@ struct FrameGuard {
   }
 };
 
+// Built-ins and object members take time in proportion to the text they are given: counted,
+// so a loop of calls on megabytes reads the clock in time.
+void SpendOnText(std::span<Variant> args) {
+  size_t units = 0;
+  for (const Variant& a : args)
+    if (a.IsString()) units += a.AsString().size();
+  if (units) SpendInActiveRun(units);
+}
+
 Variant& MeField(Frame& f, int slot) {
   if (!f.me) Raise(err::kObjectRequired);
   return f.me->Field(slot);
@@ -93,6 +102,7 @@ inline Variant BinaryFast(Op op, const Variant& a, const Variant& b) {
       default: break;
     }
   }
+  if (a.IsString() || b.IsString()) SpendInActiveRun(a.AsString().size() + b.AsString().size());
   return Binary(op, a, b);
 }
 
@@ -160,6 +170,7 @@ Variant Interpreter::EvalConcat(const BinaryExpr& b, Frame& f) {
   Variant left = Eval(*b.left, f);
   Variant rightTemp;
   const Variant& right = EvalRef(*b.right, f, rightTemp);
+  if (left.IsString() || right.IsString()) limits_.Spend(left.AsString().size() + right.AsString().size());
   if (!left.OwnsString() || right.IsNull()) return Concat(left, right);
   if (right.IsString()) left.AppendToOwnString(right.AsString());
   else left.AppendToOwnString(automation::ToString(right));
@@ -250,6 +261,7 @@ Variant Interpreter::InvokeObject(const Variant& target, DispId id, InvokeKind k
     for (const auto& a : call->args) args[i++] = a ? Eval(*a, f) : Variant::Missing();
   }
   if (extra) args[i] = *extra;
+  SpendOnText(args.span());
   return obj->Invoke(id, kind, args.span());
 }
 
@@ -325,6 +337,7 @@ Variant Interpreter::CallBuiltin(const Builtin& b, const CallExpr* call, Frame& 
   if (static_cast<int>(n) < b.minArgs || static_cast<int>(n) > b.maxArgs) Raise(err::kWrongNumberOfArguments);
   ArgList args(n);
   for (size_t i = 0; i < n; ++i) args[i] = call->args[i] ? Eval(*call->args[i], f) : Variant::Missing();
+  SpendOnText(args.span());
   return b.function(*this, args.span());
 }
 
@@ -516,6 +529,7 @@ Variant* Interpreter::AddressOf(const Expr& e, Frame& f) {
       if (!a) Raise(err::kSubscriptOutOfRange);
       idx.push_back(automation::ToLong(Eval(*a, f)));
     }
+    if (base->AsArray().RefCount() > 1) limits_.Spend(base->AsArray().size());  // copied before the write
     return &base->MutableArray().At(idx);
   }
   return nullptr;

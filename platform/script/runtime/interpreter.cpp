@@ -52,11 +52,14 @@ bool WholeEqual(const Variant& a, const Variant& b, bool& equal) {
 
 }  // namespace
 
-RunScope::RunScope(Interpreter& in) : in_(in), limits_(in.limits_) {
+RunScope::RunScope(Interpreter& in) : in_(in), limits_(in.limits_), memory_(*in.memory_) {
   if (in_.runDepth_++ == 0) in_.limits_.Arm(in_.services_.timeout);
 }
 
-Interpreter::Interpreter(ScriptServices services) : services_(services), err_(automation::MakeRef<ErrObject>()) {}
+Interpreter::Interpreter(ScriptServices services)
+    : services_(services),
+      err_(automation::MakeRef<ErrObject>()),
+      memory_(automation::MakeRef<automation::MemoryBudget>(services.memoryCap)) {}
 
 Interpreter::~Interpreter() {
   Reset();

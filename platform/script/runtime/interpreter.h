@@ -137,6 +137,7 @@ class Interpreter : public BuiltinContext {
 
   RunLimits limits_;
   ValueStack stack_;
+  Ref<automation::MemoryBudget> memory_;
   int runDepth_ = 0;
 
   friend class GetRefObject;
@@ -157,6 +158,7 @@ class RunScope {
  private:
   Interpreter& in_;
   RunLimits::Activation limits_;
+  automation::MemoryBudget::Activation memory_;
 };
 
 }  // namespace brevalcore::script::runtime

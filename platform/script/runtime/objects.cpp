@@ -104,6 +104,7 @@ String TypeNameOf(const Variant& v) {
 // ------------------------------------------------------------------------- script objects
 
 ScriptObject::ScriptObject(std::shared_ptr<ScriptClass> cls) : cls_(std::move(cls)) {
+  charge_.Set(sizeof(ScriptObject) + static_cast<size_t>(cls_->fieldCount) * sizeof(Variant));
   fields_.resize(cls_->fieldCount);
 }
 

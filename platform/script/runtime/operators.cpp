@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/automation/convert.h"
+#include "platform/automation/memory.h"
 #include "platform/automation/error.h"
 
 namespace brevalcore::script::runtime {
@@ -208,9 +209,19 @@ Variant Power(const Variant& a, const Variant& b) {
 
 Variant Concat(const Variant& a, const Variant& b) {
   if (a.IsNull() && b.IsNull()) return Variant::Null();
-  if (a.IsString() && b.IsString()) return Variant(a.AsString() + b.AsString());
+  if (a.IsString() && b.IsString()) {
+    automation::RequireMemory(automation::TextBytes(a.AsString().size() + b.AsString().size()));
+    String s;
+    s.reserve(a.AsString().size() + b.AsString().size());
+    s.append(a.AsString()).append(b.AsString());
+    return Variant(std::move(s));
+  }
   String s = a.IsNull() ? String() : automation::ToString(a);
-  if (!b.IsNull()) s += automation::ToString(b);
+  if (!b.IsNull()) {
+    const String tail = automation::ToString(b);
+    automation::RequireMemory(automation::TextBytes(s.size() + tail.size()));
+    s += tail;
+  }
   return Variant(std::move(s));
 }
 

@@ -95,6 +95,7 @@ class ScriptObject : public Object {
  private:
   std::shared_ptr<ScriptClass> cls_;
   std::vector<Variant> fields_;
+  automation::MemoryCharge charge_;
   bool terminated_ = false;
 };
 
