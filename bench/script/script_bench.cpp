@@ -75,6 +75,18 @@ void BM_Vbs(benchmark::State& state, const Workload* w) {
   }
 }
 
+// What the script fuzz target pays per input: a fresh engine running one statement.
+void BM_CreateEngine(benchmark::State& state) {
+  brevalcore::script::ScriptServices services;
+  for (auto _ : state) {
+    auto host = brevalcore::script::CreateScriptHost(services);
+    host->SetLanguage(u"VBScript");
+    host->AddCode(u"x = 1");
+    benchmark::DoNotOptimize(host);
+  }
+}
+BENCHMARK(BM_CreateEngine)->Unit(benchmark::kMicrosecond);
+
 #ifdef BREVALCORE_HAVE_LUA
 void BM_Lua(benchmark::State& state, const Workload* w) {
   lua_State* L = luaL_newstate();
