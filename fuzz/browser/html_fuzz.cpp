@@ -10,6 +10,7 @@
 #include "platform/browser/html_document.h"
 
 using namespace brevalcore;
+using automation::String;
 using browser::HtmlNode;
 
 namespace {
@@ -52,7 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)browser::InnerTextOf(*document->root());
 
   const std::vector<HtmlNode*> elements = ElementsOf(document->root());
-  std::vector<const String*> idsSeen, hrefsSeen;
   for (HtmlNode* node : elements) {
     CheckElement(*document, node);
     if (const String* id = node->Attribute(u"id")) {
