@@ -46,19 +46,28 @@ function(brevalcore_bench name)
 endfunction()
 
 # brevalcore_fuzz(NAME SOURCES ... LIBS ... SEEDS dir-or-file ...)
-# With -DBREVALCORE_FUZZ=ON under clang: a libFuzzer target in build/fuzz. Otherwise: the same
-# target linked with fuzz/driver.cpp and registered as a short smoke test over its seeds.
+# With -DBREVALCORE_FUZZ=ON (clang): a libFuzzer target in build/fuzz, part of the
+# `brevalcore_fuzzers` target, with its seeds listed in build/fuzz/NAME.seeds for scripts/fuzz.
+# Otherwise: the same target linked with fuzz/driver.cpp and registered as a short smoke test
+# over its kept corpus (fuzz/corpus/NAME) and its seeds.
 function(brevalcore_fuzz name)
   cmake_parse_arguments(F "" "" "SOURCES;LIBS;SEEDS" ${ARGN})
   add_executable(${name} ${F_SOURCES})
   target_link_libraries(${name} PRIVATE ${F_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
-  if(BREVALCORE_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  set(corpus ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})
+  if(BREVALCORE_FUZZ)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    if(NOT TARGET brevalcore_fuzzers)
+      add_custom_target(brevalcore_fuzzers)
+    endif()
+    add_dependencies(brevalcore_fuzzers ${name})
+    list(JOIN F_SEEDS "\n" seeds)
+    file(WRITE ${CMAKE_BINARY_DIR}/fuzz/${name}.seeds "${seeds}\n")
   else()
     target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/fuzz/driver.cpp)
-    add_test(NAME fuzz_smoke.${name} COMMAND ${name} -max_total_time=${BREVALCORE_FUZZ_SMOKE_SECONDS} ${F_SEEDS})
+    add_test(NAME fuzz_smoke.${name}
+             COMMAND ${name} -max_total_time=${BREVALCORE_FUZZ_SMOKE_SECONDS} ${corpus} ${F_SEEDS})
   endif()
 endfunction()
 set(BREVALCORE_FUZZ_SMOKE_SECONDS 5 CACHE STRING "Seconds each fuzz target runs in the test suite")

@@ -2,12 +2,14 @@
 // then the section, key and value arguments and the file's bytes. Beyond not crashing it checks
 // what the INI cache relies on: after any write, the model it keeps answers every lookup as a
 // fresh parse of the written bytes does, a one-line splice gives the same bytes as a full
-// rewrite, and every output call stays inside its buffer.
+// rewrite, and every output call stays inside its buffer. The file's bytes also go through the
+// encoding layer, which must give back exactly the bytes it read.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "storage/ini_encoding.h"
 #include "storage/profile.h"
 
 namespace {
@@ -34,6 +36,17 @@ void CheckSameAnswers(const Profile& a, const Profile& b, std::string_view secti
   Check(a.GetString(section, std::nullopt, "d", 300).buffer == b.GetString(section, std::nullopt, "d", 300).buffer);
 }
 
+// A file read and written back untouched keeps its bytes, whatever its encoding (a UTF-16
+// file's odd last byte excepted: it is not a character).
+void CheckEncodingRoundTrip(std::string_view file) {
+  using brevalcore::storage::IniEncoding;
+  const auto decoded = brevalcore::storage::DecodeIniFile(file);
+  const bool utf16 = decoded.encoding == IniEncoding::Utf16Le || decoded.encoding == IniEncoding::Utf16Be;
+  Bytes encoded;
+  brevalcore::storage::EncodeIniFile(decoded.encoding, decoded.text, encoded);
+  Check(encoded == file.substr(0, utf16 ? file.size() & ~size_t{1} : file.size()));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -50,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view value = take(data[3] % 32);
   const std::string_view file = rest;
 
+  CheckEncodingRoundTrip(file);
   Profile profile = Profile::Parse(file);
   const bool normalFile = !profile.needs_reparse();
   for (uint32_t bufferSize : {0u, 1u, 2u, 3u, 7u, 255u}) {

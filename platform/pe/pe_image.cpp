@@ -25,7 +25,6 @@ constexpr int kErrorBadExeFormat = 193;
 constexpr uint64_t kMaxImageBytes = uint64_t{1} << 30;  // 1 GiB
 constexpr uint16_t kMaxSections = 96;                   // the format's own limit
 constexpr size_t kMaxResourceEntries = 1u << 20;
-constexpr int kResourceLevels = 3;                      // type, name, language
 
 constexpr uint32_t kHighBit = 0x80000000u;
 

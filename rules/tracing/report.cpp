@@ -25,7 +25,10 @@ std::string FormatReport(const TraceDatabase::Summary& summary) {
   std::vector<std::string> header{"BANNER", kShowAction};
   header.insert(header.end(), commands.begin(), commands.end());
   table.push_back(header);
-  for (const auto& [banner, actions] : summary) {
+  for (const auto& row : summary) {
+    // Named, not a structured binding: the lambda below captures it.
+    const std::string& banner = row.first;
+    const auto& actions = row.second;
     std::vector<std::string> line{banner.empty() ? "(none)" : banner};
     auto count = [&](const std::string& action) {
       const auto it = actions.find(action);

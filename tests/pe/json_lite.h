@@ -18,19 +18,28 @@ struct Json {
   double number = 0;
   std::string text;
   std::vector<Json> items;
-  std::vector<std::pair<std::string, Json>> members;  // in file order
+  // A plain struct, not std::pair: a pair of an incomplete Json cannot be instantiated here.
+  struct Member;
+  std::vector<Member> members;  // in file order
 
-  const Json* Find(const std::string& key) const {
-    for (const auto& [k, v] : members)
-      if (k == key) return &v;
-    return nullptr;
-  }
+  const Json* Find(const std::string& key) const;
   const Json& operator[](const std::string& key) const {
     if (const Json* v = Find(key)) return *v;
     throw std::runtime_error("missing key " + key);
   }
   uint64_t AsU64() const { return static_cast<uint64_t>(number); }
 };
+
+struct Json::Member {
+  std::string first;
+  Json second;
+};
+
+inline const Json* Json::Find(const std::string& key) const {
+  for (const auto& [k, v] : members)
+    if (k == key) return &v;
+  return nullptr;
+}
 
 class JsonParser {
  public:
@@ -116,7 +125,7 @@ class JsonParser {
         std::string key = String();
         Space();
         Expect(':');
-        v.members.emplace_back(std::move(key), Value());
+        v.members.push_back({std::move(key), Value()});
         Space();
         if (Next() == '}') return v;
       }
