@@ -199,7 +199,7 @@ TEST_F(AccessibilityTest, ShortcutConfirmationAndInputBoxAreNamed) {
   shortcut.Load();
   auto nodes = NodesOf(" Collegamento a Agenda", "Escape", [&] { ui_.ShowShortcutForm(shortcut); });
   ExpectEveryObjectNamed(nodes);
-  EXPECT_NE(Find(nodes, "label", "Agenda"), nullptr);
+  EXPECT_NE(Find(nodes, "push button", "Agenda"), nullptr);
 
   nodes = NodesOf("Titolo", "Escape", [&] { ui_.InputBox(u"Codice del farmaco", u"Titolo", u""); });
   ExpectEveryObjectNamed(nodes);

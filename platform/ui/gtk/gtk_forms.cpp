@@ -165,7 +165,8 @@ struct ShortcutDialog {
     gtk_dialog_response(GTK_DIALOG(self->dialog), GTK_RESPONSE_CLOSE);
     return G_SOURCE_REMOVE;
   }
-  static gboolean OnLinkClicked(GtkLabel*, gchar*, gpointer data) {
+  // lbl_Link: the control opens the target itself, never GTK.
+  static gboolean OnLinkClicked(GtkLinkButton*, gpointer data) {
     static_cast<ShortcutDialog*>(data)->form->ClickLink();
     return TRUE;
   }
@@ -271,13 +272,9 @@ void GtkUserInterface::ShowShortcutForm(ShortcutFormModel& form) {
   GtkWidget* content = ContentBox(dialog);
   AddLabel(content, form_text::kShortcutDescription);
   ShortcutDialog self{&form, dialog};
-  gchar* markup = g_markup_printf_escaped("<a href=\"#\">%s</a>", Utf8(form.LinkText()).c_str());
-  GtkWidget* link = gtk_label_new(nullptr);
-  gtk_label_set_markup(GTK_LABEL(link), markup);
-  g_free(markup);
-  gtk_label_set_xalign(GTK_LABEL(link), 0);
+  GtkWidget* link = gtk_link_button_new_with_label(Utf8(form.Target()).c_str(), Utf8(form.LinkText()).c_str());
+  gtk_widget_set_halign(link, GTK_ALIGN_START);
   g_signal_connect(link, "activate-link", G_CALLBACK(ShortcutDialog::OnLinkClicked), &self);
-  gtk::SetAccessibleName(link, form.LinkText());
   gtk_container_add(GTK_CONTAINER(content), link);
   GtkWidget* close = gtk::AddButton(dialog, form_text::kChiudi, GTK_RESPONSE_CLOSE);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_CLOSE);
