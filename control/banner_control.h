@@ -128,9 +128,11 @@ class BrevalcoreBanner : public automation::DispatchObject<BrevalcoreBanner>,
   void OnNavigateError(StringView url) override;
   void OnDocumentComplete(StringView url) override;
   void OnUpdatePageStatus() override;
-  void OnGotFocus() override;
+  void OnGotFocus(browser::FocusCause cause) override;
   void OnMouseDown(int button, std::shared_ptr<browser::Element> element) override;
+  void OnLinkActivated(std::shared_ptr<browser::Element> element) override;
   bool OnContextMenu(int x, int y) override;
+  bool OnPageNavigation(StringView url) override;
 
   // ---- CommandHost
   rules::cContext& Context() override;

@@ -77,18 +77,35 @@ void BrevalcoreBanner::OnUpdatePageStatus() { StyleBody(); }
 
 void BrevalcoreBanner::GotFocusStep() {
   try {
-    browser_->FocusHiddenTextBox();
+    browser_->FocusHolder();
   } catch (...) {
   }
   if (forceFocusBack_) browser_->SendFocusBackThenForward();
 }
 
-void BrevalcoreBanner::OnGotFocus() { GotFocusStep(); }
+// A press in the page gives the focus back to txt_Focus (and, when forced, to the host). Focus
+// that came by the keyboard stays in the page: the doctor is going through its links.
+void BrevalcoreBanner::OnGotFocus(browser::FocusCause cause) {
+  if (cause == browser::FocusCause::MousePress) GotFocusStep();
+}
 
 void BrevalcoreBanner::OnMouseDown(int button, std::shared_ptr<browser::Element> element) {
   if (!docAttached_) return;
   commands::OnDocumentMouseDown(*this, button, element);
 }
+
+// Enter on a focused link does what a left press on it does, so that every command is in reach
+// of the keyboard.
+void BrevalcoreBanner::OnLinkActivated(std::shared_ptr<browser::Element> element) {
+  OnMouseDown(browser::mouse::kLeft, std::move(element));
+}
+
+// The banner shows only the pages the control navigates to. A plain link is opened in the
+// system's browser by the press itself (doc_onmousedown); following it in the banner as well
+// would leave the doctor on a page the rules did not choose, with no way back, and an
+// unreachable site would switch the control offline for good. Scripts, forms and history
+// moves of the page are refused for the same reasons.
+bool BrevalcoreBanner::OnPageNavigation(StringView) { return false; }
 
 // The page's right-click shows the control's menu, never the web view's.
 bool BrevalcoreBanner::OnContextMenu(int x, int y) {

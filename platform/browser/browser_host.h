@@ -36,19 +36,33 @@ inline constexpr int kRight = 2;
 inline constexpr int kMiddle = 4;
 }  // namespace mouse
 
+// How the keyboard focus reached the web view: the doctor's mouse press in the page, or the
+// keyboard (Tab from the host or from the control, or the window getting the focus back while
+// the page held it). The page itself never moves the window's focus.
+enum class FocusCause { MousePress, Keyboard };
+
 // What the web view reports to the control. All calls come on the user-interface thread.
+// Mouse presses, keyboard activations and right-clicks are those of the top-level document:
+// the control attaches to it alone, so inside a frame a link does what it does in a browser.
 class BrowserEvents {
  public:
   virtual ~BrowserEvents() = default;
   virtual void OnNavigateError(StringView url) = 0;       // any frame
   virtual void OnDocumentComplete(StringView url) = 0;    // the page or any frame
   virtual void OnUpdatePageStatus() = 0;
-  virtual void OnGotFocus() = 0;
-  // A mouse press anywhere in the page, with the element under the mouse (may be null).
+  virtual void OnGotFocus(FocusCause cause) = 0;
+  // A press of the doctor's mouse in the page, with the element under the mouse (may be null).
+  // Presses that a page script fakes are not reported.
   virtual void OnMouseDown(int button, std::shared_ptr<Element> element) = 0;
-  // A right-click in the page at screen position x, y. Returning false cancels the web view's
-  // own context menu.
+  // The doctor pressed Enter on a link of the page that had the keyboard focus.
+  virtual void OnLinkActivated(std::shared_ptr<Element> element) = 0;
+  // A right-click (or the menu key) in the page at screen position x, y. The web view never
+  // shows a menu of its own, whatever this returns (false: the platform's "cancel it").
   virtual bool OnContextMenu(int x, int y) = 0;
+  // The page is about to show another address in the top-level document (a link, a script, a
+  // form, history). Returning false keeps the page on show. Not asked for the control's own
+  // navigations, reloads, moves within the page, or frames.
+  virtual bool OnPageNavigation(StringView url) = 0;
 };
 
 class BrowserHost {
@@ -72,8 +86,9 @@ class BrowserHost {
   virtual void Resize(int width, int height) = 0;
   // Lets the message loop process the pending events once.
   virtual void DoYield() = 0;
-  // Moves the keyboard focus to the control's hidden text box (txt_Focus).
-  virtual void FocusHiddenTextBox() = 0;
+  // Moves the keyboard focus to the control's own focus holder (txt_Focus): a place in the
+  // host's tab order that takes no text, shows nothing and never answers the mouse.
+  virtual void FocusHolder() = 0;
   // Moves the keyboard focus backward, then forward, in the host's window ("+{TAB}", "{TAB}").
   virtual void SendFocusBackThenForward() = 0;
 };

@@ -54,7 +54,11 @@ std::shared_ptr<HtmlDocument> HeadlessBrowser::Load(StringView url, bool& failed
 void HeadlessBrowser::Navigate(StringView url) {
   navigations_.emplace_back(url);
   if (navigateObserver_) navigateObserver_(url);
-  // A new top-level navigation cancels one still in progress.
+  StartLoad(url);
+}
+
+// A new top-level navigation cancels one still in progress.
+void HeadlessBrowser::StartLoad(StringView url) {
   ++navigation_;
   pending_.clear();
   bool failed = false;
@@ -108,8 +112,18 @@ bool HeadlessBrowser::RightClick(int x, int y) {
   return events_ ? events_->OnContextMenu(x, y) : true;
 }
 
-void HeadlessBrowser::GotFocus() {
-  if (events_) events_->OnGotFocus();
+void HeadlessBrowser::GotFocus(FocusCause cause) {
+  if (events_) events_->OnGotFocus(cause);
+}
+
+void HeadlessBrowser::ActivateLink(std::shared_ptr<Element> element) {
+  if (events_) events_->OnLinkActivated(std::move(element));
+}
+
+bool HeadlessBrowser::PageNavigates(StringView url) {
+  if (events_ && !events_->OnPageNavigation(url)) return false;
+  StartLoad(url);
+  return true;
 }
 
 }  // namespace brevalcore::browser

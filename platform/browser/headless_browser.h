@@ -27,7 +27,7 @@ class HeadlessBrowser : public BrowserHost {
   bool IsVisible() const override { return visible_; }
   void Resize(int width, int height) override { width_ = width; height_ = height; }
   void DoYield() override;
-  void FocusHiddenTextBox() override { ++hiddenFocus_; }
+  void FocusHolder() override { ++holderFocus_; }
   void SendFocusBackThenForward() override { ++focusBackThenForward_; }
 
   // --- driving it, for tests and the scenario runner
@@ -47,12 +47,17 @@ class HeadlessBrowser : public BrowserHost {
   // A right-click: the mouse press, then the context-menu event; returns what the handler
   // returned (false: the web view's own menu is cancelled).
   bool RightClick(int x = 0, int y = 0);
-  void GotFocus();
+  void GotFocus(FocusCause cause = FocusCause::MousePress);
+  // Enter on a focused link of the page.
+  void ActivateLink(std::shared_ptr<Element> element);
+  // The page moves the top-level document to `url` (a plain link followed, a script): shown
+  // only when the control allows it. Returns whether it was.
+  bool PageNavigates(StringView url);
 
   const std::shared_ptr<HtmlDocument>& document() const { return document_; }
   bool silent() const { return silent_; }
   int refreshes() const { return refreshes_; }
-  int hiddenFocusCount() const { return hiddenFocus_; }
+  int holderFocusCount() const { return holderFocus_; }
   int focusBackThenForwardCount() const { return focusBackThenForward_; }
   int width() const { return width_; }
   int height() const { return height_; }
@@ -69,6 +74,7 @@ class HeadlessBrowser : public BrowserHost {
     std::shared_ptr<HtmlDocument> document;
   };
   std::shared_ptr<HtmlDocument> Load(StringView url, bool& failed) const;
+  void StartLoad(StringView url);
   void Deliver(const Pending& event);
 
   BrowserEvents* events_ = nullptr;
@@ -81,7 +87,7 @@ class HeadlessBrowser : public BrowserHost {
   bool silent_ = false;
   bool visible_ = true;
   int refreshes_ = 0;
-  int hiddenFocus_ = 0;
+  int holderFocus_ = 0;
   int focusBackThenForward_ = 0;
   int width_ = 0;
   int height_ = 0;

@@ -36,7 +36,7 @@ class FakeBrowser : public browser::BrowserHost {
   bool IsVisible() const override { return true; }
   void Resize(int, int) override {}
   void DoYield() override {}
-  void FocusHiddenTextBox() override {}
+  void FocusHolder() override {}
   void SendFocusBackThenForward() override {}
 
  private:

@@ -93,14 +93,51 @@ TEST_F(ControlTest, TheMenuOpensTheSubstitutionList) {
   EXPECT_EQ(ToUtf8(ui_.shown().back().title), "Canale informativo");
 }
 
-TEST_F(ControlTest, FocusGoesToTheHiddenBoxAndBackWhenAsked) {
-  struct Row { bool forceFocusBack; int hidden, backAndForth; };
-  for (const Row row : {Row{false, 1, 0}, Row{true, 2, 1}}) {
+// A press in the page sends the focus to txt_Focus (and back to the host when forced); focus
+// that came by the keyboard stays in the page. Counts are cumulative over the rows.
+TEST_F(ControlTest, FocusGoesToTheHolderAfterAPressAndStaysAfterTheKeyboard) {
+  using browser::FocusCause;
+  struct Row { FocusCause cause; bool forceFocusBack; int holder, backAndForth; };
+  for (const Row row : {Row{FocusCause::MousePress, false, 1, 0}, Row{FocusCause::MousePress, true, 2, 1},
+                        Row{FocusCause::Keyboard, true, 2, 1}, Row{FocusCause::Keyboard, false, 2, 1}}) {
     Control().SetForceFocusBack(row.forceFocusBack);
-    browser_.GotFocus();
-    EXPECT_EQ(browser_.hiddenFocusCount(), row.hidden);
+    browser_.GotFocus(row.cause);
+    EXPECT_EQ(browser_.holderFocusCount(), row.holder);
     EXPECT_EQ(browser_.focusBackThenForwardCount(), row.backAndForth);
   }
+}
+
+// Enter on a focused link is the keyboard's press: same command, same events.
+TEST_F(ControlTest, EnterOnAFocusedLinkActsAsALeftPress) {
+  ASSERT_TRUE(Start());
+  ChooseBanner("StartPrescription", u"B12");
+  Control().StartPrescription();
+  browser_.RunMessageLoop();
+  browser_.ActivateLink(browser_.document()->FindById(u"p"));
+  EXPECT_EQ(events_.lines, (Strings{"OnCommandClickExtended PRESCRIBE aic1 ", "OnClick 1"}));
+  EXPECT_EQ(Ini(u"B12", u"PRESCRIBE"), "1");
+}
+
+// A plain link opens in the system's browser and the banner stays: neither the link nor a
+// script of the page moves the top document, so an unreachable site cannot switch the control
+// offline.
+TEST_F(ControlTest, APlainLinkOpensOutsideAndTheBannerStays) {
+  WriteBannerFile("B12.html", "<html><body><a id=w href='https://unreachable.invalid/x'>Sito</a></body></html>");
+  ASSERT_TRUE(Start());
+  ChooseBanner("StartPrescription", u"B12");
+  Control().StartPrescription();
+  browser_.RunMessageLoop();
+  browser_.MouseDown(browser::mouse::kLeft, browser_.document()->FindById(u"w"));
+  for (const char16_t* url : {u"https://unreachable.invalid/x", u"file:///etc/passwd", u"about:blank"})
+    EXPECT_FALSE(browser_.PageNavigates(url)) << ToUtf8(url);
+  browser_.RunMessageLoop();
+  ASSERT_EQ(shell_.opened.size(), 1u);
+  EXPECT_EQ(ToUtf8(shell_.opened[0]), "https://unreachable.invalid/x");
+  EXPECT_EQ(events_.lines, Strings{"OnClick 1"});
+  EXPECT_EQ(ToUtf8(browser_.DocumentUrl()), Url("B12.html"));
+  EXPECT_EQ(ToUtf8(Control().CurrentUrl()), Url("B12.html"));
+  EXPECT_FALSE(Control().OfflineMenuChecked());
+  EXPECT_EQ(Ini(u"BVC", u"Offline"), "");
 }
 
 // The Overview's typical event: the script chooses B12 at the start of a prescription, the

@@ -22,7 +22,17 @@ struct Recorder : BrowserEvents {
     if (onComplete) onComplete();
   }
   void OnUpdatePageStatus() override { lines.push_back("status"); }
-  void OnGotFocus() override { lines.push_back("focus"); }
+  void OnGotFocus(FocusCause cause) override {
+    lines.push_back(cause == FocusCause::MousePress ? "focus mouse" : "focus keyboard");
+  }
+  void OnLinkActivated(std::shared_ptr<Element> element) override {
+    lines.push_back("activate " + (element ? ToUtf8(element->TagName()) : "-"));
+  }
+  bool OnPageNavigation(StringView url) override {
+    lines.push_back("page navigation " + ToUtf8(url));
+    return allowPageNavigation;
+  }
+  bool allowPageNavigation = false;
   void OnMouseDown(int button, std::shared_ptr<Element> element) override {
     lines.push_back("mousedown " + std::to_string(button) + " " + (element ? ToUtf8(element->TagName()) : "-"));
   }
@@ -146,8 +156,30 @@ TEST_F(HeadlessBrowserTest, StylingAndUserActionsReachTheHost) {
   EXPECT_TRUE(browser_.document()->bodyScrollNo);
   events_.lines.clear();
   EXPECT_FALSE(browser_.RightClick());
-  browser_.GotFocus();
-  EXPECT_EQ(events_.lines, (std::vector<std::string>{"mousedown 2 BODY", "contextmenu", "focus"}));
+  browser_.GotFocus(FocusCause::Keyboard);
+  browser_.ActivateLink(nullptr);
+  EXPECT_EQ(events_.lines,
+            (std::vector<std::string>{"mousedown 2 BODY", "contextmenu", "focus keyboard", "activate -"}));
+}
+
+// A page's own navigation is shown only when the control allows it.
+TEST_F(HeadlessBrowserTest, PageNavigationAsksTheControl) {
+  for (const bool allow : {false, true}) {
+    SCOPED_TRACE(allow);
+    browser_.Navigate(u"about:blank");
+    browser_.RunMessageLoop();
+    events_.lines.clear();
+    events_.allowPageNavigation = allow;
+    EXPECT_EQ(browser_.PageNavigates(u"https://elsewhere.invalid/"), allow);
+    browser_.RunMessageLoop();
+    std::vector<std::string> expected{"page navigation https://elsewhere.invalid/"};
+    if (allow) {
+      expected.push_back("error https://elsewhere.invalid/");
+      expected.push_back("complete https://elsewhere.invalid/");
+    }
+    EXPECT_EQ(events_.lines, expected);
+    EXPECT_EQ(browser_.navigations().back(), u"about:blank");  // the control's navigations only
+  }
 }
 
 }  // namespace

@@ -32,7 +32,10 @@ Sub AfterSelect()
 End Sub
 )";
 
-constexpr char kBanner[] = R"(<html><body style="border: 4px solid red">
+// The title sits in the top-left corner, where banners put their picture and title.
+constexpr char kBanner[] = R"(<html><body style="border: 4px solid red; margin: 0">
+<a id="title" href="#VOLUNTAS?titolo" style="display:block; width:180px; height:40px; background:#def">Titolo</a>
+<img id="picture" href="#VOLUNTAS?immagine" width="60" height="40" style="background:blue">
 <p><a id="prescribe" href="#PRESCRIBE?aic1&aic2?MODE=1">Prescrivi <b id="bold">subito</b></a></p>
 <p><a id="voluntas" href="#VOLUNTAS?abc">Voluntas</a></p>
 <p id="para">Testo semplice</p>
@@ -51,7 +54,7 @@ struct RecordingSink : automation::EventSink {
 class BannerWidgetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!DisplayAvailable()) GTEST_SKIP() << kNoDisplay;
+    BREVALCORE_REQUIRE_DISPLAY();
     const auto banners = folder_.path() / "data" / "Brevalcore";
     std::filesystem::create_directories(banners);
     std::filesystem::create_directories(folder_.path() / "control");
@@ -83,7 +86,7 @@ class BannerWidgetTest : public ::testing::Test {
     gtk_box_pack_start(GTK_BOX(box), widget_->Widget(), TRUE, TRUE, 0);
     gtk_container_add(GTK_CONTAINER(window_), box);
     gtk_widget_show_all(window_);
-    ActivateWindow(window_);
+    ASSERT_TRUE(ActivateWindow(window_));
     RunUntil([&] { return gtk_widget_get_allocated_width(widget_->Browser().Widget()) > 300; });
 
     ASSERT_TRUE(widget_->Control().InitializeContext(true, u"DEMO", u"MED1", u"080", u"101", u"MMG", true, u"",
@@ -138,8 +141,9 @@ TEST_F(BannerWidgetTest, CommandLinkPressRaisesTheHostEvents) {
     sink_.events.clear();
     if (row.xButton == 3) AnswerWhen([] {
         GtkWidget* menu = VisibleMenu();
-        if (menu) gtk_menu_shell_cancel(GTK_MENU_SHELL(menu));
-        return menu != nullptr;
+        if (!menu || !gtk_widget_get_mapped(menu)) return false;
+        PressKeys("Escape");
+        return true;
       });
     ASSERT_TRUE(ClickElement(widget_->Browser().WebView(), row.id, row.xButton));
     RunUntil([&] { return sink_.events.size() >= row.events.size(); });
@@ -148,17 +152,57 @@ TEST_F(BannerWidgetTest, CommandLinkPressRaisesTheHostEvents) {
   }
 }
 
+// Every part of a clickable element answers: its four corners and its centre, the banner's
+// top-left corner included.
+TEST_F(BannerWidgetTest, EveryPartOfEachLinkAnswers) {
+  struct Row {
+    const char* id;
+    const char* event;
+  } rows[] = {{"title", "OnCommandClick(VOLUNTAS,titolo)"}, {"picture", "OnCommandClick(VOLUNTAS,immagine)"},
+              {"voluntas", "OnCommandClick(VOLUNTAS,abc)"}};
+  for (const Row& row : rows) {
+    int x = 0, y = 0, width = 0, height = 0;
+    ASSERT_TRUE(ElementRect(widget_->Browser().WebView(), row.id, &x, &y, &width, &height));
+    const int inset = 1;
+    const int points[][2] = {{x + inset, y + inset}, {x + width - 1 - inset, y + inset}, {x + inset, y + height - 1 - inset},
+                             {x + width - 1 - inset, y + height - 1 - inset}, {x + width / 2, y + height / 2}};
+    for (const auto& point : points) {
+      SCOPED_TRACE(std::string(row.id) + " at " + std::to_string(point[0]) + "," + std::to_string(point[1]));
+      sink_.events.clear();
+      ClickAt(widget_->Browser().WebView(), point[0], point[1], 1);
+      RunUntil([&] { return sink_.events.size() >= 2; }, 3000);
+      EXPECT_EQ(sink_.events, (std::vector<std::string>{row.event, "OnClick(1)"}));
+    }
+  }
+}
+
+// A right-click anywhere on the banner opens the control's menu, and only it.
+TEST_F(BannerWidgetTest, RightClickAnywhereOpensTheControlsMenu) {
+  GtkWidget* view = GTK_WIDGET(widget_->Browser().WebView());
+  const int width = gtk_widget_get_allocated_width(view), height = gtk_widget_get_allocated_height(view);
+  const int points[][2] = {{2, 2}, {100, 20}, {width - 3, 2}, {2, height - 3}, {width - 3, height - 3}, {width / 2, height / 2}};
+  for (const auto& point : points) {
+    SCOPED_TRACE(std::to_string(point[0]) + "," + std::to_string(point[1]));
+    bool menu = false;
+    AnswerWhen([&] {
+      GtkWidget* shown = VisibleMenu();
+      if (!shown || !gtk_widget_get_mapped(shown)) return false;
+      menu = true;
+      PressKeys("Escape");
+      return true;
+    });
+    ClickAt(view, point[0], point[1], 3);
+    EXPECT_TRUE(RunUntil([&] { return menu; }, 3000));
+    RunUntil([] { return VisibleMenuCount() == 0; }, 2000);
+  }
+}
+
 // Several codes open the drug selection; the codes the doctor keeps go to the host.
 TEST_F(BannerWidgetTest, PrescribeLinkAsksForTheDrugsThroughTheSelectionDialog) {
-  AnswerWhen([] {
-    GtkWidget* dialog = FindWindow("Elenco medicinali");
-    if (!dialog) return false;
-    GtkTreeView* list = GTK_TREE_VIEW(FindChild(dialog, GTK_TYPE_TREE_VIEW));
-    GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(gtk_tree_view_get_column(list, 0)));
-    g_signal_emit_by_name(cells->data, "toggled", "1");
-    g_list_free(cells);
-    gtk_button_clicked(GTK_BUTTON(FindButton(dialog, "OK")));
-    return true;
+  DriveWindow("Elenco medicinali", [](GtkWidget*) {
+    PressKeys("Down");
+    PressKeys("space");
+    PressKeys("Return");
   });
   ASSERT_TRUE(ClickElement(widget_->Browser().WebView(), "prescribe", 1));
   ASSERT_TRUE(RunUntil([&] { return !sink_.events.empty() && sink_.events.back().rfind("OnClick", 0) == 0; }));
@@ -171,16 +215,14 @@ TEST_F(BannerWidgetTest, RightClickShowsTheControlsMenuAndItsOfflineItemWorks) {
   std::vector<std::string> labels;
   AnswerWhen([&] {
     GtkWidget* menu = VisibleMenu();
-    if (!menu) return false;
+    if (!menu || !gtk_widget_get_mapped(menu)) return false;
     GList* items = gtk_container_get_children(GTK_CONTAINER(menu));
-    GtkWidget* offline = nullptr;
-    for (GList* item = items; item; item = item->next) {
-      if (GTK_IS_SEPARATOR_MENU_ITEM(item->data)) continue;
-      labels.push_back(gtk_menu_item_get_label(GTK_MENU_ITEM(item->data)));
-      if (labels.back() == "Offline") offline = GTK_WIDGET(item->data);
-    }
+    for (GList* item = items; item; item = item->next)
+      if (!GTK_IS_SEPARATOR_MENU_ITEM(item->data)) labels.push_back(gtk_menu_item_get_label(GTK_MENU_ITEM(item->data)));
     g_list_free(items);
-    gtk_menu_shell_activate_item(GTK_MENU_SHELL(menu), offline, TRUE);
+    PressKeys("Down");
+    PressKeys("Down");
+    PressKeys("Return");
     return true;
   });
   ASSERT_TRUE(ClickElement(widget_->Browser().WebView(), "para", 3));
@@ -228,7 +270,7 @@ TEST_F(BannerWidgetTest, FocusGoesToTheTextBoxAndBackAndForthWhenForced) {
     // WebKit may take the focus more than once for one click; each time it is sent back.
     if (force) EXPECT_GE(beforeFocused_, 1);
     else EXPECT_EQ(beforeFocused_, 0);
-    EXPECT_TRUE(gtk_widget_has_focus(widget_->Browser().FocusTextBox()));
+    EXPECT_TRUE(gtk_widget_has_focus(widget_->Browser().FocusHolderWidget()));
   }
 }
 

@@ -1,80 +1,9 @@
 // The WebKitGTK web view in a real window: loads, the page's mouse presses with the element under
 // the mouse, the context menu, navigation failures, silent pages and the body styling.
-#include <gtest/gtest.h>
-#include <gtk/gtk.h>
-#include <webkit2/webkit2.h>
-
-#include "platform/browser/webkit/webkit_browser_host.h"
-#include "tests/gtk/gtk_test_support.h"
+#include "tests/gtk/webview_fixture.h"
 
 namespace brevalcore::browser {
 namespace {
-
-using automation::String;
-using automation::ToUtf8;
-using namespace gtktest;
-
-struct RecordingEvents : BrowserEvents {
-  std::vector<std::string> log;  // "error <url>", "complete <url>", "focus", "menu"
-  struct Press {
-    int button;
-    std::shared_ptr<Element> element;
-  };
-  std::vector<Press> presses;
-
-  void OnNavigateError(StringView url) override { log.push_back("error " + ToUtf8(url)); }
-  void OnDocumentComplete(StringView url) override { log.push_back("complete " + ToUtf8(url)); }
-  void OnUpdatePageStatus() override {}
-  void OnGotFocus() override { log.push_back("focus"); }
-  void OnMouseDown(int button, std::shared_ptr<Element> element) override { presses.push_back({button, element}); }
-  bool OnContextMenu(int, int) override {
-    log.push_back("menu");
-    return false;
-  }
-  bool Has(const std::string& entry) const { return std::find(log.begin(), log.end(), entry) != log.end(); }
-};
-
-const char kBannerPage[] = R"(<html><head><title>B12</title></head><body style="border: 3px solid red">
-<p><a id="prescribe" href="#PRESCRIBE?aic1">Prescrivi <b id="bold">subito</b></a></p>
-<p><a id="plain" href="http://example.invalid/info.html">Info</a></p>
-<p><img id="image" href="x.html#VOLUNTAS?abc" width="40" height="20" style="background:blue"></p>
-<p><input id="check" type="checkbox"></p>
-<p id="para">Testo semplice</p>
-<div style="height: 3000px">alto</div>
-</body></html>)";
-
-class WebViewTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!DisplayAvailable()) GTEST_SKIP() << kNoDisplay;
-    host_ = std::make_unique<WebKitBrowserHost>();
-    host_->SetEvents(&events_);
-    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_default_size(GTK_WINDOW(window_), 500, 400);
-    gtk_container_add(GTK_CONTAINER(window_), host_->Widget());
-    gtk_widget_show_all(window_);
-    RunUntil([&] { return gtk_widget_get_mapped(host_->Widget()); });
-    ActivateWindow(window_);
-  }
-  void TearDown() override {
-    host_.reset();
-    if (window_) gtk_widget_destroy(window_);
-  }
-
-  // Loads a page and waits for its completion.
-  bool Load(const std::string& name, const std::string& content) {
-    const std::string url = folder_.Url(name);
-    folder_.Write(name, content);
-    host_->Navigate(automation::FromUtf8(url));
-    return RunUntil([&] { return events_.Has("complete " + url); });
-  }
-  std::string Eval(const std::string& script) { return EvaluateScript(host_->WebView(), script); }
-
-  TempFolder folder_;
-  RecordingEvents events_;
-  std::unique_ptr<WebKitBrowserHost> host_;
-  GtkWidget* window_ = nullptr;
-};
 
 TEST_F(WebViewTest, BannerPageLoadsAndBecomesTheDocument) {
   EXPECT_FALSE(host_->HasDocument());
@@ -205,12 +134,12 @@ TEST_F(WebViewTest, SilentPageRaisesNoDialogs) {
 
 TEST_F(WebViewTest, ClickIntoThePageReportsFocusAndTheTextBoxTakesIt) {
   ASSERT_TRUE(Load("B12.html", kBannerPage));
-  gtk_widget_grab_focus(host_->FocusTextBox());
+  gtk_widget_grab_focus(host_->FocusHolderWidget());
   events_.log.clear();
   ASSERT_TRUE(ClickElement(host_->WebView(), "para", 1));
-  ASSERT_TRUE(RunUntil([&] { return events_.Has("focus"); }));
-  host_->FocusHiddenTextBox();
-  EXPECT_TRUE(gtk_widget_has_focus(host_->FocusTextBox()));
+  ASSERT_TRUE(RunUntil([&] { return events_.Has("focus mouse"); }));
+  host_->FocusHolder();
+  EXPECT_TRUE(gtk_widget_has_focus(host_->FocusHolderWidget()));
 }
 
 TEST_F(WebViewTest, VisibilityAndSize) {

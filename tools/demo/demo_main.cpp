@@ -3,8 +3,9 @@
 //   brevalcore-demo [--banners DIR] [--work DIR] [--doctor CODE] [--screenshot FILE.png [--click ID]]
 //
 // --screenshot saves the window once a banner page has been shown, then quits (exit status 1
-// when no banner appeared in time). With --click, the mouse is first pressed on the page's
-// element with that id, so that the picture shows the events it raised.
+// when no banner appeared in time). With --click, the mouse (a real press, through the X
+// server) is first pressed on the page's element with that id, so that the picture shows the
+// events it raised.
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
@@ -15,6 +16,9 @@
 #include <vector>
 
 #include "tools/demo/demo_window.h"
+// Xlib's macros (None, True) after everything else.
+#include <X11/extensions/XTest.h>
+#include <gdk/gdkx.h>
 
 namespace {
 
@@ -41,12 +45,38 @@ bool BannerShown(DemoWindow& window) {
   return url.rfind("file://", 0) == 0 && !webkit_web_view_is_loading(browser.WebView());
 }
 
-// A left mouse press on the element, delivered to the page as the mouse would deliver it.
+// A real press of the left mouse button on the element: the pointer moves there and the button
+// goes down and up through the X server (XTest), as the doctor's mouse does. A press made by a
+// page script would not count: the control takes only the doctor's own input.
+void PressAt(GtkWidget* view, int x, int y) {
+  GtkWidget* toplevel = gtk_widget_get_toplevel(view);
+  int wx = x, wy = y, sx = 0, sy = 0;
+  gtk_widget_translate_coordinates(view, toplevel, x, y, &wx, &wy);
+  gdk_window_get_root_coords(gtk_widget_get_window(toplevel), wx, wy, &sx, &sy);
+  Display* display = gdk_x11_display_get_xdisplay(gtk_widget_get_display(view));
+  XTestFakeMotionEvent(display, -1, sx, sy, CurrentTime);
+  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  XFlush(display);
+}
+
+void OnElementPlace(GObject* view, GAsyncResult* result, gpointer) {
+  JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
+  if (!value) return;
+  char* text = jsc_value_to_string(value);
+  int x = -1, y = -1;
+  if (text && std::sscanf(text, "%d,%d", &x, &y) == 2 && x >= 0) PressAt(GTK_WIDGET(view), x, y);
+  else std::fprintf(stderr, "brevalcore-demo: no element to press\n");
+  g_free(text);
+  g_object_unref(value);
+}
+
 void PressOn(DemoWindow& window, const std::string& id) {
-  const std::string script = "var e = document.getElementById('" + id + "'); if (e) e.dispatchEvent(new MouseEvent("
-                             "'mousedown', {bubbles: true, cancelable: true, button: 0})); 0";
+  const std::string script = "(function(){var e = document.getElementById('" + id + "'); if (!e) return '-1,-1';"
+                             "var r = e.getBoundingClientRect(); return Math.round(r.left + Math.min(r.width / 2, 12)) +"
+                             "',' + Math.round(r.top + r.height / 2);})()";
   webkit_web_view_evaluate_javascript(window.Banner().Browser().WebView(), script.c_str(), -1, nullptr, nullptr,
-                                      nullptr, nullptr, nullptr);
+                                      nullptr, OnElementPlace, nullptr);
 }
 
 // The dialogs on screen now (a main window is no dialog, so it never comes back here).

@@ -8,19 +8,27 @@ namespace brevalcore::browser {
 
 namespace {
 
-// Frames report their position so that a right-click inside a frame is placed in the top
-// page's coordinates; cross-origin frames cannot be measured and report their own position.
+// Runs in the page and in every frame, in its own script world, before the page's scripts: its
+// window listeners run first, and what it cancels no page script can let through again. Only
+// the doctor's own input is reported (a press faked by a page script is not trusted), and only
+// from the top-level document, the one the control attaches to.
 const char kPageEventsScript[] = R"JS(
 (function () {
   var channel = window.webkit && window.webkit.messageHandlers &&
                 window.webkit.messageHandlers.brevalcore;
   if (!channel) return;
+  var isTop = window === window.top;
   var last = null;
   var serial = 0;
 
-  function describe(target) {
+  function elementOf(target) {
     var el = target;
     while (el && el.nodeType !== 1) el = el.parentNode;
+    return el;
+  }
+
+  function describe(target) {
+    var el = elementOf(target);
     if (!el) return null;
     serial += 1;
     last = { serial: serial, element: el };
@@ -36,39 +44,46 @@ const char kPageEventsScript[] = R"JS(
     };
   }
 
-  function frameOffset() {
-    var x = 0, y = 0, w = window;
-    try {
-      while (w !== w.top && w.frameElement) {
-        var r = w.frameElement.getBoundingClientRect();
-        x += r.left; y += r.top;
-        w = w.parent;
-      }
-    } catch (e) {}
-    return { x: x, y: y };
-  }
+  // Nothing is dragged out of the banner: links, pictures and text stay where they are.
+  window.addEventListener('dragstart', function (e) { e.preventDefault(); }, true);
 
-  document.addEventListener('mousedown', function (e) {
-    channel.postMessage({ kind: 'mousedown', button: e.button, element: describe(e.target) });
-  }, true);
-
-  document.addEventListener('contextmenu', function (e) {
+  // The web view's own menu never shows, in the page or in a frame; the control shows its own.
+  window.addEventListener('contextmenu', function (e) {
     e.preventDefault();
-    var offset = frameOffset();
-    channel.postMessage({ kind: 'contextmenu', x: e.clientX + offset.x, y: e.clientY + offset.y });
+    if (isTop && e.isTrusted)
+      channel.postMessage({ kind: 'contextmenu', x: e.clientX, y: e.clientY });
   }, true);
 
-  if (window !== window.top) {
+  if (!isTop) {
     window.addEventListener('load', function () {
       channel.postMessage({ kind: 'framecomplete', url: String(location.href) });
     });
+    return;
   }
+
+  window.addEventListener('mousedown', function (e) {
+    if (e.isTrusted)
+      channel.postMessage({ kind: 'mousedown', button: e.button, element: describe(e.target) });
+  }, true);
+
+  // Enter on a focused link: the click the keyboard makes is trusted and counts no presses.
+  window.addEventListener('click', function (e) {
+    if (!e.isTrusted || e.detail !== 0) return;
+    var el = elementOf(e.target);
+    if (el && String(el.tagName).toUpperCase() === 'A')
+      channel.postMessage({ kind: 'activate', element: describe(el) });
+  }, true);
 
   window.__brevalcoreClick = function (n) {
     if (last && last.serial === n) last.element.click();
   };
 })();
 )JS";
+
+// The link that has the keyboard focus is always shown, whatever the page's own style says.
+const char kFocusStyleSheet[] = R"CSS(
+:focus-visible { outline: 2px solid #1a5fb4 !important; outline-offset: 1px !important; }
+)CSS";
 
 // The body's "scroll" attribute is honoured by older engines only; overflow does the same here.
 const char kBodyStylingScript[] = R"JS(
@@ -129,6 +144,7 @@ std::optional<ElementInfo> ReadElement(JSCValue* message) {
 }  // namespace
 
 const char* PageEventsScript() { return kPageEventsScript; }
+const char* FocusStyleSheet() { return kFocusStyleSheet; }
 const char* BodyStylingScript() { return kBodyStylingScript; }
 
 std::string ClickElementScript(long serial) {
@@ -151,6 +167,9 @@ PageMessage ReadPageMessage(JSCValue* value) {
   if (kind == u"mousedown") {
     message.kind = PageMessage::Kind::MouseDown;
     message.domButton = static_cast<int>(NumberProperty(value, "button"));
+    message.element = ReadElement(value);
+  } else if (kind == u"activate") {
+    message.kind = PageMessage::Kind::Activate;
     message.element = ReadElement(value);
   } else if (kind == u"contextmenu") {
     message.kind = PageMessage::Kind::ContextMenu;

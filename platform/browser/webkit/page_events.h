@@ -18,6 +18,9 @@ inline constexpr char kPageMessageChannel[] = "brevalcore";
 // The page script's source.
 const char* PageEventsScript();
 
+// The user style sheet that keeps the keyboard focus visible.
+const char* FocusStyleSheet();
+
 // The script that styles the body: no border and no scroll bars.
 const char* BodyStylingScript();
 
@@ -41,10 +44,10 @@ struct ElementInfo {
 
 // One message of the page script.
 struct PageMessage {
-  enum class Kind { MouseDown, ContextMenu, FrameComplete, Unknown };
+  enum class Kind { MouseDown, Activate, ContextMenu, FrameComplete, Unknown };
   Kind kind = Kind::Unknown;
   int domButton = 0;                   // MouseDown
-  std::optional<ElementInfo> element;  // MouseDown; none when the press was outside any element
+  std::optional<ElementInfo> element;  // MouseDown (none when outside any element), Activate
   double clientX = 0, clientY = 0;     // ContextMenu: position in the top page's viewport
   automation::String url;              // FrameComplete
 };

@@ -1,5 +1,7 @@
 // The four modal forms as GTK dialogs. Each dialog shows its form object and hands every action
 // of the doctor to it; what the lists hold and which buttons work is the form object's business.
+#include <algorithm>
+
 #include "platform/ui/forms.h"
 #include "platform/ui/gtk/gtk_support.h"
 #include "platform/ui/gtk/gtk_user_interface.h"
@@ -26,16 +28,6 @@ GtkWidget* AddLabel(GtkWidget* content, StringView text) {
   gtk_container_add(GTK_CONTAINER(content), label);
   return label;
 }
-
-// Ctrl+Enter confirms the lists, as their OK button does.
-gboolean OnListDialogKey(GtkWidget* dialog, GdkEventKey* event, gpointer) {
-  const bool enter = event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter;
-  if (!enter || !(event->state & GDK_CONTROL_MASK)) return FALSE;
-  gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
-  return TRUE;
-}
-
-int ActivatedLine(GtkTreePath* path) { return gtk_tree_path_get_indices(path)[0]; }
 
 void Close(GtkWidget* dialog) {
   if (GTK_IS_WIDGET(dialog)) gtk_widget_destroy(dialog);
@@ -64,9 +56,9 @@ struct PersInformerDialog {
     const int line = gtk::SelectedLine(self->list);
     if (!self->filling && line >= 0) self->form->Select(static_cast<size_t>(line));
   }
-  static void OnRowActivated(GtkTreeView*, GtkTreePath* path, GtkTreeViewColumn*, gpointer data) {
+  static void OnDoubleClick(int line, gpointer data) {
     auto* self = static_cast<PersInformerDialog*>(data);
-    self->form->DoubleClick(static_cast<size_t>(ActivatedLine(path)));
+    self->form->DoubleClick(static_cast<size_t>(line));
     self->Show();
   }
   // The remove buttons act in place; only OK, Annulla and closing end the dialog.
@@ -82,27 +74,50 @@ struct PersInformerDialog {
 
 // --- SelezioneFarmaci
 
+// One row per drug, each a check box named by the drug's description: the row holds the
+// keyboard focus (arrows move between rows, Space ticks the focused one), the mouse ticks the box.
 struct SelezioneDialog {
   SelezioneFarmaciForm* form;
   GtkWidget* list;
-  bool filling = false;
+  std::vector<GtkWidget*> checks;
+  bool syncing = false;
 
-  void ShowChecks() {
-    GtkTreeModel* model = gtk_tree_view_get_model(GTK_TREE_VIEW(list));
-    GtkTreeIter iter;
-    size_t line = 0;
-    for (bool more = gtk_tree_model_get_iter_first(model, &iter); more; more = gtk_tree_model_iter_next(model, &iter))
-      gtk_list_store_set(GTK_LIST_STORE(model), &iter, 1, form->IsChecked(line++), -1);
+  void AddLines() {
+    for (size_t line = 0; line < form->LineCount(); ++line) {
+      GtkWidget* check = gtk_check_button_new_with_label(Utf8(form->LineText(line)).c_str());
+      gtk_widget_set_can_focus(check, FALSE);
+      GtkWidget* row = gtk_list_box_row_new();
+      gtk_container_add(GTK_CONTAINER(row), check);
+      gtk::SetAccessibleName(row, form->LineText(line));
+      gtk_container_add(GTK_CONTAINER(list), row);
+      g_signal_connect(check, "toggled", G_CALLBACK(OnToggled), this);
+      checks.push_back(check);
+    }
+    ShowChecks();
   }
-  static void OnToggled(GtkCellRendererToggle*, gchar* path, gpointer data) {
+  void ShowChecks() {
+    syncing = true;
+    for (size_t line = 0; line < checks.size(); ++line)
+      gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(checks[line]), form->IsChecked(line));
+    syncing = false;
+  }
+  size_t LineOf(GtkWidget* check) const {
+    return static_cast<size_t>(std::find(checks.begin(), checks.end(), check) - checks.begin());
+  }
+  static void OnToggled(GtkToggleButton* check, gpointer data) {
     auto* self = static_cast<SelezioneDialog*>(data);
-    self->form->Toggle(static_cast<size_t>(std::atoi(path)));
+    if (self->syncing) return;
+    self->form->SetChecked(self->LineOf(GTK_WIDGET(check)), gtk_toggle_button_get_active(check));
     self->ShowChecks();
   }
-  static void OnSelectionChanged(GtkTreeSelection*, gpointer data) {
+  // Space (or a click on the row beside the box) ticks the line.
+  static void OnRowActivated(GtkListBox*, GtkListBoxRow* row, gpointer data) {
     auto* self = static_cast<SelezioneDialog*>(data);
-    const int line = gtk::SelectedLine(self->list);
-    if (!self->filling && line >= 0) self->form->Select(static_cast<size_t>(line));
+    self->form->Toggle(static_cast<size_t>(gtk_list_box_row_get_index(row)));
+    self->ShowChecks();
+  }
+  static void OnRowSelected(GtkListBox*, GtkListBoxRow* row, gpointer data) {
+    if (row) static_cast<SelezioneDialog*>(data)->form->Select(static_cast<size_t>(gtk_list_box_row_get_index(row)));
   }
   // "Tutti" and "Nessuno" act in place; only OK, Annulla and closing end the dialog.
   static void OnResponse(GtkDialog* dialog, int response, gpointer data) {
@@ -128,9 +143,9 @@ struct ShellListDialog {
     const int line = gtk::SelectedLine(self->list);
     if (!self->filling && line >= 0) self->form->Select(static_cast<size_t>(line));
   }
-  static void OnRowActivated(GtkTreeView*, GtkTreePath* path, GtkTreeViewColumn*, gpointer data) {
+  static void OnDoubleClick(int line, gpointer data) {
     auto* self = static_cast<ShellListDialog*>(data);
-    self->form->DoubleClick(static_cast<size_t>(ActivatedLine(path)));
+    self->form->DoubleClick(static_cast<size_t>(line));
     gtk_dialog_response(GTK_DIALOG(self->dialog), GTK_RESPONSE_OK);
   }
 };
@@ -150,7 +165,8 @@ struct ShortcutDialog {
     gtk_dialog_response(GTK_DIALOG(self->dialog), GTK_RESPONSE_CLOSE);
     return G_SOURCE_REMOVE;
   }
-  static gboolean OnLinkClicked(GtkLabel*, gchar*, gpointer data) {
+  // lbl_Link: the control opens the target itself, never GTK.
+  static gboolean OnLinkClicked(GtkLinkButton*, gpointer data) {
     static_cast<ShortcutDialog*>(data)->form->ClickLink();
     return TRUE;
   }
@@ -162,18 +178,22 @@ void GtkUserInterface::ShowPersInformer(PersInformerForm& form) {
   GtkWidget* dialog = gtk::NewModalDialog(parent_, form_text::kPersInformerCaption);
   GtkWidget* content = ContentBox(dialog);
   GtkWidget* list = nullptr;
-  gtk_container_add(GTK_CONTAINER(content), gtk::NewTextList(&list, false));
+  gtk_container_add(GTK_CONTAINER(content), gtk::NewTextList(&list));
+  gtk::SetAccessibleName(list, form_text::kPersInformerCaption);  // the form has no label of its own
   PersInformerDialog self{&form, dialog, list, nullptr, nullptr};
   self.remove = gtk::AddButton(dialog, form_text::kElimina, kRemove);
   self.removeAll = gtk::AddButton(dialog, form_text::kEliminaTutti, kRemoveAll);
   gtk::AddButton(dialog, form_text::kOk, GTK_RESPONSE_OK);
   gtk::AddButton(dialog, form_text::kAnnulla, GTK_RESPONSE_CANCEL);
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
   g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(list)), "changed",
                    G_CALLBACK(PersInformerDialog::OnSelectionChanged), &self);
-  g_signal_connect(list, "row-activated", G_CALLBACK(PersInformerDialog::OnRowActivated), &self);
+  gtk::ConnectListDoubleClick(list, PersInformerDialog::OnDoubleClick, &self);
+  gtk::ConnectListKeys(dialog, list, false);
   g_signal_connect(dialog, "response", G_CALLBACK(PersInformerDialog::OnResponse), &self);
   self.Show();
   gtk_widget_show_all(dialog);
+  gtk_widget_grab_focus(list);
 
   if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK) form.Ok();
   else form.Cancel();
@@ -183,31 +203,35 @@ void GtkUserInterface::ShowPersInformer(PersInformerForm& form) {
 void GtkUserInterface::ShowSelezioneFarmaci(SelezioneFarmaciForm& form) {
   GtkWidget* dialog = gtk::NewModalDialog(parent_, form_text::kSelezioneCaption);
   GtkWidget* content = ContentBox(dialog);
-  AddLabel(content, form_text::kSelezioneLabel);
-  GtkWidget* list = nullptr;
-  gtk_container_add(GTK_CONTAINER(content), gtk::NewTextList(&list, true));
-  SelezioneDialog self{&form, list};
-  std::vector<bool> checked;
-  for (size_t i = 0; i < form.LineCount(); ++i) checked.push_back(form.IsChecked(i));
-  self.filling = true;
-  gtk::FillTextList(list, form.LineTexts(), checked);
-  if (form.Selected()) gtk::SelectLine(list, static_cast<int>(*form.Selected()));
-  self.filling = false;
-
-  GList* renderers = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(gtk_tree_view_get_column(GTK_TREE_VIEW(list), 0)));
-  g_signal_connect(renderers->data, "toggled", G_CALLBACK(SelezioneDialog::OnToggled), &self);
-  g_list_free(renderers);
-  g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(list)), "changed",
-                   G_CALLBACK(SelezioneDialog::OnSelectionChanged), &self);
-  g_signal_connect(dialog, "key-press-event", G_CALLBACK(OnListDialogKey), nullptr);
+  GtkWidget* label = AddLabel(content, form_text::kSelezioneLabel);
+  GtkWidget* list = gtk_list_box_new();
+  gtk_list_box_set_activate_on_single_click(GTK_LIST_BOX(list), FALSE);
+  gtk_label_set_mnemonic_widget(GTK_LABEL(label), list);  // the list is named by the label
+  gtk::SetAccessibleName(list, form_text::kSelezioneLabel);
+  GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+  gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scrolled), GTK_SHADOW_IN);
+  gtk_widget_set_size_request(scrolled, 380, 200);
+  gtk_container_add(GTK_CONTAINER(scrolled), list);
+  gtk_container_add(GTK_CONTAINER(content), scrolled);
+  SelezioneDialog self{&form, list, {}};
+  self.AddLines();
+  if (form.Selected())
+    gtk_list_box_select_row(GTK_LIST_BOX(list),
+                            gtk_list_box_get_row_at_index(GTK_LIST_BOX(list), static_cast<int>(*form.Selected())));
+  g_signal_connect(list, "row-activated", G_CALLBACK(SelezioneDialog::OnRowActivated), &self);
+  g_signal_connect(list, "row-selected", G_CALLBACK(SelezioneDialog::OnRowSelected), &self);
+  gtk::ConnectListKeys(dialog, list, true);
 
   GtkWidget* all = gtk::AddButton(dialog, form_text::kTutti, kCheckAll);
   GtkWidget* none = gtk::AddButton(dialog, form_text::kNessuno, kUncheckAll);
   gtk::AddButton(dialog, form_text::kOk, GTK_RESPONSE_OK);
   gtk::AddButton(dialog, form_text::kAnnulla, GTK_RESPONSE_CANCEL);
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
   gtk_widget_show_all(dialog);
   gtk_widget_set_visible(all, form.AllNoneVisible());
   gtk_widget_set_visible(none, form.AllNoneVisible());
+  if (GtkListBoxRow* first = gtk_list_box_get_row_at_index(GTK_LIST_BOX(list), 0)) gtk_widget_grab_focus(GTK_WIDGET(first));
 
   g_signal_connect(dialog, "response", G_CALLBACK(SelezioneDialog::OnResponse), &self);
   if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK) form.Ok();
@@ -218,9 +242,11 @@ void GtkUserInterface::ShowSelezioneFarmaci(SelezioneFarmaciForm& form) {
 void GtkUserInterface::ShowShellList(ShellListForm& form) {
   GtkWidget* dialog = gtk::NewModalDialog(parent_, form.Caption());
   GtkWidget* content = ContentBox(dialog);
-  AddLabel(content, form_text::kShellListLabel);
+  GtkWidget* label = AddLabel(content, form_text::kShellListLabel);
   GtkWidget* list = nullptr;
-  gtk_container_add(GTK_CONTAINER(content), gtk::NewTextList(&list, false));
+  gtk_container_add(GTK_CONTAINER(content), gtk::NewTextList(&list));
+  gtk_label_set_mnemonic_widget(GTK_LABEL(label), list);
+  gtk::SetAccessibleName(list, form_text::kShellListLabel);
   ShellListDialog self{&form, dialog, list};
   self.filling = true;
   gtk::FillTextList(list, form.LineTexts());
@@ -228,11 +254,13 @@ void GtkUserInterface::ShowShellList(ShellListForm& form) {
   self.filling = false;
   g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(list)), "changed",
                    G_CALLBACK(ShellListDialog::OnSelectionChanged), &self);
-  g_signal_connect(list, "row-activated", G_CALLBACK(ShellListDialog::OnRowActivated), &self);
-  g_signal_connect(dialog, "key-press-event", G_CALLBACK(OnListDialogKey), nullptr);
+  gtk::ConnectListDoubleClick(list, ShellListDialog::OnDoubleClick, &self);
+  gtk::ConnectListKeys(dialog, list, true);
   gtk::AddButton(dialog, form_text::kApriDocumento, GTK_RESPONSE_OK);
   gtk::AddButton(dialog, form_text::kChiudi, GTK_RESPONSE_CANCEL);
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
   gtk_widget_show_all(dialog);
+  gtk_widget_grab_focus(list);
 
   if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK) form.Ok();
   else form.Cancel();
@@ -244,15 +272,14 @@ void GtkUserInterface::ShowShortcutForm(ShortcutFormModel& form) {
   GtkWidget* content = ContentBox(dialog);
   AddLabel(content, form_text::kShortcutDescription);
   ShortcutDialog self{&form, dialog};
-  gchar* markup = g_markup_printf_escaped("<a href=\"#\">%s</a>", Utf8(form.LinkText()).c_str());
-  GtkWidget* link = gtk_label_new(nullptr);
-  gtk_label_set_markup(GTK_LABEL(link), markup);
-  g_free(markup);
-  gtk_label_set_xalign(GTK_LABEL(link), 0);
+  GtkWidget* link = gtk_link_button_new_with_label(Utf8(form.Target()).c_str(), Utf8(form.LinkText()).c_str());
+  gtk_widget_set_halign(link, GTK_ALIGN_START);
   g_signal_connect(link, "activate-link", G_CALLBACK(ShortcutDialog::OnLinkClicked), &self);
   gtk_container_add(GTK_CONTAINER(content), link);
-  gtk::AddButton(dialog, form_text::kChiudi, GTK_RESPONSE_CLOSE);
+  GtkWidget* close = gtk::AddButton(dialog, form_text::kChiudi, GTK_RESPONSE_CLOSE);
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_CLOSE);
   gtk_widget_show_all(dialog);
+  gtk_widget_grab_focus(close);
 
   if (form.TimerEnabled())
     self.timer = g_timeout_add(static_cast<guint>(form.TimerIntervalMs()), ShortcutDialog::OnTimer, &self);

@@ -10,6 +10,23 @@ using gtk::Utf8;
 
 namespace {
 
+// The icon of a message box style, from the desktop's icon theme, and what a screen reader
+// says of it. No icon for a style without one.
+struct IconOfStyle {
+  const char* iconName;
+  const char16_t* accessibleName;
+};
+
+std::optional<IconOfStyle> IconOf(int styleCode) {
+  switch (styleCode & style::kIconMask) {
+    case style::kCritical: return IconOfStyle{"dialog-error", gtk::text::kIconCritical};
+    case style::kQuestion: return IconOfStyle{"dialog-question", gtk::text::kIconQuestion};
+    case style::kExclamation: return IconOfStyle{"dialog-warning", gtk::text::kIconExclamation};
+    case style::kInformation: return IconOfStyle{"dialog-information", gtk::text::kIconInformation};
+    default: return std::nullopt;
+  }
+}
+
 GtkMessageType MessageTypeOf(int styleCode) {
   switch (styleCode & style::kIconMask) {
     case style::kCritical: return GTK_MESSAGE_ERROR;
@@ -64,10 +81,24 @@ Button GtkUserInterface::MessageBox(StringView prompt, int styleCode, StringView
   GtkWidget* dialog = gtk_message_dialog_new(parent_, GTK_DIALOG_MODAL, MessageTypeOf(styleCode), GTK_BUTTONS_NONE,
                                              "%s", Utf8(prompt).c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), Utf8(title).c_str());
+  if (const auto icon = IconOf(styleCode)) {
+    GtkWidget* image = gtk_image_new_from_icon_name(icon->iconName, GTK_ICON_SIZE_DIALOG);
+    gtk::SetAccessibleName(image, icon->accessibleName);
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS  // still the place GTK 3 keeps for a message box's icon
+    gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(dialog), image);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    gtk_widget_show(image);
+  }
+  // A screen reader announces the box by its title and reads the text, as for the platform's.
+  gtk::SetAccessibleName(dialog, title);
+  gtk::SetAccessibleDescription(dialog, prompt);
   for (Button button : ButtonsOf(styleCode)) gtk::AddButton(dialog, ButtonCaption(button), static_cast<int>(button));
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), static_cast<int>(DefaultButtonOf(styleCode)));
+  // The default button starts with the focus, so that Enter presses it.
+  gtk_widget_grab_focus(gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), static_cast<int>(DefaultButtonOf(styleCode))));
   const std::optional<Button> onClose = ButtonOnClose(styleCode);
   gtk_window_set_deletable(GTK_WINDOW(dialog), onClose.has_value());
+  gtk::MakeFixedSize(dialog, onClose.has_value());
 
   std::optional<Button> pressed;
   while (!pressed) {
@@ -91,6 +122,8 @@ std::optional<String> GtkUserInterface::InputBox(StringView prompt, StringView t
   gtk_label_set_xalign(GTK_LABEL(label), 0);
   gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
   GtkWidget* entry = gtk_entry_new();
+  gtk_label_set_mnemonic_widget(GTK_LABEL(label), entry);
+  gtk::SetAccessibleName(entry, prompt);
   gtk_entry_set_text(GTK_ENTRY(entry), Utf8(defaultText).c_str());
   gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
   gtk_container_add(GTK_CONTAINER(content), label);
