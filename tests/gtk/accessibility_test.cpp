@@ -129,8 +129,11 @@ class AccessibilityTest : public ::testing::Test {
   // Every object shown that is not a mere container has a name.
   static void ExpectEveryObjectNamed(const std::vector<Node>& nodes) {
     ASSERT_FALSE(nodes.empty());
-    for (const Node& node : nodes)
-      if (node.showing && !IsStructural(node.role)) EXPECT_FALSE(node.name.empty()) << "unnamed " << node.role;
+    for (const Node& node : nodes) {
+      if (node.showing && !IsStructural(node.role)) {
+        EXPECT_FALSE(node.name.empty()) << "unnamed " << node.role;
+      }
+    }
   }
   static const Node* Find(const std::vector<Node>& nodes, const std::string& role, const std::string& name = "") {
     for (const Node& node : nodes)

@@ -142,7 +142,9 @@ TEST_F(WebViewTest, HostilePageIsHeldToItsRectangle) {
     EXPECT_EQ(nowHeight, height);
     EXPECT_EQ(ToUtf8(host_->DocumentUrl()), folder_.Url(page));
     EXPECT_EQ(Eval("location.href"), folder_.Url(page));
-    if (*row.asked) EXPECT_TRUE(events_.Has("page navigation " + folder_.Url(row.asked))) << events_.log.size();
+    if (*row.asked) {
+      EXPECT_TRUE(events_.Has("page navigation " + folder_.Url(row.asked))) << events_.log.size();
+    }
   }
 }
 
