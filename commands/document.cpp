@@ -19,8 +19,8 @@ std::optional<String> ExistingBannerFile(CommandHost& host, StringView name) {
 
 String LinkTarget(CommandHost& host, StringView target) {
   if (storage::IsAddress(target)) return String(target);
-  return automation::FromUtf8(
-      storage::ResolvePath(automation::ToUtf8(host.ShellWorkingFolder()), automation::ToUtf8(storage::WithSlashes(target))));
+  const std::string path = automation::ToUtf8(storage::WithSlashes(target));
+  return automation::FromUtf8(storage::ResolvePath(automation::ToUtf8(host.ShellWorkingFolder()), path));
 }
 
 String TodayText(const shell::Clock& clock) {

@@ -257,7 +257,8 @@ String RtfCompile::FileCompile(const String& in, const String& out) {
       throw AutomationError(rtf_err::kOutputReadOnly, kRtfCompileSource, u"Output file is read-only.");
   }
   storage::UniqueFd output = target.CreateNewFile(outName, 0666, error);
-  if (!output) automation::Raise(error == EEXIST ? automation::err::kFileAlreadyExists : automation::err::kPathNotFound);
+  if (!output)
+    automation::Raise(error == EEXIST ? automation::err::kFileAlreadyExists : automation::err::kPathNotFound);
   const std::string outBytes = automation::ToCp1252(compiled.text);
   if (storage::WriteAll(output.get(), outBytes.data(), outBytes.size()) != 0 || ::close(output.release()) != 0)
     automation::Raise(automation::err::kDeviceIoError);

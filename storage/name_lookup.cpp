@@ -160,8 +160,8 @@ std::string ResolvePath(const std::string& base, const std::string& path) {
 void RaiseIfUnusable(const PlainFileLookup& lookup) {
   using Status = PlainFileLookup::Status;
   if (lookup.status != Status::kAmbiguous && lookup.status != Status::kNotPlain) return;
-  const int32_t number =
-      lookup.status == Status::kAmbiguous ? automation::err::kBadFileNameOrNumber : automation::err::kPathFileAccessError;
+  const int32_t number = lookup.status == Status::kAmbiguous ? automation::err::kBadFileNameOrNumber
+                                                             : automation::err::kPathFileAccessError;
   automation::Raise(number, String(),
                     automation::Ascii(automation::ErrorText(number)) + u": " + automation::FromUtf8(lookup.problem));
 }

@@ -123,7 +123,8 @@ std::optional<String> RoomProblem(const PackageContents& contents, const std::st
   const storage::Folder folder(bannerFolder);
   std::string probe = bannerFolder;
   std::error_code ec;
-  while (!probe.empty() && !std::filesystem::is_directory(probe, ec)) probe = std::filesystem::path(probe).parent_path();
+  while (!probe.empty() && !std::filesystem::is_directory(probe, ec))
+    probe = std::filesystem::path(probe).parent_path();
   struct statvfs disk {};
   if (::statvfs(probe.empty() ? "." : probe.c_str(), &disk) != 0) return std::nullopt;  // unknown: let the writes tell
   const uint64_t block = disk.f_frsize ? disk.f_frsize : disk.f_bsize;

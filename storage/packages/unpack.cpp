@@ -150,7 +150,8 @@ UnpackResult UnpackPackage(const PackageContents& package, const std::string& ba
     return result;
   }
   auto failed = [&](int error, const std::string& fileName) {
-    result.errorText = DescribeErrno(error) + u": " + automation::FromUtf8(storage::QuotedName(std::string_view(fileName)));
+    result.errorText =
+        DescribeErrno(error) + u": " + automation::FromUtf8(storage::QuotedName(std::string_view(fileName)));
     return result;
   };
   for (const PackageFile& file : package.files) {

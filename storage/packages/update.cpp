@@ -44,7 +44,8 @@ UpdateOutcome UpdateFromRES(const UpdateRequest& request, UpdateServices& servic
                                   automation::FromUtf8(found.AmbiguityText()),
                     outcome);
     }
-    const std::string libraryPath = libraryFolder.PathOf(found.found() ? found.name : automation::ToUtf8(kLibraryFileName));
+    const std::string libraryPath =
+        libraryFolder.PathOf(found.found() ? found.name : automation::ToUtf8(kLibraryFileName));
     const String libraryName = automation::FromUtf8(libraryPath);
     cResource library;
     try {

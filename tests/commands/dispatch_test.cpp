@@ -174,7 +174,8 @@ TEST_F(Dispatch, NamesFromLinks) {
       {"#DOCUMENT?linkato.rtf", {"count DOCUMENT", "OnClick 1"}},
       {"#LINK?documenti\\GUIDA.pdf",
        {"open Documenti/Guida.pdf", "count LINK", "trace LINK documenti\\GUIDA.pdf", "OnClick 1"}},
-      {"#LINK?https://example.org/a\\b", {"open https://example.org/a\\b", "count LINK", "trace LINK https://example.org/a\\b", "OnClick 1"}},
+      {"#LINK?https://example.org/a\\b",
+       {"open https://example.org/a\\b", "count LINK", "trace LINK https://example.org/a\\b", "OnClick 1"}},
       {"#SUBSTITUTEEVER?aic9\r\n[AutoSubstitute]\r\naic5=aic6",
        {"count SUBSTITUTEEVER", "trace SUBSTITUTEEVER aic9\r\n[AutoSubstitute]\r\naic5=aic6"}},
   };

@@ -76,7 +76,8 @@ TEST_F(ControlTest, StartUpFilesThatCannotBeUsedAreReportedNamingThem) {
 
     EXPECT_TRUE(Start());
     EXPECT_FALSE(Control().Application()->EnableBanners());
-    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Error " + row.report + ") in procedure Init of Controllo utente"});
+    EXPECT_EQ(MessageTexts(),
+              std::vector<std::string>{"Error " + row.report + ") in procedure Init of Controllo utente"});
     EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1);
     std::ifstream in(outside / "private.txt");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "Sub BeforeInitialize\nEnd Sub\n");
@@ -97,7 +98,8 @@ TEST_F(ControlTest, BannerPagesThatCannotBeShownAreReported) {
     const char16_t* banner;
     std::string report;
   } rows[] = {
-      {u"../outside/private", "52 (Bad file name or number: the page \"../outside/private.html\" has a folder part; files go straight "
+      {u"../outside/private",
+       "52 (Bad file name or number: the page \"../outside/private.html\" has a folder part; files go straight "
        "into the folder"},
       {u"..\\outside\\private", "52 (Bad file name or number: the page \"..\\outside\\private.html\" has a folder part; files go "
        "straight into the folder"},
