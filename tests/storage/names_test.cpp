@@ -140,7 +140,9 @@ TEST_F(Lookup, FindsNamesAsThePlatformDoes) {
     EXPECT_EQ(found.status, row.status);
     EXPECT_EQ(found.name, row.name);
     EXPECT_NE(found.problem.find(row.problem), std::string::npos) << found.problem;
-    if (row.status == S::kFound) EXPECT_EQ(found.path, (folder_ / row.name).string());
+    if (row.status == S::kFound) {
+      EXPECT_EQ(found.path, (folder_ / row.name).string());
+    }
   }
 }
 
