@@ -38,6 +38,7 @@ class CommandHost {
   virtual String DoctorStamp() = 0;          // Doctor.Stamp
   virtual bool BannersEnabled() = 0;         // Application.EnableBanners
   virtual String IniFilePath() = 0;          // the doctor's INI file
+  virtual String ShellWorkingFolder() = 0;   // the control folder, where the shell opens files
 
   // ---- the doctor's INI file (section "AutoSubstitute"); profile-file semantics
   virtual String ReadIni(StringView section, StringView key) = 0;

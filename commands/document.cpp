@@ -1,39 +1,26 @@
 // Files a link names, and the DOCUMENT command's template filling.
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include "commands/command_host.h"
 #include "commands/procedures.h"
 #include "platform/automation/convert.h"
 #include "platform/shell/clock.h"
+#include "storage/file_names.h"
+#include "storage/name_lookup.h"
 
 namespace brevalcore::commands {
 
-std::optional<std::string> FileInFolder(StringView folder, StringView fileName) {
-  std::string name = automation::ToUtf8(fileName);
-  for (char& c : name)
-    if (c == '\\') c = '/';  // banners written on Windows use backslashes
-  if (name.empty() || name.front() == '/') return std::nullopt;
-  size_t start = 0;
-  for (;;) {
-    const size_t slash = name.find('/', start);
-    if (name.compare(start, slash == std::string::npos ? std::string::npos : slash - start, "..") == 0)
-      return std::nullopt;
-    if (slash == std::string::npos) break;
-    start = slash + 1;
-  }
-  std::string path = automation::ToUtf8(folder);
-  if (!path.empty() && path.back() == '/') path.pop_back();
-  return path + "/" + name;
+std::optional<String> ExistingBannerFile(CommandHost& host, StringView name) {
+  const storage::PlainFileLookup found = storage::FindPlainFile(automation::ToUtf8(host.BannerFolder()), name);
+  if (found.status == storage::PlainFileLookup::Status::kAmbiguous) storage::RaiseIfUnusable(found);
+  if (found.status != storage::PlainFileLookup::Status::kFound) return std::nullopt;
+  return automation::FromUtf8(found.path);
 }
 
-bool PlainFileExists(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  const size_t slash = path.rfind('/');
-  const size_t base = slash == std::string::npos ? 0 : slash + 1;
-  return base < path.size() && path[base] != '.';
+String LinkTarget(CommandHost& host, StringView target) {
+  if (storage::IsAddress(target)) return String(target);
+  const std::string path = automation::ToUtf8(storage::WithSlashes(target));
+  return automation::FromUtf8(storage::ResolvePath(automation::ToUtf8(host.ShellWorkingFolder()), path));
 }
 
 String TodayText(const shell::Clock& clock) {

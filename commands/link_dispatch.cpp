@@ -26,11 +26,7 @@ class CommandRun {
  private:
   String ElementText() const { return TrimSpaces(element_.InnerText()); }
   // The link's file in the banner folder, when it is a plain file there.
-  std::optional<String> ExistingFile(StringView name) const {
-    const auto path = FileInFolder(host_.BannerFolder(), name);
-    if (!path || !PlainFileExists(*path)) return std::nullopt;
-    return automation::FromUtf8(*path);
-  }
+  std::optional<String> ExistingFile(StringView name) const { return ExistingBannerFile(host_, name); }
   void CountAndTrace(StringView word, StringView param) {
     host_.IncrementBannerCounter(word);
     host_.TraceBannerAction(word, param);
@@ -65,7 +61,7 @@ void CommandRun::Run(StringView word, String& param, String& options) {
     param = ShowShellList(host_, ElementText(), param);
     if (!param.empty()) OpenShellFile(param);
   } else if (word == u"LINK") {
-    host_.Shell().Open(param);
+    host_.Shell().Open(LinkTarget(host_, param));
     CountAndTrace(u"LINK", param);
   } else if (word == u"SAVELINK") {
     std::vector<String> parts = SplitExactly(param, u'|', 2);

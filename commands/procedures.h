@@ -24,11 +24,15 @@ inline constexpr int16_t kShortcutSeconds = 3;  // how long the shortcut confirm
 
 enum class ShortcutKind : int { ShellLink = 0, InternetShortcut = 1 };
 
-// The full name of `fileName` inside `folder`, as a UTF-8 path. A name that would lead out
-// of the folder (absolute, or with a ".." part) gives nullopt; "\" is read as "/".
-std::optional<std::string> FileInFolder(StringView folder, StringView fileName);
-// A plain file: a regular file whose name does not begin with ".".
-bool PlainFileExists(const std::string& path);
+// The full name of the plain file `name` of the banner folder, found whatever its case as on
+// the platform: a regular file, not hidden, not a link. nullopt when there is none, and for a
+// name that is no single file name of the folder ("\" and "/" both separate folders, so a
+// name with a folder part is never found). Raises AutomationError, naming both, when two
+// files differ only by case (the click handling then ends).
+std::optional<String> ExistingBannerFile(CommandHost& host, StringView name);
+// What LINK opens: an address as it stands; a path with "\" read as "/" and its folders and
+// file found whatever their case, relative to the control folder (the opener's working folder).
+String LinkTarget(CommandHost& host, StringView target);
 
 // Automatic substitution store and its list.
 void SaveAutoSubstitution(CommandHost& host, StringView code, StringView substitute);

@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
 #include <iterator>
 
 #if defined(__x86_64__)
@@ -13,6 +13,7 @@
 #endif
 
 #include "platform/automation/convert.h"
+#include "storage/folder.h"
 
 namespace brevalcore::commands {
 
@@ -70,6 +71,13 @@ String RtfCompile::RtfEscape(StringView text) {
 namespace {
 
 constexpr size_t kOutputSlack = 256;
+
+// "folder/name" into its folder ("." when there is none) and its last component.
+std::pair<std::string, std::string> SplitFolder(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
+}
 
 // Lets the tag cache be searched with a view of the template, without copying the tag.
 struct ViewHash {
@@ -221,31 +229,39 @@ String RtfCompile::StringCompile(const Variant& in, Variant& out) {
 }
 
 String RtfCompile::FileCompile(const String& in, const String& out) {
-  const std::string inPath = automation::ToUtf8(in);
-  const std::string outPath = automation::ToUtf8(out);
-  struct stat st {};
-  if (::stat(inPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-    throw AutomationError(rtf_err::kFileNotFound, kRtfCompileSource, u"File Not Found");
+  // Both files are reached relative to their folder's descriptor and never through a link:
+  // a template that is a link, a FIFO or a device is no plain file ("File Not Found"), and
+  // the output is created anew in a folder that is not itself a link, whatever stood at its
+  // name before.
+  const auto [inFolder, inName] = SplitFolder(automation::ToUtf8(in));
+  const storage::Folder source(inFolder, storage::Folder::Link::kFollow);
+  int error = 0;
+  const auto bytes = storage::ReadPlainFile(source, inName, error);
+  if (!bytes) {
+    if (error == ENOENT || error == ENOTDIR || error == ELOOP || error == EINVAL || inName.empty())
+      throw AutomationError(rtf_err::kFileNotFound, kRtfCompileSource, u"File Not Found");
+    automation::Raise(error == EACCES ? automation::err::kPermissionDenied : automation::err::kDeviceIoError);
+  }
 
-  std::ifstream input(inPath, std::ios::binary);
-  if (!input) automation::Raise(automation::err::kPermissionDenied);
-  const std::string bytes((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
-  if (input.bad()) automation::Raise(automation::err::kDeviceIoError);
+  Compiled compiled = Compile(automation::FromCp1252(*bytes));
 
-  Compiled compiled = Compile(automation::FromCp1252(bytes));
-
+  const auto [outFolder, outName] = SplitFolder(automation::ToUtf8(out));
+  const storage::Folder target(outFolder);
+  if (!target.ok()) automation::Raise(target.error() == ELOOP ? automation::err::kPathFileAccessError
+                                                              : automation::err::kPathNotFound);
   // A read-only output file is refused even where the folder would let it be deleted.
-  if (::lstat(outPath.c_str(), &st) == 0) {
+  struct stat st {};
+  if (target.Stat(outName, st)) {
     const bool readOnly = S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-    if (readOnly || ::unlink(outPath.c_str()) != 0)
+    if (readOnly || !target.Remove(outName))
       throw AutomationError(rtf_err::kOutputReadOnly, kRtfCompileSource, u"Output file is read-only.");
   }
-  std::ofstream output(outPath, std::ios::binary | std::ios::trunc);
-  if (!output) automation::Raise(automation::err::kPathNotFound);
+  storage::UniqueFd output = target.CreateNewFile(outName, 0666, error);
+  if (!output)
+    automation::Raise(error == EEXIST ? automation::err::kFileAlreadyExists : automation::err::kPathNotFound);
   const std::string outBytes = automation::ToCp1252(compiled.text);
-  output.write(outBytes.data(), static_cast<std::streamsize>(outBytes.size()));
-  output.close();
-  if (!output) automation::Raise(automation::err::kDeviceIoError);
+  if (storage::WriteAll(output.get(), outBytes.data(), outBytes.size()) != 0 || ::close(output.release()) != 0)
+    automation::Raise(automation::err::kDeviceIoError);
   return std::move(compiled.unresolved);
 }
 

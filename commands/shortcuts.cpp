@@ -9,6 +9,7 @@
 #include "platform/shell/wscript_shell.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/user_interface.h"
+#include "storage/file_names.h"
 
 namespace brevalcore::commands {
 
@@ -41,12 +42,16 @@ bool CreateDesktopShortcut(CommandHost& host, StringView title, StringView targe
     const String desktop =
         automation::ToString(CallMember(*shell, u"SpecialFolders", readOrCall, {Variant(u"Desktop")}));
     if (desktop.empty()) return false;
-    // The title is the file name as it stands; a title that is no valid name fails the save.
+    // The title is the file name as it stands, after the one leading separator BuildPath
+    // drops. A title that is no valid file name of the desktop folder ("../x", "a/b", a device
+    // name) fails, as the platform's save does, so no shortcut lands anywhere else.
+    const StringView leaf = !title.empty() && (title[0] == u'/' || title[0] == u'\\') ? title.substr(1) : title;
+    const String fileName = String(leaf) + extension;
+    if (storage::FileNameProblem(fileName)) return false;
     String fullName = desktop;
     if (fullName.back() == u'/') fullName.pop_back();
     fullName += u'/';
-    fullName += StringView(title).starts_with(u'/') ? title.substr(1) : title;
-    fullName += extension;
+    fullName += fileName;
 
     auto shortcut = ObjectOf(CallMember(*shell, u"CreateShortcut", automation::kInvokeMethod, {Variant(fullName)}));
     CallMember(*shortcut, u"TargetPath", automation::kInvokePut, {Variant(String(target))});

@@ -9,10 +9,14 @@
 #include "platform/browser/browser_host.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/user_interface.h"
+#include "storage/file_names.h"
 
 namespace brevalcore::commands {
 
 void SaveAutoSubstitution(CommandHost& host, StringView code, StringView substitute) {
+  // A line break in either would plant new entries (even new substitutions) in the file.
+  storage::RequireProfileText("the drug code", code);
+  storage::RequireProfileText("the substitute", substitute);
   host.WriteIni(kAutoSubstituteSection, code, substitute);
 }
 

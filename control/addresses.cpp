@@ -1,6 +1,9 @@
 #include "control/addresses.h"
 
+#include "platform/automation/error.h"
 #include "rules/context.h"
+#include "storage/file_names.h"
+#include "storage/name_lookup.h"
 #include "storage/paths.h"
 
 namespace brevalcore::control {
@@ -26,13 +29,35 @@ String FileUrl(StringView folder, StringView file) {
   return kFileScheme + FromUtf8(storage::BuildPath(ToUtf8(folder), ToUtf8(file)));
 }
 
+[[noreturn]] void RaiseBadPageName(StringView file, const std::string& reason) {
+  automation::Raise(automation::err::kBadFileNameOrNumber, String(),
+                    automation::Ascii(automation::ErrorText(automation::err::kBadFileNameOrNumber)) + u": the page " +
+                        FromUtf8(storage::QuotedName(file)) + u" " + FromUtf8(reason));
+}
+
 }  // namespace
 
 String BannerName(StringView code) { return QuestionPart(code, 0); }
 String BannerParameters(StringView code) { return QuestionPart(code, 1); }
 
+String PageFileName(StringView folder, StringView file) {
+  if (const auto problem = storage::FileNameProblem(file)) RaiseBadPageName(file, *problem);
+  if (file.front() == u'.') RaiseBadPageName(file, "begins with a dot, so it is a hidden file");
+  const storage::PlainFileLookup found = storage::FindPlainFile(ToUtf8(folder), file);
+  storage::RaiseIfUnusable(found);
+  return found.status == storage::PlainFileLookup::Status::kFound ? FromUtf8(found.name) : String(file);
+}
+
+String CheckedOfflinePageUrl(rules::cContext& context) {
+  return FileUrl(context.PathTempBanner(), PageFileName(context.PathTempBanner(), kOfflinePageFile));
+}
+
 String GetOfflinePageUrl(rules::cContext& context) {
-  return FileUrl(context.PathTempBanner(), kOfflinePageFile);
+  try {
+    return CheckedOfflinePageUrl(context);
+  } catch (const automation::AutomationError&) {
+    return FileUrl(context.PathTempBanner(), kOfflinePageFile);  // reported once, at start-up
+  }
 }
 
 String GetDefaultPageUrl(rules::cContext& context) {
@@ -43,7 +68,8 @@ String GetDefaultPageUrl(rules::cContext& context) {
 String GetBannerUrl(rules::cContext& context, StringView defaultUrl) {
   const String banner = context.Banner();
   if (banner.empty()) return String(defaultUrl);
-  String url = FileUrl(context.PathTempBanner(), BannerName(banner) + kBannerPageExtension);
+  const String folder = context.PathTempBanner();
+  String url = FileUrl(folder, PageFileName(folder, BannerName(banner) + kBannerPageExtension));
   const String parameters = BannerParameters(banner);
   if (!parameters.empty()) url += u"?" + parameters;
   return url;

@@ -146,6 +146,7 @@ class BrevalcoreBanner : public automation::DispatchObject<BrevalcoreBanner>,
   String DoctorStamp() override;
   bool BannersEnabled() override;
   String IniFilePath() override;
+  String ShellWorkingFolder() override { return automation::FromUtf8(controlFolder_); }
   String ReadIni(StringView section, StringView key) override;
   void WriteIni(StringView section, StringView key, StringView value) override;
   String ReadIniSection(StringView section) override;

@@ -1,12 +1,11 @@
 // Start-up and shut-down: InitializeContext, Initialize, the private Init that loads the rule
 // script, Destroy and OnExit, and the control's error report.
-#include <fstream>
-#include <sstream>
-
 #include "control/addresses.h"
 #include "control/banner_control.h"
 #include "control/texts.h"
+#include "storage/folder.h"
 #include "storage/ini_file.h"
+#include "storage/name_lookup.h"
 #include "storage/paths.h"
 
 namespace brevalcore::control {
@@ -18,7 +17,7 @@ using automation::ToUtf8;
 namespace {
 
 constexpr char kBannerFolderName[] = "Brevalcore";
-constexpr char kScriptFileName[] = "banner.script";
+constexpr char16_t kScriptFileName[] = u"banner.script";
 constexpr char16_t kScriptLanguage[] = u"VBScript";
 constexpr char16_t kSettingsSection[] = u"BVC";
 constexpr char16_t kGuidKey[] = u"GUID";
@@ -34,14 +33,20 @@ class IniGuid : public packages::GuidStore {
   std::string file_;
 };
 
-// The whole file as text in the single-byte code page; raises "File not found" when it is
-// missing or cannot be opened, as the file-system text stream does.
-String ReadScriptFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) automation::Raise(automation::err::kFileNotFound);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return automation::FromCp1252(text.str());
+// The rule script of the banner folder, found whatever the case of its name, as text in the
+// single-byte code page. Raises "File not found" when it is missing or cannot be opened, as the
+// file-system text stream does, and names the files when two differ only by case or the entry
+// is no plain file (a link is never followed, a FIFO never waited on).
+String ReadScriptFile(const std::string& bannerFolder) {
+  const storage::Folder folder(bannerFolder);
+  const storage::PlainFileLookup found = storage::FindPlainFile(folder, kScriptFileName);
+  storage::RaiseIfUnusable(found);
+  int error = 0;
+  const auto bytes = found.status == storage::PlainFileLookup::Status::kFound
+                         ? storage::ReadPlainFile(folder, found.name, error)
+                         : std::nullopt;
+  if (!bytes) automation::Raise(automation::err::kFileNotFound);
+  return automation::FromCp1252(*bytes);
 }
 
 struct Failure {
@@ -170,12 +175,8 @@ void BrevalcoreBanner::Init() {
     const std::string bannerFolder = ToUtf8(context.PathTempBanner());
     storage::ClearTempFiles(bannerFolder, doctor->Code());
 
-    const std::string scriptPath = storage::BuildPath(bannerFolder, kScriptFileName);
-    std::ifstream probe(scriptPath);
-    if (!probe.is_open()) automation::Raise(automation::err::kFileNotFound);
-    probe.close();
+    const String code = ReadScriptFile(bannerFolder);
     CreateRuleObjects();
-    const String code = ReadScriptFile(scriptPath);
 
     script::ScriptHost& engine = Script();
     engine.SetLanguage(kScriptLanguage);
@@ -188,7 +189,7 @@ void BrevalcoreBanner::Init() {
 
     LoadOfflineSetting();
     defaultPage_ = GetDefaultPageUrl(context);
-    offlinePage_ = GetOfflinePageUrl(context);
+    offlinePage_ = CheckedOfflinePageUrl(context);
   } catch (...) {
     ReportCurrentFailure(u"Init");
     DisableBanners();

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/automation/convert.h"
+#include "storage/file_names.h"
 #include "storage/ini_file.h"
 #include "storage/paths.h"
 
@@ -23,6 +24,14 @@ String ProfileText(const Variant& value) {
   } catch (const automation::AutomationError&) {
     return String();  // Null and the like have no text; nothing sensible to store
   }
+}
+
+// A banner name, key or value holding a line break or a NUL would plant new sections and keys
+// in the doctor's file: it is refused with error 5 before anything is written.
+void RequireStorable(StringView section, StringView key, StringView value = {}) {
+  storage::RequireProfileText("the banner", section);
+  storage::RequireProfileText("the key", key);
+  storage::RequireProfileText("the value", value);
 }
 
 std::optional<Date> AsDate(const Variant& value) {
@@ -84,16 +93,21 @@ String ReadBannerValue(StringView code, StringView key, const cContext& context)
 void WriteBannerValue(StringView code, StringView key, const Variant& value, const cContext& context) {
   const auto date = AsDate(value);
   const String text = date ? TimestampText(*date) : ProfileText(value);
+  RequireStorable(BannerName(code), key, text);
   storage::WriteIni(IniFilePath(context), BannerName(code), key, text);
 }
 
 void WriteBannerKeyData(StringView code, StringView key, const Variant& value, const cContext& context) {
-  storage::WriteIni(IniFilePath(context), BannerName(code), key, ProfileText(value));
+  const String text = ProfileText(value);
+  RequireStorable(BannerName(code), key, text);
+  storage::WriteIni(IniFilePath(context), BannerName(code), key, text);
 }
 
 void WriteBannerPatientKeyData(StringView code, StringView key, const Variant& value, const cContext& context) {
   const String patientKey = String(key) + u"_" + PatientKey(context);
-  storage::WriteIni(IniFilePath(context), BannerName(code), patientKey, ProfileText(value));
+  const String text = ProfileText(value);
+  RequireStorable(BannerName(code), patientKey, text);
+  storage::WriteIni(IniFilePath(context), BannerName(code), patientKey, text);
 }
 
 Variant ReadBannerKeyData(const cContext& context, StringView code, StringView key) {
@@ -180,6 +194,7 @@ double LeadingNumber(StringView text) {
 
 void IncrementBannerCounter(StringView code, StringView key, const cContext& context) {
   if (code.empty()) return;
+  RequireStorable(BannerName(code), key);
   storage::UpdateIniValue(IniFilePath(context), BannerName(code), key,
                           [](const std::optional<String>& old) -> std::optional<String> {
                             const double next = std::nearbyint(LeadingNumber(old.value_or(String())) + 1);

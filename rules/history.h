@@ -2,8 +2,10 @@
 // The banner history kept in the doctor's profile file: visualisation dates, counters, key
 // data per banner and per patient, and the daily prescription counter. Every read goes to the
 // file and every write goes to it at once; nothing is cached here. "Today" and "now" come from
-// the context's clock. None of these procedures raises: storage failures read as empty texts
-// and failed writes are dropped, as the rest of the control expects.
+// the context's clock. Storage failures never raise: they read as empty texts and failed writes
+// are dropped, as the rest of the control expects. A banner name, key or value that holds a
+// line break or a NUL is refused with "Invalid procedure call or argument" (5), naming it,
+// before anything is written: it would plant new sections and keys in the file.
 #include <optional>
 #include <string>
 

@@ -1,6 +1,7 @@
 #include "storage/paths.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,8 +10,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include "storage/folder.h"
+
 namespace brevalcore::storage {
 namespace {
+
+constexpr char kTempFolderName[] = "TEMP";
 
 std::string Env(const char* name) {
   const char* value = std::getenv(name);
@@ -68,26 +73,25 @@ std::string GetIniFilePath(std::string_view controlFolder, StringView doctorCode
   return BuildPath(controlFolder, "BVC_" + automation::ToUtf8(doctorCode) + ".INI");
 }
 
-std::string GetTempFolder(std::string_view bannerFolder) { return BuildPath(bannerFolder, "TEMP"); }
+std::string GetTempFolder(std::string_view bannerFolder) { return BuildPath(bannerFolder, kTempFolderName); }
 
 void CreateTempFolder(std::string_view bannerFolder) {
-  ::mkdir(GetTempFolder(bannerFolder).c_str(), 0777);  // errors ignored: exists, no parent, no right
+  // Made relative to the banner folder's descriptor: a banner folder that is a link is left alone.
+  const Folder folder{std::string(bannerFolder)};
+  if (folder.ok()) ::mkdirat(folder.fd(), kTempFolderName, 0777);  // errors ignored: exists, no right
 }
 
 void ClearTempFiles(std::string_view bannerFolder, StringView doctorCode) {
   CreateTempFolder(bannerFolder);
   // "~code_*.*" matches every name with that prefix, as "*.*" does on the platform (a name
   // without an extension matches too). The code is compared literally, even when it holds
-  // wildcard characters of its own.
+  // wildcard characters of its own. A TEMP that is a link is not followed, and only regular
+  // files are deleted, so nothing outside the folder can be reached.
   const std::string prefix = TempFilePrefix(doctorCode);
-  std::error_code ec;
-  std::filesystem::directory_iterator it(GetTempFolder(bannerFolder), ec);
-  if (ec) return;
-  for (const auto& entry : it) {
-    const std::string name = entry.path().filename().string();
-    if (name.compare(0, prefix.size(), prefix) != 0) continue;
-    if (!entry.is_regular_file(ec)) continue;
-    std::filesystem::remove(entry.path(), ec);
+  const Folder banners{std::string(bannerFolder)};
+  const Folder temp(banners, kTempFolderName);
+  for (const std::string& name : temp.Names()) {
+    if (name.compare(0, prefix.size(), prefix) == 0 && temp.Kind(name) == EntryKind::kRegular) temp.Remove(name);
   }
 }
 

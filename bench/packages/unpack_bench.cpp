@@ -13,6 +13,7 @@
 #include "platform/pe/pe_writer.h"
 #include "platform/shell/clock.h"
 #include "storage/packages/package_builder.h"
+#include "storage/packages/package_check.h"
 #include "storage/packages/resource_library.h"
 #include "storage/packages/unpack.h"
 
@@ -67,13 +68,16 @@ double CopyOnce(const Workspace& w) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// What the control does with a newer package: load the library, empty the folder, write
-// every file and the marker.
+// What the control does with a newer package: load the library, check the package whole,
+// empty the folder, write every file and the marker.
 void UnpackOnce(const Workspace& w) {
   cResource library;
   library.SetLibraryFilePath(automation::FromUtf8(w.library.string()));
+  String problem;
+  const auto package = ReadPackage(library, u"2.0.1.5", problem);
+  if (!package || RoomProblem(*package, w.target.string())) std::abort();
   EmptyBannerFolder(w.target.string());
-  const UnpackResult result = UnpackPackage(library, w.target.string(), u"2.0.1.5", u"01/01/2026 00:00:00",
+  const UnpackResult result = UnpackPackage(*package, w.target.string(), u"2.0.1.5", u"01/01/2026 00:00:00",
                                             shell::SystemClock::Instance());
   if (!result.ok || result.filesWritten != kFiles) std::abort();
 }

@@ -1,11 +1,12 @@
-// Link and option parsing over arbitrary hrefs: nothing may crash, and the parts must be
-// consistent with the text they came from.
+// Link and option parsing over arbitrary hrefs: nothing may crash, the parts must be
+// consistent with the text they came from, and no file name with a folder part is accepted.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "commands/link.h"
 #include "commands/procedures.h"
+#include "storage/file_names.h"
 
 using namespace brevalcore;
 
@@ -27,6 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (!again || *again != u"1") std::abort();
     }
   }
-  (void)commands::FileInFolder(u"/banners", link.param);
+  // A link's file name goes through the name rules before any lookup.
+  if (!storage::FileNameProblem(link.param) && link.param.find_first_of(u"/\\") != automation::String::npos)
+    std::abort();
+  (void)storage::QuotedName(link.param);
   return 0;
 }

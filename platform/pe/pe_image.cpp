@@ -190,7 +190,8 @@ ResourceId ParseResourceId(std::string_view text) {
 }
 
 std::unique_ptr<PeImage> PeImage::Load(const std::string& path, LoadError* error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a FIFO put in the library's place must not hold the host's start-up.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     const int code = (errno == ENOENT || errno == ENOTDIR) ? kErrorFileNotFound : kErrorAccessDenied;
     return Refuse(error, code, path + ": cannot be opened");

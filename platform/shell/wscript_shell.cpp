@@ -1,11 +1,13 @@
 #include "platform/shell/wscript_shell.h"
 
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
 
 extern char** environ;
 
@@ -58,6 +60,34 @@ void PutU32(std::vector<uint8_t>& out, uint32_t v) {
 }
 void SetU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Writes the shortcut file anew. Whatever stands at its name and is not a regular file (a
+// link planted there, a FIFO) is removed rather than followed or waited on, so a save never
+// writes anywhere but the shortcut's own name. 0, or the error number that stopped it.
+int WriteShortcutFile(const std::string& path, const std::string& bytes) {
+  const size_t slash = path.rfind('/');
+  const std::string folderPath = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const int folder = ::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return errno;
+  struct stat st {};
+  if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+    ::unlinkat(folder, name.c_str(), 0);
+  const int fd =
+      ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  int error = fd < 0 ? errno : 0;
+  ::close(folder);
+  if (fd < 0) return error;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) error = EINVAL;
+  else if (::ftruncate(fd, 0) != 0) error = errno;
+  for (size_t done = 0; !error && done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno != EINTR) error = errno;
+    if (n > 0) done += static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0 && !error) error = errno;
+  return error;
 }
 
 struct Registrar {
@@ -149,11 +179,9 @@ void WshShortcut::Save() {
     const auto link = ShellLinkBytes(target_);
     bytes.assign(link.begin(), link.end());
   }
-  std::ofstream file(automation::ToUtf8(fullName_), std::ios::binary | std::ios::trunc);
-  if (!file) automation::Raise(automation::err::kPathNotFound);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  if (!file) automation::Raise(automation::err::kDeviceIoError);
+  if (const int error = WriteShortcutFile(automation::ToUtf8(fullName_), bytes))
+    automation::Raise(error == ENOENT || error == ENOTDIR ? automation::err::kPathNotFound
+                                                         : automation::err::kPathFileAccessError);
 }
 
 const automation::ClassInfo& WScriptShell::Class() {

@@ -1,6 +1,5 @@
 #include "storage/packages/unpack.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -12,6 +11,10 @@
 #include <filesystem>
 
 #include "platform/automation/error.h"
+#include "storage/file_names.h"
+#include "storage/folder.h"
+#include "storage/name_lookup.h"
+#include "storage/packages/package_check.h"
 #include "storage/paths.h"
 
 namespace brevalcore::packages {
@@ -30,7 +33,9 @@ String DescribeErrno(int error) {
     case EPERM:
     case EROFS:
     case EISDIR:
-    case ETXTBSY: number = err::kPathFileAccessError; break;
+    case ETXTBSY:
+    case ELOOP: number = err::kPathFileAccessError; break;
+    case EEXIST: number = err::kFileAlreadyExists; break;
     case ENOSPC:
     case EDQUOT: number = err::kDiskFull; break;
     case EMFILE:
@@ -41,49 +46,43 @@ String DescribeErrno(int error) {
   return automation::Ascii(automation::ErrorText(number));
 }
 
-// The plain files of a folder as the platform's plain listing returns them: regular files
-// whose names do not begin with ".".
+// The entries of the banner folder that the platform's plain listing returns: names that do
+// not begin with ".". What they are is decided by each caller, without following them.
 template <typename Visit>
-void ForEachPlainFile(const std::string& folder, Visit visit) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (entry->d_name[0] == '.') continue;
-    const std::string path = storage::BuildPath(folder, entry->d_name);
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-    if (!visit(path, st)) break;
+void ForEachVisibleEntry(const storage::Folder& folder, Visit visit) {
+  for (const std::string& name : folder.Names()) {
+    if (name[0] == '.') continue;
+    if (!visit(name)) break;
   }
-  ::closedir(dir);
 }
 
-// Writes all of `bytes` to a new file (or over an old one); 0 or the errno that stopped it.
+// Writes `size` bytes to the new file `name` of the folder; 0 or the errno that stopped it.
 // When the bytes lie at `sourceOffset` of the open file `sourceFd`, the kernel copies them
 // without passing through our memory, as cp does.
-int WriteWholeFile(const std::string& path, const uint8_t* bytes, size_t size, int sourceFd = -1,
-                   off_t sourceOffset = 0) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return errno;
+int WriteNewFile(const storage::Folder& folder, const std::string& name, const uint8_t* bytes, size_t size,
+                 int sourceFd = -1, int64_t sourceOffset = -1) {
+  int error = 0;
+  storage::UniqueFd file = folder.ReplaceFile(name, 0644, error);
+  if (!file) return error;
   size_t done = 0;
-  if (sourceFd >= 0) {
-    off_t from = sourceOffset;
+  if (sourceFd >= 0 && sourceOffset >= 0) {
+    off_t from = static_cast<off_t>(sourceOffset);
     while (done < size) {
-      const ssize_t n = ::copy_file_range(sourceFd, &from, fd, nullptr, size - done, 0);
+      const ssize_t n = ::copy_file_range(sourceFd, &from, file.get(), nullptr, size - done, 0);
       if (n <= 0) break;  // not supported here, or the source changed: write what is mapped
       done += static_cast<size_t>(n);
     }
   }
-  while (done < size) {
-    const ssize_t n = ::write(fd, bytes + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      ::close(fd);
-      return error;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return ::close(fd) == 0 ? 0 : errno;
+  if (const int failed = storage::WriteAll(file.get(), bytes + done, size - done)) return failed;
+  return ::close(file.release()) == 0 ? 0 : errno;
+}
+
+String FolderProblem(const storage::Folder& folder) {
+  if (folder.error() == ELOOP)
+    return automation::Ascii(automation::ErrorText(automation::err::kPathFileAccessError)) +
+           u": the banner folder " + automation::FromUtf8(storage::QuotedName(std::string_view(folder.path()))) +
+           u" is a symbolic link";
+  return DescribeErrno(folder.error());
 }
 
 String TwoDigits(int value) {
@@ -96,10 +95,10 @@ String TwoDigits(int value) {
 
 bool IsUpToDate(const std::string& bannerFolder, const String& version) {
   String found;
-  const std::string marker = PackageFilePath(bannerFolder, version + kMarkerExtension);
-  struct stat st {};
-  if (!version.empty() && !marker.empty() && ::stat(marker.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-    found = version + kMarkerExtension;
+  if (!version.empty()) {
+    const storage::PlainFileLookup marker = storage::FindPlainFile(bannerFolder, version + kMarkerExtension);
+    if (marker.status == storage::PlainFileLookup::Status::kFound) found = automation::FromUtf8(marker.name);
+  }
   // Every ".BVC" goes, not only the last one, as the designed comparison does.
   const String extension = kMarkerExtension;
   for (size_t at = found.find(extension); at != String::npos; at = found.find(extension, at))
@@ -108,78 +107,68 @@ bool IsUpToDate(const std::string& bannerFolder, const String& version) {
 }
 
 bool IsBannerFolderBusy(const std::string& bannerFolder) {
+  const storage::Folder folder(bannerFolder);
   bool busy = false;
-  ForEachPlainFile(bannerFolder, [&busy](const std::string& path, const struct stat& st) {
-    ::chmod(path.c_str(), st.st_mode | S_IWUSR);
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  ForEachVisibleEntry(folder, [&](const std::string& name) {
+    if (folder.Kind(name) != storage::EntryKind::kRegular) return true;
+    int error = 0;
+    storage::UniqueFd file = folder.OpenPlainFile(name, error, true);
+    if (!file && error == EACCES) {
+      // A read-only file: its attributes are cleared first, as the platform does.
+      if (storage::UniqueFd readable = folder.OpenPlainFile(name, error)) {
+        struct stat st {};
+        if (::fstat(readable.get(), &st) == 0) ::fchmod(readable.get(), st.st_mode | S_IWUSR);
+        file = folder.OpenPlainFile(name, error, true);
+      }
+    }
     // Another process's lock (flock) marks the file as in use, as a sharing violation does.
-    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) busy = true;
-    if (fd >= 0) ::close(fd);
+    busy = !file || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0;
     return !busy;
   });
   return busy;
 }
 
 void EmptyBannerFolder(const std::string& bannerFolder) {
-  ForEachPlainFile(bannerFolder, [](const std::string& path, const struct stat&) {
-    ::unlink(path.c_str());
+  std::error_code ignored;
+  const std::filesystem::path path(bannerFolder);
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ignored);
+  ::mkdir(bannerFolder.c_str(), 0777);
+  const storage::Folder folder(bannerFolder);
+  ForEachVisibleEntry(folder, [&](const std::string& name) {
+    const storage::EntryKind kind = folder.Kind(name);
+    if (kind == storage::EntryKind::kRegular || kind == storage::EntryKind::kLink) folder.Remove(name);
     return true;
   });
-  std::error_code ignored;
-  std::filesystem::create_directories(bannerFolder, ignored);
 }
 
-std::string PackageFilePath(const std::string& bannerFolder, const String& name) {
-  std::string relative = automation::ToUtf8(name);
-  for (char& c : relative)
-    if (c == '\\') c = '/';
-  if (relative.empty() || relative[0] == '/') return {};
-  size_t start = 0;
-  while (start <= relative.size()) {
-    size_t stop = relative.find('/', start);
-    if (stop == std::string::npos) stop = relative.size();
-    if (relative.compare(start, stop - start, "..") == 0 && stop - start == 2) return {};
-    start = stop + 1;
-  }
-  return storage::BuildPath(bannerFolder, relative);
-}
-
-UnpackResult UnpackPackage(const cResource& library, const std::string& bannerFolder, const String& version,
+UnpackResult UnpackPackage(const PackageContents& package, const std::string& bannerFolder, const String& version,
                            const String& libraryDate, const shell::Clock& clock, const UnpackProgress& progress) {
   UnpackResult result;
-  for (int number = kFirstPackageString; number <= kLastPackageString; ++number) {
-    String name;
-    if (!library.DLL_LoadString(static_cast<int16_t>(number), name, kLoadStringDefaultLength)) break;
-    std::span<const uint8_t> data;
-    if (!library.DLL_LoadData(number, data, kBannerResourceType)) continue;
-    const std::string path = PackageFilePath(bannerFolder, name);
-    if (path.empty()) {
-      result.errorText = automation::Ascii(automation::ErrorText(automation::err::kBadFileNameOrNumber));
-      return result;
-    }
-    const pe::PeImage& image = *library.image();
-    const off_t offset = data.data() - image.fileBytes().data();
-    if (const int error = WriteWholeFile(path, data.data(), data.size(), image.fileDescriptor(), offset)) {
-      result.errorText = DescribeErrno(error);
-      return result;
-    }
+  const storage::Folder folder(bannerFolder);
+  if (!folder.ok()) {
+    result.errorText = FolderProblem(folder);
+    return result;
+  }
+  auto failed = [&](int error, const std::string& fileName) {
+    result.errorText =
+        DescribeErrno(error) + u": " + automation::FromUtf8(storage::QuotedName(std::string_view(fileName)));
+    return result;
+  };
+  for (const PackageFile& file : package.files) {
+    const int error = WriteNewFile(folder, file.fileName, file.data.data(), file.data.size(), package.sourceFd,
+                                   file.fileOffset);
+    if (error) return failed(error, file.fileName);
     ++result.filesWritten;
-    result.bytesWritten += data.size();
+    result.bytesWritten += file.data.size();
     if (progress) progress(result.filesWritten, result.bytesWritten);
   }
 
-  const std::string marker = PackageFilePath(bannerFolder, version + kMarkerExtension);
-  if (marker.empty()) {
-    result.errorText = automation::Ascii(automation::ErrorText(automation::err::kBadFileNameOrNumber));
-    return result;
-  }
   const String text = u"BVC date: " + libraryDate + u" ver. " + version + u"\r\nUpdated: " +
                       MarkerDateText(shell::SplitDate(clock.Now())) + u"\r\n";
   const std::string bytes = automation::ToCp1252(text);
-  if (const int error = WriteWholeFile(marker, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) {
-    result.errorText = DescribeErrno(error);
-    return result;
-  }
+  if (const int error =
+          WriteNewFile(folder, package.markerName, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
+    return failed(error, package.markerName);
   result.ok = true;
   return result;
 }

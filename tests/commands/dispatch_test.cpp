@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "commands/command_host.h"
 #include "fake_host.h"
@@ -13,6 +14,12 @@ using testing::FakeElement;
 using testing::FakeHost;
 using testing::U16;
 using testing::U8;
+
+std::set<std::string> Listing(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  return names;
+}
 
 class Dispatch : public ::testing::Test {
  protected:
@@ -136,6 +143,65 @@ TEST_F(Dispatch, DocumentIsFilledFromFactsAndHost) {
   OnDocumentMouseDown(host_, 1, element);
   std::ifstream in(folder_ / "TEMP" / "~T_lettera.rtf");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "{\\rtf1 Paziente Prova Ok 04/12/2026}");
+}
+
+// File names in links are found whatever their case, as on the platform; two files differing
+// only by case end the handling; links, hidden files and other folders are never reached; a
+// code with a line break never reaches the doctor's file.
+TEST_F(Dispatch, NamesFromLinks) {
+  namespace fs = std::filesystem;
+  const fs::path outside = folder_.string() + "_outside";
+  fs::create_directories(outside);
+  std::ofstream(outside / "privato.rtf") << "{\\rtf1 privato}";
+  fs::create_symlink(outside / "privato.rtf", folder_ / "linkato.rtf");
+  fs::create_symlink(outside / "privato.rtf", folder_ / "linkato.pdf");
+  for (const char* name : {"Doppio.pdf", "doppio.PDF"}) std::ofstream(folder_ / name) << "x";
+  fs::create_directories(folder_ / "Documenti");
+  std::ofstream(folder_ / "Documenti" / "Guida.pdf") << "g";
+  host_.controlFolder = U16(folder_.string());
+  host_.currentDrug = u"aic1";
+
+  struct Row {
+    const char* href;
+    std::vector<std::string> expected;
+  } rows[] = {
+      {"#SHELL?LEAFLET.PDF", {"open $F/leaflet.pdf", "count SHELL", "trace SHELL LEAFLET.PDF", "OnClick 1"}},
+      {"#SHELL?doppio.pdf", {}},
+      {"#SHELL?linkato.pdf", {"OnClick 1"}},
+      {"#SHELL?TEMP\\..\\a.pdf", {"OnClick 1"}},
+      {"#SHELL?Documenti\\Guida.pdf", {"OnClick 1"}},
+      {"#DOCUMENT?LETTERA.RTF", {"OnRequiredField NOTE", "open $F/TEMP/~T_LETTERA.RTF", "count DOCUMENT", "OnClick 1"}},
+      {"#DOCUMENT?linkato.rtf", {"count DOCUMENT", "OnClick 1"}},
+      {"#LINK?documenti\\GUIDA.pdf",
+       {"open Documenti/Guida.pdf", "count LINK", "trace LINK documenti\\GUIDA.pdf", "OnClick 1"}},
+      {"#LINK?https://example.org/a\\b",
+       {"open https://example.org/a\\b", "count LINK", "trace LINK https://example.org/a\\b", "OnClick 1"}},
+      {"#SUBSTITUTEEVER?aic9\r\n[AutoSubstitute]\r\naic5=aic6",
+       {"count SUBSTITUTEEVER", "trace SUBSTITUTEEVER aic9\r\n[AutoSubstitute]\r\naic5=aic6"}},
+  };
+  for (const Row& row : rows) {
+    host_.log.clear();
+    host_.ClickAnchor(row.href);
+    std::vector<std::string> expected;
+    for (const auto& line : row.expected) expected.push_back(Expand(line));
+    EXPECT_EQ(host_.log, expected) << row.href;
+  }
+  EXPECT_TRUE(host_.ini.empty() || host_.ini[u"AutoSubstitute"].empty());
+  EXPECT_EQ(Listing(outside), std::set<std::string>{"privato.rtf"});
+  fs::remove_all(outside);
+}
+
+// A TEMP folder that is a link is never written through: the document command then ends.
+TEST_F(Dispatch, DocumentNeverWritesThroughALinkedTempFolder) {
+  namespace fs = std::filesystem;
+  const fs::path outside = folder_.string() + "_temp";
+  fs::create_directories(outside);
+  fs::remove_all(folder_ / "TEMP");
+  fs::create_symlink(outside, folder_ / "TEMP");
+  host_.ClickAnchor("#DOCUMENT?lettera.rtf");
+  EXPECT_EQ(host_.log, std::vector<std::string>{"OnRequiredField NOTE"});
+  EXPECT_TRUE(fs::is_empty(outside));
+  fs::remove_all(outside);
 }
 
 TEST_F(Dispatch, DialogsShowTheirLines) {

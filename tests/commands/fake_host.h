@@ -93,6 +93,7 @@ class FakeHost : public CommandHost {
   bool bannersEnabled = true;
   String banner = u"B1";
   String bannerFolder;
+  String controlFolder;
   String currentDrug, prescribingAic;
   String patientName = u"Paziente Prova", doctorName = u"Dott. Rossi", doctorStamp = u"Timbro";
   std::map<String, String> descriptions;  // answers to OnRequiredDrugDescription
@@ -116,6 +117,7 @@ class FakeHost : public CommandHost {
   String DoctorStamp() override { return doctorStamp; }
   bool BannersEnabled() override { return bannersEnabled; }
   String IniFilePath() override { return u"/nowhere/BVC_TEST.INI"; }
+  String ShellWorkingFolder() override { return controlFolder; }
 
   String ReadIni(StringView section, StringView key) override {
     for (const auto& [k, v] : ini[String(section)])

@@ -74,30 +74,5 @@ TEST(CommandLink, SetOptionRewritesEveryOccurrenceOfTheMatchingItem) {
   }
 }
 
-TEST(CommandLink, FileNamesThatLeaveTheBannerFolderAreRefused) {
-  struct Row { const char* name; const char* path; };  // path nullptr: refused
-  const Row rows[] = {
-      {"leaflet.pdf", "/banners/leaflet.pdf"},
-      {"docs\\a.pdf", "/banners/docs/a.pdf"},
-      {"a..b.pdf", "/banners/a..b.pdf"},
-      {"../etc/passwd", nullptr},
-      {"docs/../../x", nullptr},
-      {"..\\x", nullptr},
-      {"..", nullptr},
-      {"/etc/passwd", nullptr},
-      {"\\etc\\passwd", nullptr},
-      {"", nullptr},
-  };
-  for (const Row& row : rows) {
-    const auto path = FileInFolder(u"/banners/", U16(row.name));
-    if (!row.path) {
-      EXPECT_FALSE(path.has_value()) << row.name;
-    } else {
-      ASSERT_TRUE(path.has_value()) << row.name;
-      EXPECT_EQ(*path, row.path) << row.name;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace brevalcore::commands

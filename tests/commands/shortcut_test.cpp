@@ -42,14 +42,24 @@ TEST_F(Shortcuts, KindDecidesTheFileAndItsContent) {
       {"Agenda", 2, false, nullptr},
       {"Agenda", -1, false, nullptr},
       {"no/such/folder", 1, false, nullptr},
+      {"\\Agenda bis", 1, true, "Agenda bis.url"},  // BuildPath drops one leading separator
+      {"../fuori", 1, false, nullptr},
+      {"..\\fuori", 1, false, nullptr},
+      {"/tmp/fuori", 1, false, nullptr},
+      {"..", 1, true, "...url"},  // one name, inside the desktop folder
+      {"CON", 1, false, nullptr},
+      {"Agenda\r\n", 0, false, nullptr},
+      {"Agenda:2", 1, false, nullptr},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(CreateDesktopShortcut(host_, U16(row.title), u"http://example.org/a", row.kind), row.ok) << row.kind;
+    EXPECT_EQ(CreateDesktopShortcut(host_, U16(row.title), u"http://example.org/a", row.kind), row.ok) << row.title;
     if (row.file) {
       EXPECT_TRUE(std::filesystem::exists(desktop_ / row.file)) << row.file;
     }
   }
   EXPECT_EQ(Read("Agenda.url"), "[InternetShortcut]\r\nURL=http://example.org/a\r\n");
+  EXPECT_FALSE(std::filesystem::exists(desktop_.parent_path() / "fuori.url"));
+  EXPECT_FALSE(std::filesystem::exists("/tmp/fuori.url"));
   const std::string lnk = Read("Agenda.lnk");
   ASSERT_GE(lnk.size(), 0x4Cu + 4);
   EXPECT_EQ(lnk.substr(0, 4), std::string("\x4C\0\0\0", 4));
@@ -63,6 +73,19 @@ TEST_F(Shortcuts, KindDecidesTheFileAndItsContent) {
   EXPECT_EQ(0x4C + linkInfoSize + 4, lnk.size());
   const uint32_t basePath = u32(0x4C + 16);
   EXPECT_EQ(std::string(lnk.c_str() + 0x4C + basePath), "http://example.org/a");
+}
+
+// A link planted under the shortcut's name is replaced, never written through.
+TEST_F(Shortcuts, SaveReplacesALinkAtTheShortcutsName) {
+  const std::filesystem::path target = desktop_.string() + "_target";
+  std::ofstream(target) << "private";
+  std::filesystem::create_symlink(target, desktop_ / "Agenda.url");
+  EXPECT_TRUE(CreateDesktopShortcut(host_, u"Agenda", u"http://example.org/a", 1));
+  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(desktop_ / "Agenda.url")));
+  EXPECT_EQ(Read("Agenda.url"), "[InternetShortcut]\r\nURL=http://example.org/a\r\n");
+  std::ifstream in(target);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "private");
+  std::filesystem::remove(target);
 }
 
 TEST_F(Shortcuts, NoShellObjectGivesFalse) {

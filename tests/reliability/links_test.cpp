@@ -100,3 +100,57 @@ TEST(HostileLinks, AMegabyteLinkIsHandledAsAnyOther) {
 
 }  // namespace
 }  // namespace brevalcore::reliability
+
+namespace brevalcore::reliability {
+namespace {
+
+// A code or key with a line break would write new sections and keys (even an automatic
+// substitution) into the doctor's file: the press ends with nothing written, and the next one
+// works as before.
+TEST(HostileLinks, LineBreaksNeverReachTheDoctorsFile) {
+  Sandbox sandbox;
+  const RunResult run = sandbox.Run(std::string(kSessionStart) +
+                                    "StartPrescription\n"
+                                    "Click \"#SAVEKEYDATA?k=v\" & vbCr & \"[BVC]\" & vbCr & \"Offline=1\"\n"
+                                    "Click \"#SAVEPATIENTKEYDATA?k\" & vbCrLf & \"[BVC]=v\"\n"
+                                    "Click \"#SAVEKEYDATA?dopo=si\"\n"
+                                    "PrescribingDrug \"aic1\", \"A\", True, \"x\", 1\n"
+                                    "Click \"#SUBSTITUTEEVER?aic9\" & vbCrLf & \"[AutoSubstitute]\" & vbCrLf & \"aic5=aic6\"\n"
+                                    "Click \"#SUBSTITUTEEVER?aic9\" & vbLf & \"aic5=aic6\"\n"
+                                    "Echo \"auto \" & IniRead(\"AutoSubstitute\", \"aic1\") & IniRead(\"AutoSubstitute\", \"aic5\")\n"
+                                    "Echo \"offline \" & IniRead(\"BVC\", \"Offline\")\n"
+                                    "Echo \"dopo \" & IniRead(\"B12\", \"dopo\")\n"
+                                    "Echo \"end\"\n");
+  ExpectEndedNormally(run);
+  EXPECT_TRUE(LinesWithWord(run, "msgbox").empty()) << Describe(run);
+  EXPECT_NE(FindLine(run, "echo", "auto "), -1) << Describe(run);
+  EXPECT_NE(FindLine(run, "echo", "offline "), -1) << Describe(run);
+  EXPECT_NE(FindLine(run, "echo", "dopo si"), -1) << Describe(run);
+  const std::string ini = ReadFile(sandbox.iniFile(kDoctor));
+  for (const char* planted : {"aic5", "Offline", "[AutoSubstitute]"})
+    EXPECT_EQ(ini.find(planted), std::string::npos) << planted << " in\n" << ini;
+  EXPECT_EQ(FindLine(run, "event", "OnCommandClick"), -1) << Describe(run);
+  size_t clicks = 0;
+  for (const OutputLine& line : LinesWithWord(run, "event")) clicks += line.fields.at(0) == "OnClick";
+  EXPECT_EQ(clicks, 1u) << Describe(run);  // only the last press ran to its end
+  ExpectWritesOnlyOwnedPlaces(sandbox);
+}
+
+// Shortcut titles that would put the file outside the desktop folder, or name no file there,
+// save nothing; a plain title still works.
+TEST(HostileLinks, ShortcutTitlesStayOnTheDesktop) {
+  Sandbox sandbox;
+  std::string session = std::string(kSessionStart) + "StartPrescription\n";
+  for (const char* title : {"../../fuori", "..\\..\\fuori", "/tmp/fuori", "sotto/cartella", "CON", "a:b"})
+    session += "Click \"#SAVELINK?https://example.org/|" + std::string(title) + "\"\n";
+  session += "Click \"#SAVELINK?https://example.org/|Agenda\"\nEcho \"end\"\n";
+  const RunResult run = sandbox.Run(session);
+  ExpectEndedNormally(run);
+  const auto shortcuts = LinesWithWord(run, "shortcut");
+  ASSERT_EQ(shortcuts.size(), 1u) << Describe(run);
+  EXPECT_EQ(shortcuts[0].fields.at(0), (sandbox.dataRoot() / "Desktop" / "Agenda.url").string());
+  ExpectWritesOnlyOwnedPlaces(sandbox);
+}
+
+}  // namespace
+}  // namespace brevalcore::reliability

@@ -126,9 +126,9 @@ RunResult Sandbox::Run(const std::string& sessionScript, const RunLimits& limits
   const fs::path script = inputs() / "SCENARIO.vbs";
   WriteFile(script, sessionScript);
 
-  std::vector<std::string> args = {BREVALCORE_TOOL, "run", script.string(), "--banners", banners().string(),
-                                   "--data-root", dataRoot().string(), "--control-dir", controlDir().string(),
-                                   "--now", kNow};
+  std::vector<std::string> args = {BREVALCORE_TOOL, "run", script.string(), "--data-root", dataRoot().string(),
+                                   "--control-dir", controlDir().string(), "--now", kNow};
+  if (copyBanners_) args.insert(args.end(), {"--banners", banners().string()});
   std::vector<std::string> env = {
       "HOME=" + (root_ / "home").string(),
       "TMPDIR=" + (root_ / "tmp").string(),

@@ -60,6 +60,10 @@ class Sandbox {
   fs::path banners() const { return inputs() / "banners"; }
   fs::path iniFile(const std::string& doctor) const { return controlDir() / ("BVC_" + doctor + ".INI"); }
 
+  // From now on the session gets no --banners: the banner folder holds only what the test put
+  // there, and the control's start-up unpacks the package the test put beside it.
+  void KeepBannerFolderAsPlanted() { copyBanners_ = false; }
+
   // Writes the session script and runs it with `brevalcore run`; the snapshot taken just
   // before the run is kept for Changes().
   RunResult Run(const std::string& sessionScript, const RunLimits& limits = {});
@@ -75,6 +79,7 @@ class Sandbox {
  private:
   fs::path root_;
   Snapshot before_;
+  bool copyBanners_ = true;
 };
 
 std::string ReadFile(const fs::path& path);

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
+#include <iterator>
+
 #include "rules/actions.h"
 #include "rules/commands.h"
 #include "rules/conditions.h"
@@ -12,6 +16,11 @@ namespace {
 
 using namespace testing;
 using automation::MakeRef;
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 class HistoryTest : public HistoryFixture {
  protected:
@@ -75,6 +84,37 @@ TEST_F(HistoryTest, PerPatientKeysUseIdOrName) {
   EXPECT_EQ(Text(Ask(u"GetBannerPatientKeyData", {Variant(u"B1"), Variant(u"ANSWER")})), "si");
   context_->CurrentFacts()->Patient()->SetId(u"OTHER");
   EXPECT_EQ(Text(Ask(u"GetLastDateOfBannerVisualizationForPatient", {Variant(u"B1")})), "");
+}
+
+// A banner name, key or value with a line break or a NUL would plant sections and keys in the
+// doctor's file: the write is refused with error 5 naming the text, and the file is unchanged.
+TEST_F(HistoryTest, TextsThatWouldBreakTheFileAreRefused) {
+  SetIni(u"B1", u"K", u"old");
+  const std::string before = ReadFileBytes(IniFile());
+  struct Row {
+    std::function<void()> write;
+    const char* named;
+  } rows[] = {
+      {[&] { Do(u"DoSetBannerKeyData", {Variant(u"B1"), Variant(u"K"), Variant(u"v\r\n[AutoSubstitute]\r\naic1=aic2")}); },
+       "the value \"v\\r\\n[AutoSubstitute]"},
+      {[&] { Do(u"DoSetBannerKeyData", {Variant(u"B1"), Variant(u"K\n[BVC]"), Variant(u"v")}); }, "the key \"K\\n[BVC]\""},
+      {[&] { Do(u"DoSetBannerPatientKeyData", {Variant(u"B1"), Variant(std::u16string(u"K\0x", 3)), Variant(u"v")}); },
+       "holds a NUL character"},
+      {[&] { actions_->ShowBanner(u"B1]\r\n[BVC"); }, "the banner \"B1]\\r\\n[BVC\""},
+      {[&] { IncrementBannerCounter(u"B1\r\nX=1", u"SHOW", *context_); }, "holds a line break"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.named);
+    try {
+      row.write();
+      ADD_FAILURE() << "written";
+    } catch (const automation::AutomationError& e) {
+      EXPECT_EQ(e.number(), 5);
+      EXPECT_NE(automation::ToUtf8(e.description()).find(row.named), std::string::npos)
+          << automation::ToUtf8(e.description());
+    }
+    EXPECT_EQ(ReadFileBytes(IniFile()), before);
+  }
 }
 
 TEST_F(HistoryTest, FirstVisualisationIsWrittenOnce) {

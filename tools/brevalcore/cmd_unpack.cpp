@@ -5,6 +5,7 @@
 #include "platform/pe/version_resource.h"
 #include "platform/shell/clock.h"
 #include "storage/packages/file_version_info.h"
+#include "storage/packages/package_check.h"
 #include "storage/packages/resource_library.h"
 #include "storage/packages/unpack.h"
 #include "tools/brevalcore/command.h"
@@ -20,10 +21,12 @@ const Subcommand kUnpack{
     "unpack a banner package into a folder, as the control does",
     "usage: brevalcore unpack FILE DIR\n"
     "\n"
-    "Does what the control does with a newer package: unless a file of DIR is in use, deletes\n"
+    "Does what the control does with a newer package: checks the whole package (file names,\n"
+    "duplicates ignoring case, room on the disk) and, unless a file of DIR is in use, deletes\n"
     "the plain files of DIR (subfolders and hidden files stay), writes every file of the\n"
-    "package, and writes the marker file VERSION.BVC. Names with a folder part need that\n"
-    "folder in DIR already. Exit status 0 when done, 3 when DIR is busy, 1 on an error.\n",
+    "package, and writes the marker file VERSION.BVC. A package with a bad entry (a folder part,\n"
+    "a name the platform cannot hold) changes nothing and names the entry. Exit status 0 when\n"
+    "done, 3 when DIR is busy, 1 on an error.\n",
     RunUnpack};
 
 const SubcommandRegistration kRegistration(kUnpack);
@@ -48,19 +51,25 @@ int RunUnpack(const std::vector<std::string>& args) {
   const automation::String version = info.Available() ? info.FileVersion() : automation::String();
   const automation::String date = info.Available() ? packages::FileDateText(file) : automation::String();
 
+  automation::String problem;
+  const auto package = packages::ReadPackage(library, version, problem);
+  if (!package) {
+    std::fprintf(stderr, "brevalcore unpack: %s; nothing changed\n", automation::ToUtf8(problem).c_str());
+    return 1;
+  }
+  if (const auto noRoom = packages::RoomProblem(*package, folder)) {
+    std::fprintf(stderr, "brevalcore unpack: %s; nothing changed\n", automation::ToUtf8(*noRoom).c_str());
+    return 1;
+  }
   if (packages::IsBannerFolderBusy(folder)) {
     std::fprintf(stderr, "brevalcore unpack: a file of %s is in use; nothing changed\n", folder.c_str());
     return 3;
   }
   packages::EmptyBannerFolder(folder);
-  size_t total = 0;
-  for (int n = packages::kFirstPackageString; n <= packages::kLastPackageString; ++n, ++total) {
-    automation::String name;
-    if (!library.DLL_LoadString(static_cast<int16_t>(n), name)) break;
-  }
   ProgressBar bar("unpack");
+  const size_t total = package->files.size();
   const packages::UnpackResult result = packages::UnpackPackage(
-      library, folder, version, date, shell::SystemClock::Instance(),
+      *package, folder, version, date, shell::SystemClock::Instance(),
       [&](int files, uint64_t bytes) { bar.Update(static_cast<size_t>(files), total, bytes); });
   bar.Finish();
   if (!result.ok) {

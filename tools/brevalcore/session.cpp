@@ -20,6 +20,7 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/scripted_ui.h"
 #include "storage/ini_file.h"
+#include "storage/name_lookup.h"
 #include "storage/packages/update.h"
 
 namespace brevalcore::tools {
@@ -297,9 +298,9 @@ class ControlProxy : public automation::Object {
 // author's working folder. With one, the package update runs as in a host.
 packages::UpdateOutcome UpdateOrKeep(SessionReport& report, const packages::UpdateRequest& request,
                                      packages::UpdateServices& services) {
-  const fs::path library = fs::path(ToUtf8(request.resBannerPath)) / ToUtf8(packages::kLibraryFileName);
-  std::error_code ec;
-  if (!fs::exists(library, ec)) return packages::UpdateOutcome{true, false, false, 0};
+  const storage::Folder libraryFolder(ToUtf8(request.resBannerPath), storage::Folder::Link::kFollow);
+  if (storage::LookUpName(libraryFolder, packages::kLibraryFileName).status == storage::NameLookup::Status::kMissing)
+    return packages::UpdateOutcome{true, false, false, 0};
   const packages::UpdateOutcome outcome = packages::UpdateFromRES(request, services);
   report.PackageUpdated(outcome.usable, outcome.unpacked, outcome.filesWritten);
   return outcome;
