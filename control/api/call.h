@@ -40,9 +40,13 @@ struct ControlState : automation::EventSink {
   ControlEvents* events = nullptr;
   std::function<void(const Diagnostic&)> diagnostics;
   Error lastError;
-  int depth = 0;               // calls running (more than one when a handler calls back)
-  api::Call* current = nullptr;  // the innermost
-  bool closing = false;        // the Control was destroyed while a call ran
+  int depth = 0;                 // calls running (more than one when a handler calls back)
+  Call* current = nullptr;       // the innermost call
+  int delivering = 0;            // events and diagnostics being delivered to the host
+  bool closing = false;          // the Control was destroyed while a call or an event ran
+  // With a web view, events also arrive from the host's main loop, outside any call: a Control
+  // destroyed there hands its state to this, which lets it go once the loop is back.
+  std::function<void(std::shared_ptr<ControlState>)> releaseLater;
 };
 
 // A drug's text arguments, converted.

@@ -75,9 +75,29 @@ std::string CheckFolder(const std::string& folder, const char* what) {
   return {};
 }
 
+// Counts a delivery to the host, so that a Control destroyed by the host's handler keeps its
+// state until the delivery is over.
+class Delivering {
+ public:
+  explicit Delivering(api::ControlState& state) : state_(state) { ++state_.delivering; }
+  ~Delivering() { --state_.delivering; }
+
+ private:
+  api::ControlState& state_;
+};
+
 #ifdef BREVALCORE_WITH_WEBKIT
 constexpr bool kHaveWebView = true;
 bool OpenDisplay() { return gtk_init_check(nullptr, nullptr); }
+// Lets the state go from the main loop, after the signal handler that delivered the event.
+void ReleaseFromMainLoop(std::shared_ptr<api::ControlState> state) {
+  g_idle_add(
+      [](gpointer data) -> gboolean {
+        delete static_cast<std::shared_ptr<api::ControlState>*>(data);
+        return G_SOURCE_REMOVE;
+      },
+      new std::shared_ptr<api::ControlState>(std::move(state)));
+}
 #else
 constexpr bool kHaveWebView = false;
 bool OpenDisplay() { return false; }
@@ -96,6 +116,7 @@ api::ControlState::~ControlState() {
 
 void api::ControlState::OnEvent(automation::DispId, automation::StringView name, std::span<Variant> args) {
   if (!events || closing) return;
+  Delivering delivering(*this);
   std::vector<std::string> text;
   for (const Variant& arg : args) text.push_back(api::ResultText(arg).value_or(std::string()));
   text.resize(3);
@@ -139,6 +160,7 @@ void api::ControlState::OnDiagnostic(const rules::Diagnostic& internal) {
 
 void api::ControlState::Tell(const Diagnostic& diagnostic) {
   if (!diagnostics || closing) return;
+  Delivering delivering(*this);
   try {
     diagnostics(diagnostic);
   } catch (...) {
@@ -169,6 +191,7 @@ std::unique_ptr<Control> Control::Create(const ControlOptions& options, std::str
       auto view = std::make_unique<browser::WebKitBrowserHost>();
       impl->nativeView = view->Widget();
       impl->browser = std::move(view);
+      impl->releaseLater = ReleaseFromMainLoop;
     }
     if (gtkDialogs) {
       auto dialogs = std::make_unique<ui::GtkUserInterface>();
@@ -209,12 +232,13 @@ Control::Control(std::shared_ptr<api::ControlState> state) : impl_(std::move(sta
 
 Control::~Control() {
   // A call still running (this destructor was called from one of its events) keeps the
-  // control alive until it returns; no event or diagnostic reaches the host from now on.
-  if (impl_) {
-    impl_->closing = true;
-    impl_->events = nullptr;
-    impl_->diagnostics = nullptr;
-  }
+  // control alive until it returns; an event from the main loop, until the loop is back. No
+  // event or diagnostic reaches the host from now on.
+  if (!impl_) return;
+  impl_->closing = true;
+  impl_->events = nullptr;
+  impl_->diagnostics = nullptr;
+  if (impl_->delivering > 0 && !impl_->current && impl_->releaseLater) impl_->releaseLater(std::move(impl_));
 }
 
 // ------------------------------------------------------------------------------ members
