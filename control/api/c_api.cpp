@@ -249,8 +249,8 @@ void brevalcore_delete(brevalcore_handle* ctl) {
     std::lock_guard lock(liveMutex);
     Live().erase(ctl);
   }
-  ctl->control->SetEvents(nullptr);
   ctl->control->SetDiagnosticsHandler(nullptr);
+  ctl->control->SetEvents(nullptr);
   if (ctl->active > 0) {
     ctl->deleted = true;
     return;

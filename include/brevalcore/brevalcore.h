@@ -46,8 +46,9 @@ int brevalcore_abi_version(void);
  * integrators' guide. flags: 0 (a WebKitGTK view, which needs GTK and a display) or
  * BREVALCORE_HEADLESS. NULL on failure, with a message in *error when error is not NULL. */
 brevalcore_handle *brevalcore_new(const char *control_dir, const char *data_root, unsigned flags, char **error);
-/* Deletes the control; NULL is ignored. Inside one of its events, the control goes when the
- * call that raised the event returns, and raises no further event. */
+/* Deletes the control; NULL, deleted handles and calls from another thread are ignored.
+ * Inside one of its events, the control goes when the call that raised the event returns,
+ * and raises no further event. */
 void brevalcore_delete(brevalcore_handle *ctl);
 /* Frees every char * the library hands out; NULL is ignored. */
 void brevalcore_free(void *p);
