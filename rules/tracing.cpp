@@ -17,7 +17,8 @@ void ReportTraceFailure(const cContext& context, int32_t number, StringView desc
     diagnostic.kind = DiagnosticKind::Trace;
     diagnostic.number = number;
     diagnostic.procedure = u"TraceBannerAction";
-    diagnostic.message = u"Trace lost: " + String(description.empty() ? automation::FromUtf8(automation::ErrorText(number)) : String(description));
+    const String reason = description.empty() ? automation::FromUtf8(automation::ErrorText(number)) : String(description);
+    diagnostic.message = u"Trace lost: " + reason;
     context.Report(diagnostic);
   } catch (...) {
   }

@@ -46,6 +46,11 @@ std::vector<std::string_view> Split(std::string_view path) {
 
 }  // namespace
 
+ControlState*& ReportingControl() {
+  static thread_local ControlState* control = nullptr;
+  return control;
+}
+
 Call::Call(const std::shared_ptr<ControlState>& impl, std::u16string_view member, Mode mode)
     : member_(member), mode_(mode) {
   if (!impl) return;
@@ -56,6 +61,8 @@ Call::Call(const std::shared_ptr<ControlState>& impl, std::u16string_view member
   impl_ = impl;
   outer_ = impl_->current;
   impl_->current = this;
+  outerReporting_ = ReportingControl();
+  ReportingControl() = impl_.get();
   ++impl_->depth;
   impl_->lastError = {};
 }
@@ -63,6 +70,7 @@ Call::Call(const std::shared_ptr<ControlState>& impl, std::u16string_view member
 Call::~Call() {
   if (!impl_) return;
   impl_->current = outer_;
+  ReportingControl() = outerReporting_;
   // The page's pending events run once the outermost call is done, as the host's message loop
   // would run them; a headless control has no other loop.
   if (impl_->depth == 1 && impl_->headless && !impl_->closing) {

@@ -49,6 +49,10 @@ struct ControlState : automation::EventSink {
   std::function<void(std::shared_ptr<ControlState>)> releaseLater;
 };
 
+// The control whose call runs on this thread, if any: the process-wide reports (a plug-in that
+// did not load, a refused profile write) made meanwhile concern it.
+ControlState*& ReportingControl();
+
 // A drug's text arguments, converted.
 struct DrugArgs {
   automation::String aic, drugClass, substance;
@@ -101,6 +105,7 @@ class Call {
   std::u16string_view member_;
   Mode mode_;
   Call* outer_ = nullptr;
+  ControlState* outerReporting_ = nullptr;
   bool failed_ = false;
 };
 

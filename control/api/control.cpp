@@ -9,12 +9,14 @@
 
 #include <filesystem>
 #include <iostream>
+#include <mutex>
 #include <thread>
 
 #include "control/api/call.h"
 #include "control/api/text_values.h"
 #include "control/banner_control.h"
 #include "platform/automation/calendar.h"
+#include "platform/automation/diagnostics.h"
 #include "platform/automation/error.h"
 #include "platform/browser/headless_browser.h"
 #include "platform/ui/console_ui.h"
@@ -85,6 +87,34 @@ class Delivering {
  private:
   api::ControlState& state_;
 };
+
+// The control being created is the one process-wide reports concern, as during its calls.
+class Reporting {
+ public:
+  explicit Reporting(api::ControlState* state) : outer_(api::ReportingControl()) { api::ReportingControl() = state; }
+  ~Reporting() { api::ReportingControl() = outer_; }
+
+ private:
+  api::ControlState* outer_;
+};
+
+// Process-wide reports still go to standard error, and to the diagnostics of the control they
+// concern.
+void ForwardProcessReports() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    automation::SetDiagnosticSink([](const automation::Diagnostic& report) {
+      automation::LogToStandardError(report);
+      api::ControlState* control = api::ReportingControl();
+      if (!control) return;
+      Diagnostic diagnostic;
+      diagnostic.kind = report.source == "plug-in" ? DiagnosticKind::Load : DiagnosticKind::Call;
+      diagnostic.procedure = report.source;
+      diagnostic.message = report.source + ": " + report.message;
+      control->Tell(diagnostic);
+    });
+  });
+}
 
 #ifdef BREVALCORE_WITH_WEBKIT
 constexpr bool kHaveWebView = true;
@@ -211,6 +241,8 @@ std::unique_ptr<Control> Control::Create(const ControlOptions& options, std::str
         impl->ui = std::make_unique<ui::ScriptedUserInterface>();
     }
     if (options.clock) impl->clock = std::make_unique<HostClock>(options.clock);
+    ForwardProcessReports();
+    Reporting reporting(impl.get());  // plug-ins load with the first control
 
     services.browser = impl->browser.get();
     services.ui = impl->ui.get();
