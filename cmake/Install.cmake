@@ -1,42 +1,27 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(BREVALCORE_INSTALL_LIBS)
-# Highest layer first, so the list is also a valid static link order.
-foreach(lib brevalcore_banner_widget brevalcore_control brevalcore_commands brevalcore_rules
-            brevalcore_tracing brevalcore_packages brevalcore_storage brevalcore_pe brevalcore_script
-            brevalcore_script_library brevalcore_script_limits brevalcore_webkit brevalcore_gtk_ui brevalcore_browser
-            brevalcore_ui brevalcore_shell brevalcore_automation)
-  if(TARGET ${lib})
-    list(APPEND BREVALCORE_INSTALL_LIBS ${lib})
-  endif()
-endforeach()
-
-foreach(lib ${BREVALCORE_INSTALL_LIBS})
-  target_include_directories(${lib} INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/brevalcore>)
-endforeach()
-
-install(TARGETS ${BREVALCORE_INSTALL_LIBS} EXPORT BrevalcoreTargets
-        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# What an installation holds: the shared library with the public C and C++ headers, the GTK
+# widget library with its header, the brevalcore tools, the guides, pkg-config files and a
+# CMake package. Internal headers and static archives stay in the build.
+set(BREVALCORE_INSTALL_TARGETS brevalcore_shared)
+set(BREVALCORE_PUBLIC_HEADERS include/brevalcore/brevalcore.h include/brevalcore/control.h)
+if(TARGET brevalcore_gtk)
+  list(APPEND BREVALCORE_INSTALL_TARGETS brevalcore_gtk)
+  list(APPEND BREVALCORE_PUBLIC_HEADERS include/brevalcore/gtk.h)
+endif()
+install(TARGETS ${BREVALCORE_INSTALL_TARGETS} EXPORT BrevalcoreTargets
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${BREVALCORE_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/brevalcore)
 foreach(tool brevalcore brevalcore-demo)
   if(TARGET ${tool})
     install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
 endforeach()
-foreach(dir control commands rules storage platform tools/demo)
-  install(DIRECTORY ${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/brevalcore/${dir}
-          FILES_MATCHING PATTERN "*.h")
-endforeach()
-install(FILES ${CMAKE_BINARY_DIR}/generated/brevalcore_version.h
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/brevalcore)
+install(FILES docs/integrators-guide.md docs/authors-guide.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# The libraries are static, so their own dependencies are public requirements of a host.
-set(BREVALCORE_PC_REQUIRES "gumbo libpcre2-16 sqlite3 uuid")
-if(TARGET brevalcore_webkit OR TARGET brevalcore_gtk_ui)
-  string(APPEND BREVALCORE_PC_REQUIRES " gtk+-3.0 webkit2gtk-4.1")
-endif()
-
+# CMake: find_package(Brevalcore) gives Brevalcore::brevalcore and Brevalcore::gtk.
 install(EXPORT BrevalcoreTargets NAMESPACE Brevalcore:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Brevalcore)
 configure_package_config_file(cmake/BrevalcoreConfig.cmake.in
   ${CMAKE_BINARY_DIR}/BrevalcoreConfig.cmake
@@ -46,17 +31,30 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/BrevalcoreConfigVersion.cma
 install(FILES ${CMAKE_BINARY_DIR}/BrevalcoreConfig.cmake ${CMAKE_BINARY_DIR}/BrevalcoreConfigVersion.cmake
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Brevalcore)
 
-# pkg-config: the static libraries, listed from the highest layer down.
-set(BREVALCORE_PC_LIBS "")
-foreach(lib ${BREVALCORE_INSTALL_LIBS})
-  string(APPEND BREVALCORE_PC_LIBS " -l${lib}")
-endforeach()
+# pkg-config: the prefix is relative to the .pc file, so an installation can be moved.
 file(RELATIVE_PATH BREVALCORE_PC_PREFIX_FROM_PCDIR "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
 configure_file(cmake/brevalcore.pc.in ${CMAKE_BINARY_DIR}/brevalcore.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/brevalcore.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+if(TARGET brevalcore_gtk)
+  configure_file(cmake/brevalcore-gtk.pc.in ${CMAKE_BINARY_DIR}/brevalcore-gtk.pc @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/brevalcore-gtk.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endif()
 
 # The sample banner package and its session, which the installed `brevalcore demo` plays.
 if(TARGET brevalcore_sample_package)
   install(FILES ${BREVALCORE_SAMPLE_PACKAGE} samples/session.vbs
           DESTINATION ${CMAKE_INSTALL_DATADIR}/brevalcore)
 endif()
+
+# cpack -G DEB: a Debian package of the same installation, its dependencies found by
+# dpkg-shlibdeps from the libraries' own.
+set(CPACK_PACKAGE_NAME brevalcore)
+set(CPACK_PACKAGE_VENDOR "Brevalcore")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Banner control for prescription programs")
+set(CPACK_PACKAGE_CONTACT "Brevalcore developers <brevalcore@localhost>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+include(CPack)

@@ -75,6 +75,7 @@ automation::ObjectFactories& DefaultFactories() {
 
 BrevalcoreBanner::BrevalcoreBanner(ControlServices services) : services_(std::move(services)) {
   controlFolder_ = services_.controlFolder.empty() ? storage::GetControlFolder() : services_.controlFolder;
+  dataFolder_ = services_.dataFolder.empty() ? storage::GetDataFolder() : services_.dataFolder;
   browser_ = services_.browser;
   if (!browser_) {
     ownedBrowser_ = std::make_unique<browser::HeadlessBrowser>();
@@ -92,7 +93,12 @@ BrevalcoreBanner::BrevalcoreBanner(ControlServices services) : services_(std::mo
   }
   clock_ = services_.clock ? services_.clock : &shell::SystemClock::Instance();
   processes_ = services_.processes ? services_.processes : &shell::SystemProcesses::Instance();
-  factories_ = services_.factories ? services_.factories : &DefaultFactories();
+  factories_ = services_.factories;
+  if (!factories_) {
+    ownedFactories_ = std::make_unique<automation::ObjectFactories>(
+        rules::FactoriesForControlFolder(DefaultFactories(), controlFolder_, clock_));
+    factories_ = ownedFactories_.get();
+  }
   if (!services_.scriptHosts) services_.scriptHosts = [](script::ScriptServices s) { return script::CreateScriptHost(s); };
   if (!services_.packageUpdate) services_.packageUpdate = packages::UpdateFromRES;
 
@@ -111,6 +117,8 @@ rules::cContext& BrevalcoreBanner::Context() {
   if (!context_) {
     context_ = automation::MakeRef<rules::cContext>();
     context_->set_clock(clock_);
+    context_->set_control_folder(controlFolder_);
+    context_->set_diagnostics(services_.diagnostics);
   }
   return *context_;
 }
@@ -120,7 +128,13 @@ Ref<rules::cContext> BrevalcoreBanner::context() {
   return context_;
 }
 
-void BrevalcoreBanner::SetContext(Ref<rules::cContext> context) { context_ = std::move(context); }
+// A context handed in by the host works in this control's folder from now on.
+void BrevalcoreBanner::SetContext(Ref<rules::cContext> context) {
+  context_ = std::move(context);
+  if (!context_) return;
+  context_->set_control_folder(controlFolder_);
+  context_->set_diagnostics(services_.diagnostics);
+}
 
 Ref<rules::Facts> BrevalcoreBanner::Facts() { return Context().CurrentFacts(); }
 Ref<rules::PrescriptionFacts> BrevalcoreBanner::Prescription() { return Facts()->Prescription(); }

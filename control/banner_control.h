@@ -20,6 +20,7 @@
 #include "platform/shell/shell_open.h"
 #include "platform/ui/user_interface.h"
 #include "rules/context.h"
+#include "rules/diagnostics.h"
 #include "storage/packages/update.h"
 
 namespace brevalcore::control {
@@ -38,8 +39,9 @@ using PackageUpdate =
 
 // The platform services of one control. Null members are filled with the real ones: a
 // headless browser (until a window system hosts the control), a user interface that answers
-// every box with its default button, the system clock, processes and shell, the global object
-// factories, our VBScript engine and the package update from the resource library.
+// every box with its default button, the system clock, processes and shell, the default object
+// factories (with the bundled tracer writing in the control folder), our VBScript engine and
+// the package update from the resource library.
 struct ControlServices {
   browser::BrowserHost* browser = nullptr;
   ui::UserInterface* ui = nullptr;
@@ -50,6 +52,9 @@ struct ControlServices {
   ScriptHostFactory scriptHosts;
   PackageUpdate packageUpdate;
   std::string controlFolder;  // empty: storage::GetControlFolder()
+  std::string dataFolder;     // the data root that holds the banner folder; empty: storage::GetDataFolder()
+  // Told of every failure report, script error, load failure, package update and lost trace.
+  rules::DiagnosticSink diagnostics;
 };
 
 // Dispatch ids of the event interface __BrevalcoreBanner: part of the host contract.
@@ -121,8 +126,10 @@ class BrevalcoreBanner : public automation::DispatchObject<BrevalcoreBanner>,
   bool HasScript() const { return script_ != nullptr; }
   bool HasRuleObjects() const { return static_cast<bool>(actions_); }
   const std::string& ControlFolder() const { return controlFolder_; }
-  // The tracing object of this thread (shared by the controls on it), or Nothing.
-  static Ref<automation::Object> Tracing();
+  const std::string& DataFolder() const { return dataFolder_; }
+  // The tracing object of this thread for this control's folder (shared by the controls of
+  // that folder on the thread), or Nothing.
+  Ref<automation::Object>& Tracing();
 
   // ---- BrowserEvents
   void OnNavigateError(StringView url) override;
@@ -176,8 +183,16 @@ class BrevalcoreBanner : public automation::DispatchObject<BrevalcoreBanner>,
   void CreateRuleObjects();
   void CreateTracing();
   script::ScriptHost& Script();
-  // Shows the control's error report for the failure being handled (call inside a catch).
-  void ReportCurrentFailure(StringView procedure);
+  // Shows the control's error report for the failure being handled (call inside a catch), and
+  // tells the host's diagnostics what kind of failure it was (a script error is always
+  // Script); `show` false tells the host only.
+  void ReportCurrentFailure(StringView procedure, rules::DiagnosticKind kind = rules::DiagnosticKind::Call,
+                            const std::string& file = {}, bool show = true);
+  // "banner.script" in the banner folder.
+  std::string ScriptPath();
+  void Diagnose(const rules::Diagnostic& diagnostic) const;
+  // Runs the package update and tells the host its outcome.
+  packages::UpdateOutcome UpdatePackage();
   void DisableBanners();
 
   // Work-flow (workflow.cpp)
@@ -200,6 +215,7 @@ class BrevalcoreBanner : public automation::DispatchObject<BrevalcoreBanner>,
   std::unique_ptr<browser::BrowserHost> ownedBrowser_;
   std::unique_ptr<ui::UserInterface> ownedUi_;
   std::unique_ptr<shell::ShellOpener> ownedShell_;
+  std::unique_ptr<automation::ObjectFactories> ownedFactories_;
   browser::BrowserHost* browser_;
   ui::UserInterface* ui_;
   const shell::Clock* clock_;
@@ -207,6 +223,7 @@ class BrevalcoreBanner : public automation::DispatchObject<BrevalcoreBanner>,
   shell::ShellOpener* shell_;
   automation::ObjectFactories* factories_;
   std::string controlFolder_;
+  std::string dataFolder_;
 
   automation::EventSource events_;
   bool forceFocusBack_ = false;

@@ -3,6 +3,7 @@
 // focus rule and the control's own context menu.
 #include "control/addresses.h"
 #include "control/banner_control.h"
+#include "control/texts.h"
 #include "storage/ini_file.h"
 
 namespace brevalcore::control {
@@ -57,7 +58,15 @@ void BrevalcoreBanner::StyleBody() {
   if (docAttached_) browser_->RemoveBodyBorderAndScrollBars();
 }
 
-void BrevalcoreBanner::OnNavigateError(StringView) { navigationFailed_ = true; }
+void BrevalcoreBanner::OnNavigateError(StringView url) {
+  navigationFailed_ = true;
+  rules::Diagnostic diagnostic;
+  diagnostic.kind = rules::DiagnosticKind::Load;
+  diagnostic.procedure = u"NavigateError";
+  diagnostic.message = text::kPageNotLoaded + String(url);
+  diagnostic.file = automation::ToUtf8(url);
+  Diagnose(diagnostic);
+}
 
 // A failed navigation shows the offline page instead, and the control stays offline (across
 // restarts) until the doctor clears the menu item.

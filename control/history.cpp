@@ -2,6 +2,7 @@
 // script, the tracing component, and the banner history and trace calls that the banner
 // commands make through the control.
 #include "control/banner_control.h"
+#include "control/texts.h"
 #include "rules/actions.h"
 #include "rules/commands.h"
 #include "rules/conditions.h"
@@ -28,13 +29,20 @@ void BrevalcoreBanner::CreateRuleObjects() {
 
 void BrevalcoreBanner::CreateTracing() {
   try {
-    rules::TracingComponent() = factories_->Create(rules::kTracingProgId);
-  } catch (...) {
+    Tracing() = factories_->Create(rules::kTracingProgId);
+  } catch (const automation::AutomationError& e) {
     // Without a tracer the banners work as before; the thread's reference keeps what it held.
+    rules::Diagnostic diagnostic;
+    diagnostic.kind = rules::DiagnosticKind::Trace;
+    diagnostic.number = e.number();
+    diagnostic.procedure = u"Init";
+    diagnostic.message = text::kTracerNotCreated + e.description();
+    Diagnose(diagnostic);
+  } catch (...) {
   }
 }
 
-Ref<automation::Object> BrevalcoreBanner::Tracing() { return rules::TracingComponent(); }
+Ref<automation::Object>& BrevalcoreBanner::Tracing() { return rules::TracingComponent(controlFolder_); }
 
 void BrevalcoreBanner::CountPrescription() { rules::CountPrescription(Context()); }
 

@@ -3,6 +3,7 @@
 #include "control/addresses.h"
 #include "control/banner_control.h"
 #include "control/texts.h"
+#include "platform/script/script_host.h"
 #include "storage/folder.h"
 #include "storage/ini_file.h"
 #include "storage/name_lookup.h"
@@ -52,12 +53,17 @@ String ReadScriptFile(const std::string& bannerFolder) {
 struct Failure {
   int32_t number;
   String description;
+  bool script = false;  // raised by the script engine, with the position when it knows one
+  int line = 0;
+  int column = 0;
 };
 
 // The number and text of the failure being handled.
 Failure CurrentFailure() {
   try {
     throw;
+  } catch (const script::ScriptError& e) {
+    return {e.number(), e.description(), true, e.line(), e.column()};
   } catch (const AutomationError& e) {
     return {e.number(), e.description()};
   } catch (const std::bad_alloc&) {
@@ -72,15 +78,99 @@ Failure CurrentFailure() {
 
 }  // namespace
 
-void BrevalcoreBanner::ReportCurrentFailure(StringView procedure) {
+void BrevalcoreBanner::ReportCurrentFailure(StringView procedure, rules::DiagnosticKind kind, const std::string& file,
+                                            bool show) {
   const Failure failure = CurrentFailure();
   const String message = text::kReportError + FromUtf8(std::to_string(failure.number)) + u" (" + failure.description +
                          text::kReportInProcedure + String(procedure) + text::kReportOfControl;
-  try {
-    storage::ShowMessage(*ui_, message, ui::style::kOkOnly, text::kReportTitle);
-  } catch (...) {
-    // A report that cannot be shown must not turn into a failure of its own.
+  if (show) {
+    try {
+      storage::ShowMessage(*ui_, message, ui::style::kOkOnly, text::kReportTitle);
+    } catch (...) {
+      // A report that cannot be shown must not turn into a failure of its own.
+    }
   }
+  rules::Diagnostic diagnostic;
+  diagnostic.kind = failure.script ? rules::DiagnosticKind::Script : kind;
+  diagnostic.number = failure.number;
+  diagnostic.procedure = String(procedure);
+  diagnostic.message = message;
+  diagnostic.file = failure.script ? ScriptPath() : file;
+  diagnostic.line = failure.line;
+  diagnostic.column = failure.column;
+  Diagnose(diagnostic);
+}
+
+void BrevalcoreBanner::Diagnose(const rules::Diagnostic& diagnostic) const {
+  if (!services_.diagnostics) return;
+  try {
+    services_.diagnostics(diagnostic);
+  } catch (...) {
+    // The host's handler failing must not stop the control.
+  }
+}
+
+std::string BrevalcoreBanner::ScriptPath() {
+  return storage::BuildPath(ToUtf8(Context().PathTempBanner()), kScriptFileName);
+}
+
+namespace {
+
+// Forwards to the control's user interface and keeps the text of every message box, so the
+// package update's own reports reach the host's diagnostics too.
+class RecordingUserInterface : public ui::UserInterface {
+ public:
+  explicit RecordingUserInterface(ui::UserInterface& ui) : ui_(ui) {}
+  ui::Button MessageBox(StringView prompt, int styleCode, StringView title) override {
+    messages.emplace_back(prompt);
+    return ui_.MessageBox(prompt, styleCode, title);
+  }
+  std::optional<String> InputBox(StringView prompt, StringView title, StringView defaultText) override {
+    return ui_.InputBox(prompt, title, defaultText);
+  }
+  ui::ContextMenuChoice ShowContextMenu(bool offlineChecked, int x, int y) override {
+    return ui_.ShowContextMenu(offlineChecked, x, y);
+  }
+  void ShowPersInformer(ui::PersInformerForm& form) override { ui_.ShowPersInformer(form); }
+  void ShowSelezioneFarmaci(ui::SelezioneFarmaciForm& form) override { ui_.ShowSelezioneFarmaci(form); }
+  void ShowShellList(ui::ShellListForm& form) override { ui_.ShowShellList(form); }
+  void ShowShortcutForm(ui::ShortcutFormModel& form) override { ui_.ShowShortcutForm(form); }
+
+  std::vector<String> messages;
+
+ private:
+  ui::UserInterface& ui_;
+};
+
+}  // namespace
+
+packages::UpdateOutcome BrevalcoreBanner::UpdatePackage() {
+  rules::cContext& context = Context();
+  Ref<rules::ApplicationFacts> application = Application();
+  Ref<rules::DoctorFacts> doctor = Doctor();
+  packages::UpdateRequest request{
+      application->ResBannerPath(), context.PathTempBanner(), FromUtf8(controlFolder_),
+      {application->Software(), application->SerialNumber(), doctor->Code(), doctor->Region(), doctor->Province()}};
+  IniGuid guid(storage::GetIniFilePath(controlFolder_, doctor->Code()));
+  RecordingUserInterface ui(*ui_);
+  packages::UpdateServices updateServices{ui, *processes_, *clock_, guid};
+  const packages::UpdateOutcome outcome = services_.packageUpdate(request, updateServices);
+
+  rules::Diagnostic diagnostic;
+  diagnostic.kind = rules::DiagnosticKind::PackageUpdate;
+  diagnostic.procedure = u"UpdateFromRES";
+  diagnostic.file = storage::BuildPath(ToUtf8(request.resBannerPath), ToUtf8(packages::kLibraryFileName));
+  for (const String& message : ui.messages) {
+    diagnostic.message = message;
+    Diagnose(diagnostic);
+  }
+  if (!ui.messages.empty()) return outcome;
+  diagnostic.error = !outcome.usable;
+  if (!outcome.usable) diagnostic.message = text::kPackageUnusable;
+  else if (outcome.unpacked) diagnostic.message = text::kPackageUnpacked + FromUtf8(std::to_string(outcome.filesWritten));
+  else diagnostic.message = text::kPackageCurrent;
+  Diagnose(diagnostic);
+  return outcome;
 }
 
 void BrevalcoreBanner::DisableBanners() {
@@ -150,9 +240,12 @@ script::ScriptHost& BrevalcoreBanner::Script() {
 }
 
 void BrevalcoreBanner::Init() {
+  // What a failure is, for the host's diagnostics: a file the start needs, or anything else.
+  rules::DiagnosticKind failureKind = rules::DiagnosticKind::Call;
+  std::string failedFile;
   try {
     rules::cContext& context = Context();
-    context.SetPathTempBanner(FromUtf8(storage::BuildPath(storage::GetDataFolder(), kBannerFolderName)));
+    context.SetPathTempBanner(FromUtf8(storage::BuildPath(dataFolder_, kBannerFolderName)));
 
     Ref<rules::ApplicationFacts> application = Application();
     if (!application->EnableBanners()) {
@@ -162,20 +255,18 @@ void BrevalcoreBanner::Init() {
       return;
     }
 
-    Ref<rules::DoctorFacts> doctor = Doctor();
-    packages::UpdateRequest request{
-        application->ResBannerPath(), context.PathTempBanner(), FromUtf8(controlFolder_),
-        {application->Software(), application->SerialNumber(), doctor->Code(), doctor->Region(), doctor->Province()}};
-    IniGuid guid(storage::GetIniFilePath(controlFolder_, doctor->Code()));
-    packages::UpdateServices updateServices{*ui_, *processes_, *clock_, guid};
-    const packages::UpdateOutcome outcome = services_.packageUpdate(request, updateServices);
+    const packages::UpdateOutcome outcome = UpdatePackage();
     if (outcome.disableBanners) application->SetEnableBanners(false);
     if (!outcome.usable) return;
 
     const std::string bannerFolder = ToUtf8(context.PathTempBanner());
-    storage::ClearTempFiles(bannerFolder, doctor->Code());
+    storage::ClearTempFiles(bannerFolder, Doctor()->Code());
 
+    failureKind = rules::DiagnosticKind::Load;
+    failedFile = ScriptPath();
     const String code = ReadScriptFile(bannerFolder);
+    failedFile.clear();
+    failureKind = rules::DiagnosticKind::Call;
     CreateRuleObjects();
 
     script::ScriptHost& engine = Script();
@@ -191,7 +282,7 @@ void BrevalcoreBanner::Init() {
     defaultPage_ = GetDefaultPageUrl(context);
     offlinePage_ = CheckedOfflinePageUrl(context);
   } catch (...) {
-    ReportCurrentFailure(u"Init");
+    ReportCurrentFailure(u"Init", failureKind, failedFile);
     DisableBanners();
     return;
   }

@@ -12,4 +12,11 @@ inline constexpr char16_t kMenuAutoSubstituteList[] = u"Gestione sostituzioni fa
 inline constexpr char16_t kMenuOffline[] = u"Offline";
 inline constexpr char16_t kMenuCancel[] = u"Annulla";
 
+// What the host's diagnostics are told besides the error reports.
+inline constexpr char16_t kPackageUnpacked[] = u"Banner package unpacked: ";  // + number of files
+inline constexpr char16_t kPackageCurrent[] = u"Banner package up to date";
+inline constexpr char16_t kPackageUnusable[] = u"No usable banner package: banners are off";
+inline constexpr char16_t kPageNotLoaded[] = u"Page not loaded, the offline page is shown: ";  // + address
+inline constexpr char16_t kTracerNotCreated[] = u"Tracing component not created: ";  // + reason
+
 }  // namespace brevalcore::control::text

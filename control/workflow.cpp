@@ -61,7 +61,8 @@ void BrevalcoreBanner::RunScript(Runner runner) {
     Script().ExecuteStatement(kStatements[index]);
     NavigateTo(GetBannerUrl(Context(), page));
   } catch (...) {
-    if (runner != Runner::After) ReportCurrentFailure(kProcedures[index]);
+    // OnAfter shows no report, but the host is told.
+    ReportCurrentFailure(kProcedures[index], rules::DiagnosticKind::Call, {}, runner != Runner::After);
     DisableBanners();
   }
 }

@@ -16,4 +16,14 @@ const ClassInfo& cContext::Class() {
 
 cContext::cContext() : facts_(automation::MakeRef<Facts>()), clock_(&shell::SystemClock::Instance()) {}
 
+void cContext::SetCurrentFacts(Ref<Facts> v) {
+  facts_ = std::move(v);
+  if (facts_ && !controlFolder_.empty()) facts_->set_control_folder(controlFolder_);
+}
+
+void cContext::set_control_folder(std::string folder) {
+  controlFolder_ = std::move(folder);
+  if (facts_) facts_->set_control_folder(controlFolder_);
+}
+
 }  // namespace brevalcore::rules

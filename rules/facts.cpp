@@ -217,7 +217,11 @@ void ApplicationFacts::SetRemotePageParameters(const String& v) {
 }
 
 void ApplicationFacts::SetResBannerPath(const String& v) {
-  resBannerPath_ = v.empty() ? automation::FromUtf8(ControlFolder()) : v;
+  if (!v.empty()) {
+    resBannerPath_ = v;
+    return;
+  }
+  resBannerPath_ = automation::FromUtf8(controlFolder_.empty() ? ControlFolder() : controlFolder_);
 }
 
 String ApplicationFacts::Version() const { return NormaliseVersion(version_); }
@@ -265,6 +269,16 @@ Facts::Facts()
       doctor_(automation::MakeRef<DoctorFacts>()),
       prescription_(automation::MakeRef<PrescriptionFacts>()),
       application_(automation::MakeRef<ApplicationFacts>()) {}
+
+void Facts::SetApplication(Ref<ApplicationFacts> v) {
+  application_ = std::move(v);
+  if (application_ && !controlFolder_.empty()) application_->set_control_folder(controlFolder_);
+}
+
+void Facts::set_control_folder(std::string folder) {
+  controlFolder_ = std::move(folder);
+  if (application_) application_->set_control_folder(controlFolder_);
+}
 
 Facts::~Facts() {
   // Released in creation order, as the original did.

@@ -2,6 +2,8 @@
 // The fact model the rule script reasons about: the doctor, the open patient, the prescription
 // being written and the host application, rooted at Facts and reached through cContext.
 // Every class is an automation object; members are listed in slot order in the .cpp files.
+#include <string>
+
 #include "platform/automation/collection.h"
 #include "platform/automation/dispatch.h"
 
@@ -157,9 +159,14 @@ class ApplicationFacts : public automation::DispatchObject<ApplicationFacts> {
   String ResBannerPath() const { return resBannerPath_; }
   void SetResBannerPath(const String& v);
 
+  // Not part of the automation interface: the folder of the control these facts belong to;
+  // empty: the process-wide control folder.
+  void set_control_folder(std::string folder) { controlFolder_ = std::move(folder); }
+
  private:
   bool enableBanners_ = false;
   String code_, remoteParameters_, software_, version_, serial_, resBannerPath_;
+  std::string controlFolder_;
 };
 
 // Version text as ApplicationFacts.Version reads it.
@@ -173,7 +180,7 @@ class Facts : public automation::DispatchObject<Facts> {
   ~Facts() override;
 
   Ref<ApplicationFacts> Application() const { return application_; }
-  void SetApplication(Ref<ApplicationFacts> v) { application_ = std::move(v); }
+  void SetApplication(Ref<ApplicationFacts> v);
   Ref<PatientFacts> Patient() const { return patient_; }
   void SetPatient(Ref<PatientFacts> v) { patient_ = std::move(v); }
   Ref<DoctorFacts> Doctor() const { return doctor_; }
@@ -183,7 +190,12 @@ class Facts : public automation::DispatchObject<Facts> {
   // "?Serial_number=...&Software=...&Regione=...&Versione=..." from the other facts, unescaped.
   String RemotePageParameters() const;
 
+  // Not part of the automation interface: passed on to the application facts, now and when
+  // they are replaced.
+  void set_control_folder(std::string folder);
+
  private:
+  std::string controlFolder_;
   Ref<PatientFacts> patient_;
   Ref<DoctorFacts> doctor_;
   Ref<PrescriptionFacts> prescription_;

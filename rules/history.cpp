@@ -59,7 +59,8 @@ String PatientKey(const cContext& context) {
 std::string IniFilePath(const cContext& context) {
   const auto facts = context.CurrentFacts();
   const String code = facts && facts->Doctor() ? facts->Doctor()->Code() : String();
-  return storage::GetIniFilePath(storage::GetControlFolder(), code);
+  const std::string& folder = context.control_folder();
+  return storage::GetIniFilePath(folder.empty() ? storage::GetControlFolder() : folder, code);
 }
 
 String DayText(Date date) {

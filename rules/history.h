@@ -30,7 +30,7 @@ inline constexpr char16_t kNoDateText[] = u"01/01/2000";
 String BannerName(StringView code);
 // Patient.Id when it is not blank (untrimmed), else Patient.Name.
 String PatientKey(const cContext& context);
-// The doctor's profile file: control folder + "BVC_" + Doctor.Code + ".INI".
+// The doctor's profile file: the context's control folder + "BVC_" + Doctor.Code + ".INI".
 std::string IniFilePath(const cContext& context);
 
 // "dd/mm/yyyy" and "dd/mm/yyyy hh:nn:ss".

@@ -1,5 +1,7 @@
 #include "rules/tracing.h"
 
+#include <map>
+
 #include "platform/automation/error.h"
 #include "platform/automation/plugins.h"
 #include "rules/history.h"
@@ -7,10 +9,28 @@
 
 namespace brevalcore::rules {
 
-Ref<automation::Object>& TracingComponent() {
-  // One reference per thread, as each control lives on its host's user-interface thread.
-  static thread_local Ref<automation::Object> component;
-  return component;
+namespace {
+
+void ReportTraceFailure(const cContext& context, int32_t number, StringView description) noexcept {
+  try {
+    Diagnostic diagnostic;
+    diagnostic.kind = DiagnosticKind::Trace;
+    diagnostic.number = number;
+    diagnostic.procedure = u"TraceBannerAction";
+    const String reason = description.empty() ? automation::FromUtf8(automation::ErrorText(number)) : String(description);
+    diagnostic.message = u"Trace lost: " + reason;
+    context.Report(diagnostic);
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+Ref<automation::Object>& TracingComponent(const std::string& controlFolder) {
+  // One reference per thread, as each control lives on its host's user-interface thread, and
+  // per folder, as each folder keeps its own trace database.
+  static thread_local std::map<std::string, Ref<automation::Object>> components;
+  return components[controlFolder];
 }
 
 void RegisterRuleFactories(automation::ObjectFactories& factories) {
@@ -27,9 +47,18 @@ bool CreateTracingComponent(automation::ObjectFactories& factories) {
   return static_cast<bool>(TracingComponent());
 }
 
+automation::ObjectFactories FactoriesForControlFolder(const automation::ObjectFactories& base,
+                                                      const std::string& controlFolder, const shell::Clock* clock) {
+  automation::ObjectFactories factories = base;
+  const auto* tracer = factories.Find(kTracingProgId);
+  if (tracer && tracing::IsBundledTracer(*tracer))
+    tracing::RegisterBundledTracer(factories, tracing::TraceDatabaseIn(controlFolder), clock);
+  return factories;
+}
+
 void TraceBannerAction(StringView bannerCode, StringView action, StringView parameter, const cContext& context) {
   try {
-    Ref<automation::Object> tracer = TracingComponent();
+    Ref<automation::Object> tracer = TracingComponent(context.control_folder());
     if (!tracer) return;
     const auto facts = context.CurrentFacts();
     const auto application = facts->Application();
@@ -41,8 +70,11 @@ void TraceBannerAction(StringView bannerCode, StringView action, StringView para
     const automation::DispId id = tracer->GetIdOfName(u"Trace");
     if (id == automation::kDispIdUnknown) return;
     tracer->Invoke(id, automation::kInvokeMethod, args);
+  } catch (const automation::AutomationError& e) {
+    // Tracing never disturbs the banner choice or the click handling; the host is told.
+    ReportTraceFailure(context, e.number(), e.description());
   } catch (...) {
-    // Tracing never disturbs the banner choice or the click handling.
+    ReportTraceFailure(context, automation::err::kInvalidProcedureCall, {});
   }
 }
 

@@ -14,6 +14,11 @@ bool ObjectFactories::IsRegistered(StringView progId) const {
   return factories_.count(ToLower(progId)) != 0;
 }
 
+const ObjectFactories::Factory* ObjectFactories::Find(StringView progId) const {
+  auto it = factories_.find(ToLower(progId));
+  return it == factories_.end() ? nullptr : &it->second;
+}
+
 Ref<Object> ObjectFactories::Create(StringView progId) const {
   auto it = factories_.find(ToLower(progId));
   if (it == factories_.end()) Raise(err::kCantCreateObject);

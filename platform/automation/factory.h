@@ -18,6 +18,8 @@ class ObjectFactories {
   void Register(StringView progId, Factory factory);
   void Unregister(StringView progId);
   bool IsRegistered(StringView progId) const;
+  // The factory registered for `progId`, or null.
+  const Factory* Find(StringView progId) const;
   Ref<Object> Create(StringView progId) const;
 
   // The process-wide registry, holding the built-in classes.

@@ -50,10 +50,11 @@ std::string SortableTime(automation::Date date) {
   return buffer;
 }
 
-std::string DefaultTraceDatabase() {
+std::string DefaultTraceDatabase() { return TraceDatabaseIn(storage::GetControlFolder()); }
+
+std::string TraceDatabaseIn(const std::string& controlFolder) {
   if (const char* file = std::getenv(kTraceDbVariable); file && *file) return file;
-  const std::string folder = storage::GetControlFolder();
-  return folder.empty() ? kDefaultTraceDbName : folder + "/" + kDefaultTraceDbName;
+  return controlFolder.empty() ? kDefaultTraceDbName : controlFolder + "/" + kDefaultTraceDbName;
 }
 
 std::unique_ptr<TraceDatabase> TraceDatabase::Open(const std::string& file, bool create) {
@@ -86,6 +87,8 @@ bool TraceDatabase::Append(automation::Date when, const std::vector<String>& val
   }
   return sqlite3_step(insert.get()) == SQLITE_DONE;
 }
+
+std::string TraceDatabase::ErrorText() const { return sqlite3_errmsg(db_); }
 
 std::vector<TraceDatabase::Row> TraceDatabase::Rows(std::optional<automation::Date> since) const {
   std::vector<Row> rows;
@@ -126,17 +129,33 @@ Tracer::Tracer(std::unique_ptr<TraceDatabase> db, const shell::Clock& clock) : d
 
 void Tracer::Trace(const String& banner, const String& action, const String& parameter, const String& software,
                    const String& region, const String& province, const String& uid, const String& role) {
-  db_->Append(clock_.Now(), {banner, action, parameter, software, region, province, uid, role});
+  if (!db_->Append(clock_.Now(), {banner, action, parameter, software, region, province, uid, role}))
+    automation::Raise(automation::err::kDeviceIoError, u"BVCTracing.Tracing", automation::FromUtf8(db_->ErrorText()));
 }
+
+namespace {
+
+// A named type, so that a registry can tell the bundled tracer from a plug-in's.
+struct BundledTracerFactory {
+  std::string databaseFile;
+  const shell::Clock* clock;
+  automation::Ref<automation::Object> operator()() const {
+    auto db = TraceDatabase::Open(databaseFile.empty() ? DefaultTraceDatabase() : databaseFile);
+    if (!db) return {};
+    return automation::MakeRef<Tracer>(std::move(db), *clock);
+  }
+};
+
+}  // namespace
 
 void RegisterBundledTracer(automation::ObjectFactories& factories, std::string databaseFile,
                            const shell::Clock* clock) {
   const shell::Clock* source = clock ? clock : &shell::SystemClock::Instance();
-  factories.Register(u"BVCTracing.Tracing", [databaseFile, source]() -> automation::Ref<automation::Object> {
-    auto db = TraceDatabase::Open(databaseFile.empty() ? DefaultTraceDatabase() : databaseFile);
-    if (!db) return {};
-    return automation::MakeRef<Tracer>(std::move(db), *source);
-  });
+  factories.Register(u"BVCTracing.Tracing", BundledTracerFactory{std::move(databaseFile), source});
+}
+
+bool IsBundledTracer(const automation::ObjectFactories::Factory& factory) {
+  return factory.target<BundledTracerFactory>() != nullptr;
 }
 
 }  // namespace brevalcore::tracing

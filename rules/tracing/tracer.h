@@ -22,8 +22,10 @@ using automation::String;
 inline constexpr char kTraceDbVariable[] = "BREVALCORE_TRACE_DB";
 inline constexpr char kDefaultTraceDbName[] = "BVCTrace.db";
 
-// BREVALCORE_TRACE_DB when set, else "BVCTrace.db" in the control folder.
+// BREVALCORE_TRACE_DB when set, else "BVCTrace.db" in the process-wide control folder.
 std::string DefaultTraceDatabase();
+// BREVALCORE_TRACE_DB when set, else "BVCTrace.db" in `controlFolder`.
+std::string TraceDatabaseIn(const std::string& controlFolder);
 
 // An open trace database; closes on destruction.
 class TraceDatabase {
@@ -34,6 +36,8 @@ class TraceDatabase {
 
   // Appends one row; false when the write failed.
   bool Append(automation::Date when, const std::vector<String>& values);
+  // SQLite's text for the last failure.
+  std::string ErrorText() const;
 
   struct Row {
     std::string time;  // "yyyy-mm-dd hh:nn:ss", sortable
@@ -52,7 +56,8 @@ class TraceDatabase {
 };
 
 // The automation object: Trace(banner, action, parameter, software, region, province, uid,
-// role). Failures to write are not reported: tracing must never disturb the control.
+// role). A failed write raises 57 with SQLite's text; the caller (TraceBannerAction) swallows
+// it, so tracing never disturbs the control, and tells the host.
 class Tracer : public automation::DispatchObject<Tracer> {
  public:
   static const automation::ClassInfo& Class();
@@ -71,6 +76,8 @@ class Tracer : public automation::DispatchObject<Tracer> {
 // nothing when it cannot, so CreateObject fails and the control goes on without tracing.
 void RegisterBundledTracer(automation::ObjectFactories& factories, std::string databaseFile = {},
                            const shell::Clock* clock = nullptr);
+// Whether `factory` is the bundled tracer's (and not a plug-in's that replaced it).
+bool IsBundledTracer(const automation::ObjectFactories::Factory& factory);
 
 // "yyyy-mm-dd hh:nn:ss" of an automation date.
 std::string SortableTime(automation::Date date);

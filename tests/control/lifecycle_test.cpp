@@ -66,7 +66,7 @@ TEST_F(ControlTest, StartUpFailuresReportInitAndSwitchBannersOff) {
 
 TEST_F(ControlTest, BannersOffAtStartCreateNothingAndHideTheView) {
   factories_.Register(u"BVCTracing.Tracing", [] { return Ref<automation::Object>(new rules::cContext()); });
-  BrevalcoreBanner::Tracing().reset();
+  Control().Tracing().reset();
   EXPECT_TRUE(Start(false));
   EXPECT_TRUE(Control().IsInitialized());
   EXPECT_FALSE(browser_.IsVisible());
@@ -74,7 +74,7 @@ TEST_F(ControlTest, BannersOffAtStartCreateNothingAndHideTheView) {
   EXPECT_EQ(ToUtf8(Control().OfflinePage()), "about:blank");
   EXPECT_FALSE(Control().HasScript());
   EXPECT_FALSE(Control().HasRuleObjects());
-  EXPECT_FALSE(BrevalcoreBanner::Tracing());
+  EXPECT_FALSE(Control().Tracing());
 }
 
 TEST_F(ControlTest, AnUnregisteredTracerIsNoFailure) {

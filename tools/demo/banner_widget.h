@@ -1,5 +1,6 @@
 #pragma once
-// The banner control as a GTK widget. A GTK host embeds it in a few lines:
+// The banner control as a GTK widget for the demo host, which injects the control's services
+// (installed hosts use <brevalcore/gtk.h>). A GTK host embeds it in a few lines:
 //
 //   brevalcore::demo::BannerWidget banner;
 //   gtk_box_pack_start(GTK_BOX(box), banner.Widget(), TRUE, TRUE, 0);
@@ -29,15 +30,12 @@ class BannerWidget {
   browser::WebKitBrowserHost& Browser() { return browser_; }
   ui::GtkUserInterface& Ui() { return ui_; }
 
-  struct Signals;
 
  private:
   browser::WebKitBrowserHost browser_;
   ui::GtkUserInterface ui_;
   GtkWidget* layout_ = nullptr;
   automation::Ref<control::BrevalcoreBanner> control_;
-  int width_ = -1, height_ = -1;
-  unsigned resizeSource_ = 0;
 };
 
 }  // namespace brevalcore::demo
