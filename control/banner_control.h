@@ -172,6 +172,8 @@ class BrevalcoreBanner : public automation::DispatchObject<BrevalcoreBanner>,
   String GetRemotePageParameter(StringView name);
   void CreateRuleObjects();
   void CreateTracing();
+  // Starts the push of the trace records to the analytics server when it is on and due.
+  void StartAutoPush();
   script::ScriptHost& Script();
   // Shows the control's error report for the failure being handled (call inside a catch).
   void ReportCurrentFailure(StringView procedure);

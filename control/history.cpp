@@ -1,5 +1,5 @@
 // The control's side of the rule objects: creating Actions, Conditions and Commands for the
-// script, the tracing component, and the banner history and trace calls that the banner
+// script, the tracing component and its automatic push, and the banner history and trace calls that the banner
 // commands make through the control.
 #include "control/banner_control.h"
 #include "rules/actions.h"
@@ -7,6 +7,8 @@
 #include "rules/conditions.h"
 #include "rules/history.h"
 #include "rules/tracing.h"
+#include "rules/tracing/auto_push.h"
+#include "rules/tracing/store.h"
 
 namespace brevalcore::control {
 
@@ -26,11 +28,15 @@ void BrevalcoreBanner::CreateRuleObjects() {
   commands_ = commands;
 }
 
-void BrevalcoreBanner::CreateTracing() {
+void BrevalcoreBanner::CreateTracing() { rules::CreateTracingComponent(*factories_); }
+
+// Through the injected process service, exactly as the updater is started: the push is an
+// outside process and the host's thread only checks the interval.
+void BrevalcoreBanner::StartAutoPush() {
   try {
-    rules::TracingComponent() = factories_->Create(rules::kTracingProgId);
+    tracing::StartAutoPush(controlFolder_, tracing::TraceDatabaseIn(controlFolder_), *clock_, *processes_);
   } catch (...) {
-    // Without a tracer the banners work as before; the thread's reference keeps what it held.
+    // The push is a convenience: nothing of it may reach the host.
   }
 }
 

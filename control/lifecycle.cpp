@@ -195,6 +195,7 @@ void BrevalcoreBanner::Init() {
     return;
   }
   CreateTracing();
+  StartAutoPush();
 }
 
 bool BrevalcoreBanner::Destroy() {

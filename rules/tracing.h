@@ -17,11 +17,12 @@ Ref<automation::Object>& TracingComponent();
 void RegisterRuleFactories(automation::ObjectFactories& factories);
 
 // Creates the tracing component and keeps it as the thread's; when it cannot be created, the
-// thread goes on without tracing. Returns whether a component is in place.
+// thread keeps the one it had, or goes on without tracing. Returns whether a component is in place.
 bool CreateTracingComponent(automation::ObjectFactories& factories);
 
 // Sends one event: banner name, action word, parameter, then the host software and the
-// doctor's region, province, user identifier and role. Every error is swallowed.
+// doctor's region, province, user identifier and role; a component that has TraceRecord gets
+// the doctor's code, ASL and branch after them. Every error is swallowed.
 void TraceBannerAction(StringView bannerCode, StringView action, StringView parameter, const cContext& context);
 
 }  // namespace brevalcore::rules
