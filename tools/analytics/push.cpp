@@ -43,13 +43,16 @@ void AppendField(std::string& line, const std::string& text, bool last = false) 
 
 void SendBatch(Connection& server, const std::string& rows) {
   server.Exec("BEGIN");
+  // The commit is acknowledged only once it is durable, whatever the server's default: the
+  // local mark that follows must never outlive the records.
+  server.Exec("SET LOCAL synchronous_commit TO on");
   server.Exec("SAVEPOINT batch");
   try {
     server.CopyIn(std::string("COPY brevalcore.records (") + kColumns + ") FROM STDIN", rows);
   } catch (const ServerError& e) {
     if (e.sqlstate() != "23505") throw;  // only "already there" takes the slower way
     server.Exec("ROLLBACK TO SAVEPOINT batch");
-    server.Exec("CREATE TEMP TABLE IF NOT EXISTS incoming (LIKE brevalcore.records) ON COMMIT DELETE ROWS");
+    server.Exec("CREATE TEMP TABLE IF NOT EXISTS incoming (LIKE brevalcore.records INCLUDING DEFAULTS) ON COMMIT DELETE ROWS");
     server.CopyIn(std::string("COPY incoming (") + kColumns + ") FROM STDIN", rows);
     server.Exec(std::string("INSERT INTO brevalcore.records (") + kColumns + ") SELECT " + kColumns +
                 " FROM incoming ON CONFLICT DO NOTHING");

@@ -48,7 +48,8 @@ CREATE TABLE brevalcore.daily (
 );
 CREATE INDEX daily_day ON brevalcore.daily (day);
 
--- The month's partition, made by whoever first needs it; pushers need no right to create tables.
+-- The month's partition, made by whoever first needs it; pushers need no right to create
+-- tables. Two pushers making the same month at once: the second finds it made.
 CREATE FUNCTION brevalcore.ensure_month(month date) RETURNS void
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
 DECLARE
@@ -56,10 +57,10 @@ DECLARE
   name text := 'records_' || to_char(first, 'YYYY_MM');
 BEGIN
   IF to_regclass('brevalcore.' || name) IS NOT NULL THEN RETURN; END IF;
-  PERFORM pg_advisory_xact_lock(hashtext('brevalcore.records'));
-  IF to_regclass('brevalcore.' || name) IS NOT NULL THEN RETURN; END IF;
   EXECUTE format('CREATE TABLE brevalcore.%I PARTITION OF brevalcore.records FOR VALUES FROM (%L) TO (%L)',
                  name, first, (first + interval '1 month')::date);
+EXCEPTION WHEN duplicate_table OR unique_violation THEN
+  NULL;
 END $$;
 
 -- Rows are added in key order, so that two pushers adding to the same keys wait for each
