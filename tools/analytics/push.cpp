@@ -118,7 +118,7 @@ PushResult Push(Connection& server, tracing::TraceDatabase& database, const Push
   while (true) {
     const auto records = database.Records(after, options.batchSize, /*unsentOnly=*/true);
     if (records.empty()) break;
-    std::string rows;
+    std::string rows, newMonths;
     std::vector<int64_t> skipped;
     for (const auto& record : records) {
       if (!tracing::IsSortableTime(record.time)) {
@@ -127,8 +127,11 @@ PushResult Push(Connection& server, tracing::TraceDatabase& database, const Push
       }
       rows += CopyLine(database.Installation(), record, options.key);
       if (const std::string month = record.time.substr(0, 7) + "-01"; months.insert(month).second)
-        server.Exec("SELECT brevalcore.ensure_month($1::date)", {month});
+        newMonths += (newMonths.empty() ? "" : ",") + month;
     }
+    // Before the batch's transaction, so that making a partition never waits inside it.
+    if (!newMonths.empty())
+      server.Exec("SELECT brevalcore.ensure_month(m) FROM unnest($1::date[]) AS m", {"{" + newMonths + "}"});
     if (!rows.empty()) SendBatchRetrying(server, rows);
     const int64_t first = records.front().seq, last = records.back().seq;
     if (!database.MarkSent(first, last, skipped))
