@@ -36,6 +36,8 @@ bool IsExecutableFile(const std::string& path) {
 AutoPushSettings ReadAutoPushSettings(const std::string& controlFolder) {
   const fs::path file = fs::path(controlFolder) / kAutoPushSettingsName;
   AutoPushSettings settings;
+  std::error_code ec;
+  if (!fs::is_regular_file(file, ec)) return settings;  // off, and nothing written beside it
   settings.url = Setting(file, u"Url");
   const std::string interval = Setting(file, u"IntervalMinutes");
   int64_t minutes = 0;
