@@ -1,6 +1,6 @@
 // The control's side of the rule objects: creating Actions, Conditions and Commands for the
-// script, the tracing component and its automatic push, and the banner history and trace calls that the banner
-// commands make through the control.
+// script, the tracing component and its automatic push, and the banner history and trace
+// calls that the banner commands make through the control.
 #include "control/banner_control.h"
 #include "rules/actions.h"
 #include "rules/commands.h"
