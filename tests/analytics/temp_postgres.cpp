@@ -61,14 +61,39 @@ std::string PostgresBinFolder() {
   return found.back().string();
 }
 
-void TempPostgres::Run(const std::vector<std::string>& argv, const std::string& what) const {
-  std::vector<std::string> command;
-  if (asNobody_) {
-    const passwd* nobody = ::getpwnam("nobody");
-    command = {"/usr/bin/setpriv", "--reuid=" + std::to_string(nobody->pw_uid),
-               "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups", "--"};
-  }
+std::vector<std::string> TempPostgres::AsServerUser(std::vector<std::string> argv) const {
+  if (!asNobody_) return argv;
+  const passwd* nobody = ::getpwnam("nobody");
+  std::vector<std::string> command{"/usr/bin/setpriv", "--reuid=" + std::to_string(nobody->pw_uid),
+                                   "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups", "--"};
   command.insert(command.end(), argv.begin(), argv.end());
+  return command;
+}
+
+// A shell that waits for the end of a pipe only this process holds, then stops the server
+// and removes the folder.
+void TempPostgres::StartWatchdog() {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("no pipe for the server's watchdog");
+  std::string stop;
+  for (const auto& part : AsServerUser({bin_ + "/pg_ctl", "-D", folder_ + "/data", "-m", "immediate", "-w", "stop"}))
+    stop += "'" + part + "' ";
+  std::vector<std::string> argv{"/bin/sh", "-c", "cat >/dev/null; " + stop + ">/dev/null 2>&1; rm -rf \"$0\"", folder_};
+  std::vector<char*> args;
+  for (auto& a : argv) args.push_back(a.data());
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+  const int spawned = ::posix_spawn(&watchdog_, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(fds[0]);
+  watchdogPipe_ = fds[1];
+  if (spawned != 0) throw std::runtime_error("cannot start the server's watchdog");
+}
+
+void TempPostgres::Run(const std::vector<std::string>& argv, const std::string& what) const {
+  std::vector<std::string> command = AsServerUser(argv);
   std::vector<char*> args;
   for (auto& a : command) args.push_back(a.data());
   args.push_back(nullptr);
@@ -105,16 +130,15 @@ TempPostgres::TempPostgres() : bin_(PostgresBinFolder()), asNobody_(::geteuid() 
   Run({bin_ + "/initdb", "-D", folder_ + "/data", "-U", kUser, "--auth-local=trust", "--auth-host=scram-sha-256",
        "--pwfile=" + folder_ + "/password", "-E", "UTF8", "--locale=C", "--no-sync"},
       "initdb");
+  StartWatchdog();
   Start();
 }
 
 TempPostgres::~TempPostgres() {
-  try {
-    Run({bin_ + "/pg_ctl", "-D", folder_ + "/data", "-m", "immediate", "-w", "stop"}, "pg_ctl stop");
-  } catch (...) {
+  ::close(watchdogPipe_);
+  int status = 0;
+  while (::waitpid(watchdog_, &status, 0) < 0 && errno == EINTR) {
   }
-  std::error_code ec;
-  fs::remove_all(folder_, ec);
 }
 
 void TempPostgres::Start() {

@@ -2,7 +2,11 @@
 // A real PostgreSQL server for the tests and the benchmark: a fresh cluster in a temporary
 // folder, on a free local port, from the Debian package's initdb and pg_ctl. PostgreSQL refuses
 // to run as root, so under root (CI) the server runs as "nobody". Password authentication over
-// TCP, so that refused logins and ~/.pgpass can be tested; the data is not synced to disk.
+// TCP, so that refused logins and ~/.pgpass can be tested; the data is not synced to disk. A
+// watchdog process stops the server and removes its folder when this object goes, or when the
+// test program dies without saying goodbye.
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -35,7 +39,11 @@ class TempPostgres {
 
  private:
   void Run(const std::vector<std::string>& argv, const std::string& what) const;
+  std::vector<std::string> AsServerUser(std::vector<std::string> argv) const;
+  void StartWatchdog();
   std::string bin_, folder_;
+  int watchdogPipe_ = -1;
+  pid_t watchdog_ = -1;
   int port_ = 0;
   int databases_ = 0;
   bool asNobody_ = false;
