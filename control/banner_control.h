@@ -182,6 +182,8 @@ class BrevalcoreBanner : public automation::DispatchObject<BrevalcoreBanner>,
   String GetRemotePageParameter(StringView name);
   void CreateRuleObjects();
   void CreateTracing();
+  // Starts the push of the trace records to the analytics server when it is on and due.
+  void StartAutoPush();
   script::ScriptHost& Script();
   // Shows the control's error report for the failure being handled (call inside a catch), and
   // tells the host's diagnostics what kind of failure it was (a script error is always

@@ -1,6 +1,6 @@
 // The control's side of the rule objects: creating Actions, Conditions and Commands for the
-// script, the tracing component, and the banner history and trace calls that the banner
-// commands make through the control.
+// script, the tracing component and its automatic push, and the banner history and trace
+// calls that the banner commands make through the control.
 #include "control/banner_control.h"
 #include "control/texts.h"
 #include "rules/actions.h"
@@ -8,6 +8,8 @@
 #include "rules/conditions.h"
 #include "rules/history.h"
 #include "rules/tracing.h"
+#include "rules/tracing/auto_push.h"
+#include "rules/tracing/store.h"
 
 namespace brevalcore::control {
 
@@ -39,6 +41,16 @@ void BrevalcoreBanner::CreateTracing() {
     diagnostic.message = text::kTracerNotCreated + e.description();
     Diagnose(diagnostic);
   } catch (...) {
+  }
+}
+
+// Through the injected process service, exactly as the updater is started: the push is an
+// outside process and the host's thread only checks the interval.
+void BrevalcoreBanner::StartAutoPush() {
+  try {
+    tracing::StartAutoPush(controlFolder_, tracing::TraceDatabaseIn(controlFolder_), *clock_, *processes_);
+  } catch (...) {
+    // The push is a convenience: nothing of it may reach the host.
   }
 }
 

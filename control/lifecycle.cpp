@@ -287,6 +287,7 @@ void BrevalcoreBanner::Init() {
     return;
   }
   CreateTracing();
+  StartAutoPush();
 }
 
 bool BrevalcoreBanner::Destroy() {

@@ -41,8 +41,9 @@ void RegisterRuleFactories(automation::ObjectFactories& factories) {
 bool CreateTracingComponent(automation::ObjectFactories& factories) {
   try {
     TracingComponent() = factories.Create(kTracingProgId);
-  } catch (const automation::AutomationError&) {
-    TracingComponent().reset();  // no tracing: the control works without it
+  } catch (...) {
+    // A start-up that cannot create it (its database busy or gone) keeps the component an
+    // earlier start-up made; with none, the control works without tracing.
   }
   return static_cast<bool>(TracingComponent());
 }
@@ -67,6 +68,13 @@ void TraceBannerAction(StringView bannerCode, StringView action, StringView para
     std::vector<Variant> args{Variant(BannerName(bannerCode)), Variant(action), Variant(parameter),
                               Variant(application->Software()), Variant(doctor->Region()),
                               Variant(doctor->Province()), Variant(doctor->Uid()), Variant(doctor->Role())};
+    // The bundled component also takes who the doctor is, so that its records can travel;
+    // any other gets Trace with the eight values.
+    if (const automation::DispId record = tracer->GetIdOfName(u"TraceRecord"); record != automation::kDispIdUnknown) {
+      args.insert(args.end(), {Variant(doctor->Code()), Variant(doctor->Asl()), Variant(doctor->SpecializationBranch())});
+      tracer->Invoke(record, automation::kInvokeMethod, args);
+      return;
+    }
     const automation::DispId id = tracer->GetIdOfName(u"Trace");
     if (id == automation::kDispIdUnknown) return;
     tracer->Invoke(id, automation::kInvokeMethod, args);

@@ -22,7 +22,7 @@ Ref<automation::Object>& TracingComponent(const std::string& controlFolder = {})
 void RegisterRuleFactories(automation::ObjectFactories& factories);
 
 // Creates the tracing component and keeps it as the thread's; when it cannot be created, the
-// thread goes on without tracing. Returns whether a component is in place.
+// thread keeps the one it had, or goes on without tracing. Returns whether a component is in place.
 bool CreateTracingComponent(automation::ObjectFactories& factories);
 
 // A copy of `base` whose bundled tracer writes to the database in `controlFolder`, with the
@@ -32,7 +32,8 @@ automation::ObjectFactories FactoriesForControlFolder(const automation::ObjectFa
 
 // Sends one event, to the component of the context's control folder: banner name, action word,
 // parameter, then the host software and the doctor's region, province, user identifier and
-// role. Every error is swallowed, and reported to the context's diagnostics.
+// role; a component that has TraceRecord gets the doctor's code, ASL and branch after them.
+// Every error is swallowed, and reported to the context's diagnostics.
 void TraceBannerAction(StringView bannerCode, StringView action, StringView parameter, const cContext& context);
 
 }  // namespace brevalcore::rules

@@ -8,6 +8,7 @@
 #include "platform/automation/plugins.h"
 #include "rules/actions.h"
 #include "rules/tracing.h"
+#include "rules/tracing/report.h"
 #include "rules/tracing/tracer.h"
 #include "tests/rules/fixture.h"
 #include "tests/rules/helpers.h"
@@ -30,6 +31,8 @@ class TracingTest : public HistoryFixture {
     facts->Doctor()->SetProvince(u"MI");
     facts->Doctor()->SetUid(u"dr.rossi");
     facts->Doctor()->SetRole(u"MMG");
+    facts->Doctor()->SetAsl(u"MI1");
+    facts->Doctor()->SetSpecializationBranch(u"MG");
   }
   void TearDown() override {
     TracingComponent().reset();
@@ -51,19 +54,32 @@ TEST_F(TracingTest, EachTraceIsOneRowWithTimeAndTheEightValues) {
 
   auto database = tracing::TraceDatabase::Open(db_, false);
   ASSERT_TRUE(database);
-  const auto rows = database->Rows();
+  const auto rows = database->Records();
   ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[0].time, "2026-03-15 10:30:00");
-  EXPECT_EQ(rows[0].values,
-            (std::vector<std::string>{"B1", "SHOW", "", "KORALTE", "080", "MI", "dr.rossi", "MMG"}));
-  EXPECT_EQ(rows[1].values[1], "PRESCRIBE");
-  EXPECT_EQ(rows[1].values[2], "aic1");
-  EXPECT_EQ(database->Rows(At(16, 3, 2026)).size(), 2u);
+  const auto& r = rows[0];
+  EXPECT_EQ(r.time, "2026-03-15 10:30:00");
+  EXPECT_EQ((std::vector<std::string>{r.banner, r.action, r.parameter, r.software, r.region, r.province, r.uid,
+                                      r.role, r.doctor, r.asl, r.branch}),
+            (std::vector<std::string>{"B1", "SHOW", "", "KORALTE", "080", "MI", "dr.rossi", "MMG", "D1", "MI1", "MG"}));
+  EXPECT_EQ(rows[1].action, "PRESCRIBE");
+  EXPECT_EQ(rows[1].parameter, "aic1");
+  EXPECT_EQ(rows[1].time, "2026-03-16 09:00:05");
+  // The identity: one installation per database, a sequence that only grows, nothing sent yet.
+  EXPECT_EQ(database->Installation().size(), 36u);
+  EXPECT_EQ((std::vector<int64_t>{rows[0].seq, rows[1].seq, rows[2].seq}), (std::vector<int64_t>{1, 2, 3}));
+  EXPECT_EQ(database->UnsentCount(), 3);
+}
 
-  const auto summary = database->Summarise();
-  EXPECT_EQ(summary.at("B1").at("SHOW"), 1);
-  EXPECT_EQ(summary.at("B1").at("PRESCRIBE"), 1);
-  EXPECT_EQ(summary.at("B2").at("SHOW"), 1);
+TEST_F(TracingTest, ASecondCreationThatFailsKeepsTheWorkingComponent) {
+  ObjectFactories factories;
+  tracing::RegisterBundledTracer(factories, db_, &clock_);
+  ASSERT_TRUE(CreateTracingComponent(factories));
+  const Ref<automation::Object> working = TracingComponent();
+  tracing::RegisterBundledTracer(factories, folder_ + "/missing/folder/trace.db", &clock_);
+  EXPECT_TRUE(CreateTracingComponent(factories));
+  EXPECT_EQ(TracingComponent().get(), working.get());
+  TraceBannerAction(u"B1", u"SHOW", u"", *context_);
+  EXPECT_EQ(tracing::TraceDatabase::Open(db_)->Records().size(), 1u);
 }
 
 TEST_F(TracingTest, AnUnopenableDatabaseMeansNoTracing) {
@@ -80,21 +96,26 @@ TEST_F(TracingTest, AnUnopenableDatabaseMeansNoTracing) {
 TEST_F(TracingTest, ReportIsAnAlignedTablePerBanner) {
   auto database = tracing::TraceDatabase::Open(db_);
   ASSERT_TRUE(database);
-  struct Event { const char16_t* banner; const char16_t* action; automation::Date when; };
+  struct Event { const char16_t* banner; const char16_t* action; automation::Date when; const char16_t* doctor; };
   const std::vector<Event> events = {
-      {u"B12", u"SHOW", At(1, 3, 2026)},       {u"B12", u"SHOW", At(2, 3, 2026)},
-      {u"B12", u"PRESCRIBE", At(2, 3, 2026)},  {u"LONGNAME", u"SHOW", At(3, 3, 2026)},
-      {u"LONGNAME", u"OPEN", At(3, 3, 2026)},  {u"B12", u"SHOW", At(20, 2, 2026)},
+      {u"B12", u"SHOW", At(1, 3, 2026), u"D1"},      {u"B12", u"SHOW", At(2, 3, 2026), u"D2"},
+      {u"B12", u"PRESCRIBE", At(2, 3, 2026), u"D2"}, {u"LONGNAME", u"SHOW", At(3, 3, 2026), u"D1"},
+      {u"LONGNAME", u"LINK", At(3, 3, 2026), u"D1"}, {u"B12", u"SHOW", At(20, 2, 2026), u"D1"},
   };
-  for (const auto& e : events) database->Append(e.when, {e.banner, e.action, u"", u"", u"", u"", u"", u""});
-  EXPECT_EQ(tracing::FormatReport(database->Summarise()),
-            "BANNER    SHOW  OPEN  PRESCRIBE\n"
-            "B12          3     0          1\n"
-            "LONGNAME     1     1          0\n");
-  EXPECT_EQ(tracing::FormatReport(database->Summarise(At(2, 3, 2026))),
-            "BANNER    SHOW  OPEN  PRESCRIBE\n"
-            "B12          1     0          1\n"
-            "LONGNAME     1     1          0\n");
+  for (const auto& e : events)
+    database->Append(e.when, {e.banner, e.action, u"", u"", u"", u"", u"", u""}, {e.doctor, u"", u""});
+  auto table = [&](std::string since) {
+    return tracing::FormatTable(tracing::BuildReport(database->Counts({tracing::Grouping::kBanner, since, "", ""}),
+                                                     tracing::Grouping::kBanner));
+  };
+  EXPECT_EQ(table(""),
+            "banner    shows  doctors  presses  press_through  LINK  PRESCRIBE\n"
+            "B12           3        2        1          0.333     0          1\n"
+            "LONGNAME      1        1        1          1.000     1          0\n");
+  EXPECT_EQ(table("2026-03-02"),
+            "banner    shows  doctors  presses  press_through  LINK  PRESCRIBE\n"
+            "B12           1        1        1          1.000     0          1\n"
+            "LONGNAME      1        1        1          1.000     1          0\n");
 
   // The tool prints the same table.
   const std::string out = folder_ + "/report.txt";
@@ -104,7 +125,7 @@ TEST_F(TracingTest, ReportIsAnAlignedTablePerBanner) {
   std::ifstream in(out);
   std::stringstream text;
   text << in.rdbuf();
-  EXPECT_EQ(text.str(), tracing::FormatReport(database->Summarise(At(2, 3, 2026))));
+  EXPECT_EQ(text.str(), table("2026-03-02"));
 }
 
 TEST_F(TracingTest, SeveralProcessesWriteOneDatabase) {
@@ -127,7 +148,9 @@ TEST_F(TracingTest, SeveralProcessesWriteOneDatabase) {
     waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  EXPECT_EQ(tracing::TraceDatabase::Open(db_)->Summarise().at("B").at("SHOW"), kProcesses * kTraces);
+  const auto records = tracing::TraceDatabase::Open(db_)->Records();
+  ASSERT_EQ(records.size(), static_cast<size_t>(kProcesses * kTraces));
+  EXPECT_EQ(records.back().seq, kProcesses * kTraces) << "every record got its own number";
 }
 
 TEST_F(TracingTest, APluginReplacesTheBundledTracer) {
@@ -146,7 +169,7 @@ TEST_F(TracingTest, APluginReplacesTheBundledTracer) {
   std::string line;
   std::getline(in, line);
   EXPECT_EQ(line, "B3|OPEN|file.pdf|KORALTE|080|MI|dr.rossi|MMG");
-  EXPECT_TRUE(tracing::TraceDatabase::Open(db_)->Rows().empty()) << "the bundled tracer was not used";
+  EXPECT_TRUE(tracing::TraceDatabase::Open(db_)->Records().empty()) << "the bundled tracer was not used";
 }
 
 }  // namespace

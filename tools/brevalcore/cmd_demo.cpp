@@ -176,10 +176,11 @@ const Subcommand kDemo{
     "demo",
     "play the sample prescription session, narrated",
     "usage: brevalcore demo [--package BVCRES.DLL] [--session SESSION.vbs] [--data-root DIR]\n"
-    "                       [--control-dir DIR] [--now \"dd/mm/yyyy hh:nn:ss\"] [--gui]\n"
+    "                       [--control-dir DIR] [--trace-db FILE] [--now \"dd/mm/yyyy hh:nn:ss\"] [--gui]\n"
     "  Installs the sample banner package through the control's own package update and\n"
     "  plays the sample session (the scenario language of `brevalcore run`), telling each\n"
     "  host call, the banner the rules chose, each page, event, dialog and document.\n"
+    "  --trace-db FILE keeps each traced event as a record of FILE, as a host installation does.\n"
     "  --gui opens the demo window (brevalcore-demo) on the same package instead.\n",
     RunDemo};
 
@@ -241,6 +242,9 @@ int RunDemo(const std::vector<std::string>& args) {
   const int status = PlaySession(options, narrator, "demo");
   if (status == 0) std::printf("\nThe session is over. Its folders are kept for a look: %s and %s\n",
                                options.dataRoot.c_str(), options.controlDir.c_str());
+  if (status == 0 && !options.traceDb.empty())
+    std::printf("The traced events are records of %s: brevalcore trace report --db %s\n", options.traceDb.c_str(),
+                options.traceDb.c_str());
   return status;
 }
 

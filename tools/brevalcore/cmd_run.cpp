@@ -75,12 +75,14 @@ const Subcommand kRun{
     "run",
     "run a scenario script against the control with a headless browser",
     "usage: brevalcore run SCENARIO.vbs [--data-root DIR] [--control-dir DIR] [--banners DIR]\n"
-    "                      [--package BVCRES.DLL] [--now \"dd/mm/yyyy hh:nn:ss\"]\n"
+    "                      [--package BVCRES.DLL] [--trace-db FILE] [--now \"dd/mm/yyyy hh:nn:ss\"]\n"
     "  The scenario plays the host: \"control\" is the banner control, \"sim\" the simulator\n"
     "  (Click, ClickElement, RightClick, AnswerNext, DescribeDrug, Field, Reachable, SetNow,\n"
     "  Visible, Echo, IniRead). The banner folder is DATA-ROOT/Brevalcore; --banners copies a\n"
     "  folder's files into it first; --package puts a resource library in the control folder,\n"
-    "  which the control's start unpacks. Data root and control folder default to new\n"
+    "  which the control's start unpacks. --trace-db gives the control its own tracer on FILE:\n"
+    "  each trace line printed is one record there, for `brevalcore trace report --db FILE`.\n"
+    "  Data root and control folder default to new\n"
     "  temporary folders. Each effect is printed on one line; a failing scenario exits with\n"
     "  status 2.\n",
     RunScenario};

@@ -19,6 +19,7 @@
 #include "platform/script/script_host.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/scripted_ui.h"
+#include "rules/tracing/tracer.h"
 #include "storage/ini_file.h"
 #include "storage/name_lookup.h"
 #include "storage/packages/update.h"
@@ -64,20 +65,28 @@ class ReportingProcesses : public shell::ProcessService {
   SessionReport& report_;
 };
 
-// The tracing component: reports each event.
+// The tracing component: reports each event (its eight values), and hands it to the control's
+// own tracer when the session writes a trace database, so each reported trace is one record.
 class ReportingTracer : public automation::Object {
  public:
-  explicit ReportingTracer(SessionReport& report) : report_(report) {}
+  ReportingTracer(SessionReport& report, Ref<automation::Object> tracer) : report_(report), tracer_(std::move(tracer)) {}
   String TypeName() const override { return u"Tracing"; }
-  DispId GetIdOfName(StringView name) const override { return automation::EqualsNoCase(name, u"Trace") ? 1 : -1; }
-  Variant Invoke(DispId id, InvokeKind, std::span<Variant> args) override {
-    if (id != 1) automation::Raise(automation::err::kNoSuchMember);
-    report_.Trace(args);
+  DispId GetIdOfName(StringView name) const override {
+    if (automation::EqualsNoCase(name, u"Trace")) return kTrace;
+    return automation::EqualsNoCase(name, u"TraceRecord") ? kTraceRecord : automation::kDispIdUnknown;
+  }
+  Variant Invoke(DispId id, InvokeKind kind, std::span<Variant> args) override {
+    if (id != kTrace && id != kTraceRecord) automation::Raise(automation::err::kNoSuchMember);
+    report_.Trace(args.first(std::min<size_t>(args.size(), kTraceValues)));
+    if (tracer_) tracer_->Invoke(tracer_->GetIdOfName(id == kTrace ? u"Trace" : u"TraceRecord"), kind, args);
     return Variant();
   }
 
  private:
+  static constexpr DispId kTrace = 1, kTraceRecord = 2;
+  static constexpr size_t kTraceValues = 8;
   SessionReport& report_;
+  Ref<automation::Object> tracer_;
 };
 
 // "WScript.Shell" for desktop shortcuts: reports what would be saved instead of writing it.
@@ -339,7 +348,8 @@ bool TakeSessionOption(const std::vector<std::string>& args, size_t& i, SessionO
       {"--data-root", &SessionOptions::dataRoot},
       {"--control-dir", &SessionOptions::controlDir},
       {"--banners", &SessionOptions::banners},
-      {"--package", &SessionOptions::package}};
+      {"--package", &SessionOptions::package},
+      {"--trace-db", &SessionOptions::traceDb}};
   const std::string& option = args[i];
   const auto folder = kFolders.find(option);
   if (folder == kFolders.end() && option != "--now") return false;
@@ -387,7 +397,16 @@ int PlaySession(const SessionOptions& options, SessionReport& report, const char
   Session session(report);
   session.clock.Set(options.now ? *options.now : shell::SystemClock::Instance().Now());
   session.factories = automation::ObjectFactories::Global();
-  session.factories.Register(u"BVCTracing.Tracing", [&report] { return Ref<automation::Object>(new ReportingTracer(report)); });
+  if (!options.traceDb.empty()) {
+    std::string error;
+    if (!tracing::TraceDatabase::Open(options.traceDb, /*create=*/true, &error)) return Failure(commandName, error);
+  }
+  session.factories.Register(u"BVCTracing.Tracing", [&report, &session, traceDb = options.traceDb] {
+    Ref<automation::Object> tracer;
+    if (auto db = traceDb.empty() ? nullptr : tracing::TraceDatabase::Open(traceDb))
+      tracer = automation::MakeRef<tracing::Tracer>(std::move(db), session.clock);
+    return Ref<automation::Object>(new ReportingTracer(report, tracer));
+  });
   const String desktop = FromUtf8((fs::path(options.dataRoot) / "Desktop").string());
   session.factories.Register(u"WScript.Shell", [&report, desktop] {
     return Ref<automation::Object>(new ReportingWScriptShell(report, desktop));

@@ -55,11 +55,12 @@ struct SessionOptions {
   std::string controlDir;  // the control's own folder (doctors' settings files, resource library)
   std::string banners;     // a folder whose files are copied into the banner folder first, or empty
   std::string package;     // a resource library put in the control folder before the start, or empty
+  std::string traceDb;     // the trace database the control's own tracer writes, or empty: traces are only reported
   std::optional<automation::Date> now;  // the session's clock; the real time when empty
 };
 
 // Takes the option at args[i] when it is one of those every session command has
-// (--data-root, --control-dir, --banners, --package, --now), moving i past its value. Returns
+// (--data-root, --control-dir, --banners, --package, --trace-db, --now), moving i past its value. Returns
 // false when the option is not one of them; sets `error` when its value is missing or bad.
 bool TakeSessionOption(const std::vector<std::string>& args, size_t& i, SessionOptions& options, std::string& error);
 

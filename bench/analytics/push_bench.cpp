@@ -1,0 +1,158 @@
+// Banner analytics at scale: 1,000 installations x 10,000 records pushed into a local
+// PostgreSQL server, beside psql's plain COPY of the very same rows into a second database of
+// the same schema, in the same run; then the report of one banner over one month, read from
+// the roll-up of those 10 million records. Goals: the push within twice psql's COPY, the
+// report under a second.
+//
+// BREVALCORE_PUSH_BENCH_INSTALLATIONS and BREVALCORE_PUSH_BENCH_RECORDS scale it down for a
+// quick look.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "platform/automation/text.h"
+#include "platform/shell/clock.h"
+#include "rules/tracing/report.h"
+#include "rules/tracing/store.h"
+#include "tests/analytics/temp_postgres.h"
+#include "tools/analytics/push.h"
+#include "tools/analytics/schema.h"
+#include "tools/analytics/server_report.h"
+
+namespace brevalcore::analytics {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using automation::String;
+
+int Setting(const char* name, int fallback) {
+  const char* value = std::getenv(name);
+  return value && std::atoi(value) > 0 ? std::atoi(value) : fallback;
+}
+
+const int kInstallations = Setting("BREVALCORE_PUSH_BENCH_INSTALLATIONS", 1000);
+const int kRecords = Setting("BREVALCORE_PUSH_BENCH_RECORDS", 10000);
+constexpr int kBanners = 20, kRegions = 20, kAsls = 200;
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+// The installations' databases (a year of one doctor's banner events each), the rows they
+// will send as one COPY file, and two databases of the same schema on one server.
+struct Workspace {
+  std::unique_ptr<testing::TempPostgres> server;
+  fs::path root;
+  std::vector<std::string> locals;
+  std::string rowsFile, pushDb, copyDb;
+  double pushSeconds = 0, copySeconds = 0;
+
+  Workspace() {
+    server = std::make_unique<testing::TempPostgres>();
+    std::string pattern = (fs::temp_directory_path() / "bvc-push-bench-XXXXXX").string();
+    root = ::mkdtemp(pattern.data());
+    rowsFile = (root / "rows.copy").string();
+    std::ofstream rows(rowsFile, std::ios::binary);
+    std::mt19937 rng(42);
+    const double start = shell::MakeDate({2026, 1, 1, 8, 0, 0}).value;
+    static const char16_t* const kActions[] = {u"SHOW", u"SHOW", u"SHOW", u"SHOW", u"PRESCRIBE", u"LINK", u"SHELL"};
+    for (int n = 0; n < kInstallations; ++n) {
+      locals.push_back((root / ("install" + std::to_string(n) + ".db")).string());
+      auto db = tracing::TraceDatabase::Open(locals.back());
+      const String region = automation::FromUtf8(std::to_string(n % kRegions));
+      const String asl = automation::FromUtf8(std::to_string(n % kAsls));
+      const String doctor = u"D" + automation::FromUtf8(std::to_string(n));
+      db->Begin();
+      for (int i = 0; i < kRecords; ++i) {
+        const automation::Date when{start + 364.0 * i / kRecords + (rng() % 600) / 1440.0};
+        db->Append(when, {u"B" + automation::FromUtf8(std::to_string(rng() % kBanners)), kActions[rng() % 7],
+                          u"029876015", u"KORALTE", region, u"MI", u"uid", u"MMG"},
+                   {doctor, asl, u"MG"});
+      }
+      db->Commit();
+      for (const auto& record : db->Records()) rows << CopyLine(db->Installation(), record, std::nullopt);
+    }
+    rows.close();
+    pushDb = server->CreateDatabase();
+    copyDb = server->CreateDatabase();
+    for (const auto& name : {pushDb, copyDb}) {
+      Connection c(server->Url(name));
+      InitServer(c);
+    }
+    // psql's COPY gets the month partitions made beforehand; the push makes its own.
+    Connection copy(server->Url(copyDb));
+    for (int month = 1; month <= 12; ++month)
+      copy.Exec("SELECT brevalcore.ensure_month($1::date)", {"2026-" + std::string(month < 10 ? "0" : "") + std::to_string(month) + "-01"});
+  }
+  ~Workspace() {
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+  }
+};
+
+Workspace& Space() {
+  static Workspace space;
+  return space;
+}
+
+int64_t TotalRecords() { return int64_t(kInstallations) * kRecords; }
+
+void PsqlCopy(benchmark::State& state) {
+  Workspace& w = Space();
+  for (auto _ : state) {
+    const std::string command = "'" + w.server->bin() + "/psql' -q -v ON_ERROR_STOP=1 '" + w.server->Url(w.copyDb) +
+                                "' -c \"\\copy brevalcore.records (installation, seq, time, doctor, banner, action,"
+                                " parameter, software, region, asl, branch) FROM '" + w.rowsFile + "'\"";
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0) state.SkipWithError("psql's COPY failed");
+    w.copySeconds = Seconds(start);
+    state.SetIterationTime(w.copySeconds);
+  }
+  state.counters["records_per_s"] = double(TotalRecords()) / w.copySeconds;
+}
+
+// Every installation pushes its own database, one after the other, each on its own connection.
+void Push(benchmark::State& state) {
+  Workspace& w = Space();
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    int64_t sent = 0;
+    for (const auto& file : w.locals) {
+      auto db = tracing::TraceDatabase::Open(file, false);
+      Connection server(w.server->Url(w.pushDb));
+      CheckServer(server);
+      sent += analytics::Push(server, *db, {}).sent;
+    }
+    w.pushSeconds = Seconds(start);
+    state.SetIterationTime(w.pushSeconds);
+    if (sent != TotalRecords()) state.SkipWithError("not every record was sent");
+  }
+  state.counters["records_per_s"] = double(TotalRecords()) / w.pushSeconds;
+  state.counters["ratio_to_PsqlCopy"] = w.copySeconds > 0 ? w.pushSeconds / w.copySeconds : 0;
+}
+
+// One banner over one month, through the roll-up, as `brevalcore trace report --from` does.
+void ReportMonthOfOneBanner(benchmark::State& state) {
+  Workspace& w = Space();
+  Connection server(w.server->Url(w.pushDb));
+  server.Exec("ANALYZE brevalcore.daily");
+  for (auto _ : state) {
+    const auto rows = ServerCounts(server, {tracing::Grouping::kBanner, "2026-03-01", "2026-03-31", "B7"});
+    const tracing::Report report = tracing::BuildReport(rows, tracing::Grouping::kBanner);
+    if (report.lines.size() != 1) state.SkipWithError("no report for B7 in March");
+    benchmark::DoNotOptimize(report);
+  }
+}
+
+BENCHMARK(PsqlCopy)->Unit(benchmark::kSecond)->Iterations(1)->UseManualTime();
+BENCHMARK(Push)->Unit(benchmark::kSecond)->Iterations(1)->UseManualTime();
+BENCHMARK(ReportMonthOfOneBanner)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+
+}  // namespace
+}  // namespace brevalcore::analytics
+
+BENCHMARK_MAIN();

@@ -1,0 +1,66 @@
+#pragma once
+// A small C++ face on libpq for the analytics client. Everything about reaching the server
+// (URI or keyword string, TLS modes, ~/.pgpass, PG* variables, service files) is libpq's own;
+// this layer only turns results into values and failures into ServerError.
+#include <libpq-fe.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace brevalcore::analytics {
+
+// A failure on the way to or at the server. `sqlstate` is the server's code when it sent one.
+class ServerError : public std::runtime_error {
+ public:
+  explicit ServerError(const std::string& message, std::string sqlstate = {})
+      : std::runtime_error(message), sqlstate_(std::move(sqlstate)) {}
+  const std::string& sqlstate() const { return sqlstate_; }
+
+ private:
+  std::string sqlstate_;
+};
+
+class Result {
+ public:
+  explicit Result(PGresult* result) : result_(result, &PQclear) {}
+  int Rows() const { return PQntuples(result_.get()); }
+  std::string Text(int row, int column) const { return PQgetvalue(result_.get(), row, column); }
+  long long Int(int row, int column) const { return std::stoll(Text(row, column)); }
+  bool IsNull(int row, int column) const { return PQgetisnull(result_.get(), row, column) != 0; }
+
+ private:
+  std::unique_ptr<PGresult, decltype(&PQclear)> result_;
+};
+
+class Connection {
+ public:
+  // Connects to `target`, a connection URI or keyword string. A text that is neither is
+  // refused before anything is sent, so that a typo never becomes a database name.
+  explicit Connection(const std::string& target);
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // "host:port/database" as libpq resolved it; never the password.
+  std::string Describe() const;
+  int ServerVersion() const { return PQserverVersion(conn_.get()); }
+
+  Result Exec(const std::string& sql);
+  Result Exec(const std::string& sql, const std::vector<std::string>& params);
+  // Runs `sql`, a COPY ... FROM STDIN, feeding it `data`.
+  void CopyIn(const std::string& sql, const std::string& data);
+  // Rolls back an open transaction after a failure, when the connection is still there.
+  void RollBackQuietly();
+
+ private:
+  [[noreturn]] void Fail(const std::string& what, PGresult* result = nullptr) const;
+  Result Check(PGresult* result, const std::string& what, ExecStatusType expected = PGRES_COMMAND_OK);
+  std::unique_ptr<PGconn, decltype(&PQfinish)> conn_;
+};
+
+// Whether a failure is worth the batch being tried again: a deadlock or a serialisation failure
+// between two pushers.
+bool IsTransient(const ServerError& error);
+
+}  // namespace brevalcore::analytics

@@ -1,0 +1,193 @@
+#include "tools/analytics/schema.h"
+
+#include <map>
+#include <set>
+#include <vector>
+
+namespace brevalcore::analytics {
+
+namespace {
+
+struct Migration {
+  int version;
+  const char* description;
+  const char* sql;
+};
+
+// Each migration runs once, in order, inside InitServer's transaction. Never change one that
+// has shipped: add the next.
+const std::vector<Migration>& Migrations() {
+  static const std::vector<Migration> migrations = {
+      {1, "trace records partitioned by month, the daily roll-up", R"sql(
+CREATE TABLE brevalcore.records (
+  installation text NOT NULL,
+  seq bigint NOT NULL,
+  time timestamp NOT NULL,
+  doctor text NOT NULL,
+  banner text NOT NULL,
+  action text NOT NULL,
+  parameter text NOT NULL,
+  software text NOT NULL,
+  region text NOT NULL,
+  asl text NOT NULL,
+  branch text NOT NULL,
+  received timestamptz NOT NULL DEFAULT now(),
+  PRIMARY KEY (installation, seq, time)
+) PARTITION BY RANGE (time);
+CREATE INDEX records_banner_time ON brevalcore.records (banner, time);
+
+CREATE TABLE brevalcore.daily (
+  banner text NOT NULL,
+  day date NOT NULL,
+  region text NOT NULL,
+  asl text NOT NULL,
+  doctor text NOT NULL,
+  action text NOT NULL,
+  events bigint NOT NULL,
+  PRIMARY KEY (banner, day, region, asl, doctor, action)
+);
+CREATE INDEX daily_day ON brevalcore.daily (day);
+
+-- The month's partition, made by whoever first needs it; pushers need no right to create
+-- tables. Two pushers making the same month at once: the second finds it made.
+CREATE FUNCTION brevalcore.ensure_month(month date) RETURNS void
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+DECLARE
+  first date := date_trunc('month', month)::date;
+  name text := 'records_' || to_char(first, 'YYYY_MM');
+BEGIN
+  IF to_regclass('brevalcore.' || name) IS NOT NULL THEN RETURN; END IF;
+  EXECUTE format('CREATE TABLE brevalcore.%I PARTITION OF brevalcore.records FOR VALUES FROM (%L) TO (%L)',
+                 name, first, (first + interval '1 month')::date);
+EXCEPTION WHEN duplicate_table OR unique_violation THEN
+  NULL;
+END $$;
+
+-- Rows are added in key order, so that two pushers adding to the same keys wait for each
+-- other instead of deadlocking.
+CREATE FUNCTION brevalcore.roll_up_records() RETURNS trigger
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+  INSERT INTO brevalcore.daily AS d (banner, day, region, asl, doctor, action, events)
+  SELECT banner, time::date, region, asl, doctor, action, count(*) FROM added
+  GROUP BY 1, 2, 3, 4, 5, 6 ORDER BY 1, 2, 3, 4, 5, 6
+  ON CONFLICT (banner, day, region, asl, doctor, action) DO UPDATE SET events = d.events + EXCLUDED.events;
+  RETURN NULL;
+END $$;
+CREATE TRIGGER roll_up AFTER INSERT ON brevalcore.records
+  REFERENCING NEW TABLE AS added FOR EACH STATEMENT EXECUTE FUNCTION brevalcore.roll_up_records();
+)sql"},
+  };
+  return migrations;
+}
+
+// Any constant: the advisory lock that serialises schema changes by several clients.
+constexpr char kInitLock[] = "SELECT pg_advisory_xact_lock(7361092583)";
+
+// The columns the programs rely on, with their types as format_type names them.
+const std::map<std::string, std::map<std::string, std::string>>& ExpectedColumns() {
+  static const std::map<std::string, std::map<std::string, std::string>> columns = {
+      {"records",
+       {{"installation", "text"}, {"seq", "bigint"}, {"time", "timestamp without time zone"}, {"doctor", "text"},
+        {"banner", "text"}, {"action", "text"}, {"parameter", "text"}, {"software", "text"}, {"region", "text"},
+        {"asl", "text"}, {"branch", "text"}}},
+      {"daily",
+       {{"banner", "text"}, {"day", "date"}, {"region", "text"}, {"asl", "text"}, {"doctor", "text"},
+        {"action", "text"}, {"events", "bigint"}}},
+  };
+  return columns;
+}
+
+int AppliedVersion(Connection& server) {
+  const Result exists = server.Exec("SELECT to_regclass('brevalcore.schema_migrations') IS NOT NULL");
+  if (exists.Text(0, 0) != "t") return 0;
+  return static_cast<int>(server.Exec("SELECT coalesce(max(version), 0) FROM brevalcore.schema_migrations").Int(0, 0));
+}
+
+std::string Newer(int version) {
+  return "the server's schema is at version " + std::to_string(version) + ", newer than this brevalcore knows (" +
+         std::to_string(LatestSchemaVersion()) + "): use a newer brevalcore";
+}
+
+// What someone changed by hand in the tables, the keys or the roll-up trigger.
+void CheckTables(Connection& server) {
+  const Result columns = server.Exec(
+      "SELECT c.relname, a.attname, format_type(a.atttypid, a.atttypmod) FROM pg_attribute a"
+      " JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace"
+      " WHERE n.nspname = 'brevalcore' AND c.relname IN ('records', 'daily') AND a.attnum > 0"
+      " AND NOT a.attisdropped");
+  std::map<std::string, std::map<std::string, std::string>> found;
+  for (int r = 0; r < columns.Rows(); ++r) found[columns.Text(r, 0)][columns.Text(r, 1)] = columns.Text(r, 2);
+  for (const auto& [table, expected] : ExpectedColumns()) {
+    if (found[table].empty()) throw ServerError("the server's schema was changed: brevalcore." + table + " is gone");
+    for (const auto& [column, type] : expected) {
+      const auto it = found[table].find(column);
+      if (it == found[table].end())
+        throw ServerError("the server's schema was changed: brevalcore." + table + " has no column \"" + column + "\"");
+      if (it->second != type)
+        throw ServerError("the server's schema was changed: column \"" + column + "\" of brevalcore." + table +
+                          " is " + it->second + ", not " + type);
+    }
+  }
+  const Result keys = server.Exec(
+      "SELECT count(*) FROM pg_constraint WHERE contype = 'p' AND conrelid IN"
+      " ('brevalcore.records'::regclass, 'brevalcore.daily'::regclass)");
+  if (keys.Int(0, 0) != 2) throw ServerError("the server's schema was changed: a primary key of brevalcore.records or brevalcore.daily is gone");
+  const Result trigger = server.Exec(
+      "SELECT count(*) FROM pg_trigger WHERE tgrelid = 'brevalcore.records'::regclass AND tgname = 'roll_up'"
+      " AND tgenabled <> 'D'");
+  if (trigger.Int(0, 0) != 1) throw ServerError("the server's schema was changed: the roll-up trigger of brevalcore.records is gone or disabled");
+}
+
+}  // namespace
+
+int LatestSchemaVersion() { return Migrations().back().version; }
+
+void CheckServerVersion(int serverVersion) {
+  if (serverVersion >= kMinServerVersion) return;
+  throw ServerError("the server runs PostgreSQL " + std::to_string(serverVersion / 10000) + "." +
+                    std::to_string(serverVersion % 10000 / (serverVersion >= 100000 ? 1 : 100)) +
+                    "; brevalcore needs PostgreSQL " + std::to_string(kMinServerVersion / 10000) + " or later");
+}
+
+InitOutcome InitServer(Connection& server) {
+  CheckServerVersion(server.ServerVersion());
+  InitOutcome outcome;
+  try {
+    server.Exec("BEGIN");
+    server.Exec(kInitLock);
+    server.Exec("CREATE SCHEMA IF NOT EXISTS brevalcore");
+    server.Exec(
+        "CREATE TABLE IF NOT EXISTS brevalcore.schema_migrations (version integer PRIMARY KEY,"
+        " description text NOT NULL, applied timestamptz NOT NULL DEFAULT now())");
+    outcome.from = AppliedVersion(server);
+    if (outcome.from > LatestSchemaVersion()) throw ServerError(Newer(outcome.from));
+    for (const Migration& m : Migrations()) {
+      if (m.version <= outcome.from) continue;
+      server.Exec(m.sql);
+      server.Exec("INSERT INTO brevalcore.schema_migrations (version, description) VALUES ($1, $2)",
+                  {std::to_string(m.version), m.description});
+    }
+    CheckTables(server);
+    server.Exec("COMMIT");
+  } catch (...) {
+    server.RollBackQuietly();
+    throw;
+  }
+  outcome.to = LatestSchemaVersion();
+  return outcome;
+}
+
+void CheckServer(Connection& server) {
+  CheckServerVersion(server.ServerVersion());
+  const int version = AppliedVersion(server);
+  if (version == 0) throw ServerError("the server has no brevalcore schema: run brevalcore trace init-server first");
+  if (version > LatestSchemaVersion()) throw ServerError(Newer(version));
+  if (version < LatestSchemaVersion())
+    throw ServerError("the server's schema is at version " + std::to_string(version) +
+                      ": run brevalcore trace init-server to bring it to version " +
+                      std::to_string(LatestSchemaVersion()));
+  CheckTables(server);
+}
+
+}  // namespace brevalcore::analytics
