@@ -111,7 +111,7 @@ void BrevalcoreBanner::Diagnose(const rules::Diagnostic& diagnostic) const {
 }
 
 std::string BrevalcoreBanner::ScriptPath() {
-  return storage::BuildPath(ToUtf8(Context().PathTempBanner()), kScriptFileName);
+  return storage::BuildPath(ToUtf8(Context().PathTempBanner()), ToUtf8(kScriptFileName));
 }
 
 namespace {

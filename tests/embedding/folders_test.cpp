@@ -26,7 +26,7 @@ class FoldersTest : public EmbeddingTest {
     std::vector<std::string> banners;
     auto db = tracing::TraceDatabase::Open(Path(folder + "/BVCTrace.db"), false);
     if (!db) return {"no trace database in " + folder};
-    for (const auto& row : db->Rows()) banners.push_back(row.values[0] + " " + row.values[1]);
+    for (const auto& record : db->Records()) banners.push_back(record.banner + " " + record.action);
     return banners;
   }
 };
