@@ -195,10 +195,17 @@ Variant Interpreter::EvalName(const NameExpr& n, Frame& f) {
     case NameKind::ClassMember: return CallClassMember(n.slot, nullptr, f);
     case NameKind::Builtin: return CallBuiltin(*n.builtin, nullptr, f);
     case NameKind::Intrinsic: return EvalIntrinsic(n, nullptr, f);
-    default:
-      if (BindLate(n)) return EvalName(n, f);
-      Raise(err::kVariableUndefined);
+    default: return EvalLateBound(n, f);
   }
+}
+
+Variant Interpreter::EvalLateBound(const NameExpr& n, Frame& f) {
+  if (BindLate(n)) return EvalName(n, f);
+  Raise(err::kVariableUndefined);
+}
+
+Variant* Interpreter::LateBoundAddress(const NameExpr& n, Frame& f) {
+  return BindLate(n) ? NameAddress(n, f) : nullptr;
 }
 
 bool Interpreter::BindLate(const NameExpr& n) {
@@ -252,7 +259,7 @@ Variant Interpreter::CallOwnMember(ScriptObject& so, DispId id, const CallExpr* 
   const ClassMember& cm = so.cls().members[id - 1];
   const Ref<Object> keep(&so);
   if (cm.method) return CallProcedure(*cm.method, &so, call, f);
-  if (cm.get) return CallGetThenIndex(*cm.get, &so, call, f);
+  if (cm.get) return call && !call->args.empty() ? CallGetThenIndex(*cm.get, &so, call, f) : CallProcedure(*cm.get, &so, call, f);
   if (cm.field >= 0) return call ? IndexValue(so.Field(cm.field), *call, f) : so.Field(cm.field);
   Raise(err::kWrongNumberOfArguments);
 }
@@ -306,7 +313,7 @@ Variant Interpreter::IndexValue(const Variant& v, const CallExpr& call, Frame& f
 }
 
 Variant Interpreter::CallGetThenIndex(const Procedure& get, ScriptObject* me, const CallExpr* call, Frame& f) {
-  if (!call || call->args.empty() || get.paramCount != 0) return CallProcedure(get, me, call, f);
+  if (get.paramCount != 0) return CallProcedure(get, me, call, f);
   const Variant value = CallProcedure(get, me, nullptr, f);
   return IndexValue(value, *call, f);
 }
@@ -357,7 +364,7 @@ Variant Interpreter::CallClassMember(int member, const CallExpr* call, Frame& f)
   if (!f.me) Raise(err::kObjectRequired);
   const ClassMember& m = f.me->cls().members[member];
   if (m.method) return CallProcedure(*m.method, f.me, call, f);
-  if (m.get) return CallGetThenIndex(*m.get, f.me, call, f);
+  if (m.get) return call && !call->args.empty() ? CallGetThenIndex(*m.get, f.me, call, f) : CallProcedure(*m.get, f.me, call, f);
   if (m.field >= 0) return call ? IndexValue(MeField(f, m.field), *call, f) : MeField(f, m.field);
   Raise(err::kWrongNumberOfArguments);
 }
@@ -492,7 +499,7 @@ Variant Interpreter::CallMember(ScriptObject& self, int member, InvokeKind kind,
   // Arguments given to a Property Get without parameters belong to the default member of
   // what it returns, for reading and for assigning ("obj.Items(1) = v").
   const bool put = kind & (automation::kInvokePut | automation::kInvokePutRef);
-  if (m.get && m.get->paramCount == 0 && !m.method && args.size() > (put ? 1u : 0u)) {
+  if (args.size() > (put ? 1u : 0u) && m.get && m.get->paramCount == 0 && !m.method) {
     const Procedure* setter = put ? (m.let ? m.let : m.set) : nullptr;
     if (!setter || setter->paramCount < static_cast<int>(args.size())) {
       const Variant holder = CallProcedureWithValues(*m.get, &self, {});
@@ -552,7 +559,7 @@ Variant* Interpreter::NameAddress(const NameExpr& n, Frame& f) {
     case NameKind::Global:
       if (n.global->kind == GlobalKind::Variable) return &n.global->value;
       return nullptr;
-    case NameKind::Undefined: return BindLate(n) ? NameAddress(n, f) : nullptr;
+    case NameKind::Undefined: return LateBoundAddress(n, f);
     default: return nullptr;
   }
 }

@@ -52,8 +52,8 @@ bool WholeEqual(const Variant& a, const Variant& b, bool& equal) {
 
 }  // namespace
 
-RunScope::RunScope(Interpreter& in)
-    : in_(in), limits_(in.limits_), memory_(*in.memory_), previousLocale_(&automation::SetCurrentLocale(*in.locale_)) {
+RunScope::RunScope(Interpreter& in) : in_(in), limits_(in.limits_), memory_(*in.memory_) {
+  if (in_.runDepth_ == 0 || in_.hostCalls_ > 0) previousLocale_ = &automation::SetCurrentLocale(*in_.locale_);
   if (in_.runDepth_++ == 0) in_.limits_.Arm(in_.services_.timeout);
 }
 
