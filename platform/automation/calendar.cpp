@@ -94,6 +94,13 @@ int Weekday(Date date) {
   return static_cast<int>(((day + 6) % 7 + 7) % 7) + 1;
 }
 
-bool InRange(double value) { return value >= kMinDate && value < kMaxDate + 1.0 / 86400; }
+// The day part decides: 01/01/100 with a time of day lies below kMinDate (times of days
+// before the epoch are subtracted) and is still a valid date.
+bool InRange(double value) {
+  if (!(value > kMinDate - 2 && value < kMaxDate + 2)) return false;  // NaN too
+  int64_t day = 0, seconds = 0;
+  Split(Date{value}, day, seconds);
+  return day >= static_cast<int64_t>(kMinDate) && day <= static_cast<int64_t>(kMaxDate);
+}
 
 }  // namespace brevalcore::automation::calendar

@@ -14,6 +14,8 @@ namespace {
 
 // The largest Currency magnitude, in units.
 constexpr double kCurrencyLimit = 922337203685477.5807;
+// Below this magnitude an amount times 10 000 is still a whole number a Double holds exactly.
+constexpr double kExactlyScaled = 9007199254740992.0 / Currency::kScale;
 
 double CurrencyToDouble(Currency c) { return static_cast<double>(c.value) / Currency::kScale; }
 
@@ -121,6 +123,7 @@ int16_t ToInteger(const Variant& v) {
 
 uint8_t ToByte(const Variant& v) {
   if (v.type() == VarType::Byte) return v.AsByte();
+  if (v.type() == VarType::Boolean) return v.AsBool() ? 255 : 0;  // the bits of True, as a byte
   return static_cast<uint8_t>(IntegerValue(v, 0.0, 255.0));
 }
 
@@ -131,10 +134,11 @@ bool ToBool(const Variant& v) {
     case VarType::Null: Raise(err::kInvalidUseOfNull);
     case VarType::Currency: return v.AsCurrency().value != 0;
     case VarType::String: {
-      // Both the English words and the locale's are accepted; anything else must be a number.
+      // The English words, the locale's and the language-neutral "#TRUE#"/"#FALSE#" are
+      // accepted; anything else must be a number.
       const String& s = v.AsString();
-      if (EqualsNoCase(s, u"true") || EqualsNoCase(s, CurrentLocale().trueText)) return true;
-      if (EqualsNoCase(s, u"false") || EqualsNoCase(s, CurrentLocale().falseText)) return false;
+      if (EqualsNoCase(s, u"true") || EqualsNoCase(s, CurrentLocale().trueText) || EqualsNoCase(s, u"#true#")) return true;
+      if (EqualsNoCase(s, u"false") || EqualsNoCase(s, CurrentLocale().falseText) || EqualsNoCase(s, u"#false#")) return false;
       return NumberFromText(s) != 0;
     }
     case VarType::Object: return ToBool(Dereference(v));
@@ -149,13 +153,21 @@ Currency ToCurrency(const Variant& v) {
     case VarType::Long: return Currency{int64_t{v.AsLong()} * Currency::kScale};
     case VarType::Byte: return Currency{int64_t{v.AsByte()} * Currency::kScale};
     case VarType::Boolean: return Currency{v.AsBool() ? -Currency::kScale : 0};
+    case VarType::String: return CurrencyFromText(v.AsString());
     default: break;
   }
   const double d = ToDouble(v);
   if (!(std::fabs(d) <= kCurrencyLimit)) Raise(err::kOverflow);
-  // Scaled in Double, as the platform does, so that 0.00005 scales to exactly 0.5.
-  const double rounded = RoundHalfEven(d * Currency::kScale);
-  return Currency{static_cast<int64_t>(rounded)};
+  // Scaled in Double, as the platform does, so that 0.00005 scales to exactly 0.5. Amounts
+  // whose scaled value passes a Double's whole-number precision are scaled in extended
+  // precision instead, so that whole amounts near the limit stay exact to the last unit.
+  if (std::fabs(d) < kExactlyScaled) return Currency{static_cast<int64_t>(RoundHalfEven(d * Currency::kScale))};
+  const long double scaled = static_cast<long double>(d) * Currency::kScale;
+  long double whole = std::floor(scaled);
+  const long double diff = scaled - whole;
+  if (diff > 0.5L || (diff == 0.5L && std::fmod(whole, 2.0L) != 0)) whole += 1;
+  if (whole > static_cast<long double>(INT64_MAX) || whole < static_cast<long double>(INT64_MIN)) Raise(err::kOverflow);
+  return Currency{static_cast<int64_t>(whole)};
 }
 
 Date ToDate(const Variant& v) {
@@ -163,9 +175,13 @@ Date ToDate(const Variant& v) {
     case VarType::Date: return v.AsDate();
     case VarType::Null: Raise(err::kInvalidUseOfNull);
     case VarType::String: {
-      // Text must be a date form: a number in text is not read as a date serial.
+      // A date form first; failing that, a number in text is a date serial ("1" is the day
+      // after the epoch).
       if (auto d = ParseDate(v.AsString())) return *d;
-      Raise(err::kTypeMismatch);
+      const auto serial = ParseNumber(v.AsString());
+      if (!serial) Raise(err::kTypeMismatch);
+      if (!calendar::InRange(*serial)) Raise(err::kOverflow);
+      return Date{*serial};
     }
     case VarType::Object: return ToDate(Dereference(v));
     default: break;

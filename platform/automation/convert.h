@@ -25,6 +25,10 @@ Date ToDate(const Variant& v);         // CDate
 // Reads a number written in the locale (decimal comma, optional thousands dots, sign,
 // exponent, &H/&O prefixes); nullopt when the text is not a number.
 std::optional<double> ParseNumber(StringView text);
+// Reads a number written in the locale into a Currency exactly, with no Double in between, so
+// the last digit of the largest amounts survives; 13 for text that is not a number, 6 for
+// one out of the Currency range.
+Currency CurrencyFromText(StringView text);
 // Reads a date or date-time written in the locale ("dd/mm/yyyy", "dd/mm/yyyy hh:nn:ss", ...).
 std::optional<Date> ParseDate(StringView text);
 
@@ -41,6 +45,9 @@ String FormatDouble(double value);        // as CStr of a Double ("3,14", "1E+20
 String FormatSingle(float value);         // as CStr of a Single
 String FormatCurrency(Currency value);    // as CStr of a Currency
 String FormatDate(Date value);            // as CStr of a Date
+// A date written with a pattern of the regional settings ("dd/MM/yyyy", "dddd d MMMM yyyy":
+// see locale.h) and the locale's names of months and days.
+String FormatDatePattern(Date value, StringView pattern);
 
 enum class CompareMode { Binary, Text };
 // Result of comparing two Variants: a Null operand gives Null.

@@ -36,8 +36,15 @@ bool IsLetter(char16_t c) {
   return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0x17F);
 }
 
-// Month number of an Italian or English month name or abbreviation; 0 when it is none.
-// Italian weekday names answer -1 so that the caller can skip them.
+// The name without the full stop some abbreviations end with ("janv."): the tokeniser has
+// already stepped over it.
+bool SameName(StringView word, StringView name) {
+  if (!name.empty() && name.back() == u'.') name.remove_suffix(1);
+  return EqualsNoCase(word, name);
+}
+
+// Month number of a month name or abbreviation of the locale or of English; 0 when it is
+// none. Weekday names answer -1 so that the caller can skip them.
 int MonthOrDayName(StringView word) {
   static const char16_t* const kEnglishMonths[12] = {u"january", u"february", u"march", u"april",
                                                      u"may", u"june", u"july", u"august",
@@ -47,13 +54,13 @@ int MonthOrDayName(StringView word) {
   const Locale& loc = CurrentLocale();
   const String lower = ToLower(word);
   for (int m = 0; m < 12; ++m) {
-    if (lower == loc.monthNames[m] || lower == loc.monthAbbreviations[m]) return m + 1;
+    if (SameName(lower, loc.monthNames[m]) || SameName(lower, loc.monthAbbreviations[m])) return m + 1;
     const StringView english = kEnglishMonths[m];
     if (lower == english || (lower.size() == 3 && english.substr(0, 3) == lower)) return m + 1;
   }
   for (int d = 0; d < 7; ++d) {
     const StringView english = kEnglishDays[d];
-    if (lower == loc.dayNames[d] || lower == loc.dayAbbreviations[d] || lower == english ||
+    if (SameName(lower, loc.dayNames[d]) || SameName(lower, loc.dayAbbreviations[d]) || lower == english ||
         (lower.size() == 3 && english.substr(0, 3) == lower))
       return -1;
   }
@@ -101,6 +108,21 @@ bool Tokenise(StringView text, std::vector<Token>& tokens) {
     }
   }
   return true;
+}
+
+// Day and month of a date written with numbers, in the locale's order. A month over 12 with
+// a day that could be a month: the platform reads the other order.
+void ReadDayAndMonth(int first, int second, int& day, int& month) {
+  const bool monthFirst = CurrentLocale().dateOrder == DateOrder::MonthDayYear;
+  day = monthFirst ? second : first;
+  month = monthFirst ? first : second;
+  if (month > 12 && day <= 12) std::swap(day, month);
+}
+
+String Number(int value, int width) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
+  return Ascii(buffer);
 }
 
 }  // namespace
@@ -193,12 +215,9 @@ std::optional<Date> ParseDate(StringView text) {
       month = numbers[1].value;
       day = numbers[2].value;
     } else {
-      day = numbers[0].value;
-      month = numbers[1].value;
+      ReadDayAndMonth(numbers[0].value, numbers[1].value, day, month);
       year = numbers[2].value;
       yearDigits = numbers[2].digits;
-      // A month over 12 with a day that could be a month: the platform reads the other order.
-      if (month > 12 && day <= 12) std::swap(day, month);
     }
   } else if (numbers.size() == 2) {
     if (numbers[1].digits > 2 || numbers[1].value > 31) {  // mm/yyyy
@@ -207,10 +226,8 @@ std::optional<Date> ParseDate(StringView text) {
       year = numbers[1].value;
       yearDigits = numbers[1].digits;
     } else {
-      day = numbers[0].value;
-      month = numbers[1].value;
+      ReadDayAndMonth(numbers[0].value, numbers[1].value, day, month);
       year = CurrentYear();
-      if (month > 12 && day <= 12) std::swap(day, month);
     }
   } else {
     return std::nullopt;
@@ -222,26 +239,64 @@ std::optional<Date> ParseDate(StringView text) {
   return calendar::Join(calendar::DayNumber(year, month, day), seconds);
 }
 
+String FormatDatePattern(Date value, StringView pattern) {
+  const Locale& loc = CurrentLocale();
+  const calendar::Parts p = calendar::SplitParts(value);
+  String out;
+  for (size_t i = 0; i < pattern.size();) {
+    const char16_t c = pattern[i];
+    if (c == u'\'') {  // literal text; '' inside it is a quote
+      for (++i; i < pattern.size(); ++i) {
+        if (pattern[i] != u'\'') { out.push_back(pattern[i]); continue; }
+        if (i + 1 < pattern.size() && pattern[i + 1] == u'\'') { out.push_back(u'\''); ++i; continue; }
+        ++i;
+        break;
+      }
+      continue;
+    }
+    size_t run = 1;
+    while (i + run < pattern.size() && pattern[i + run] == c) ++run;
+    i += run;
+    const int twelve = p.hour % 12 == 0 ? 12 : p.hour % 12;
+    switch (c) {
+      case u'd':
+        if (run >= 4) out += loc.dayNames[calendar::Weekday(value) - 1];
+        else if (run == 3) out += loc.dayAbbreviations[calendar::Weekday(value) - 1];
+        else out += Number(p.day, static_cast<int>(run));
+        break;
+      case u'M':
+        if (run >= 4) out += loc.monthNames[p.month - 1];
+        else if (run == 3) out += loc.monthAbbreviations[p.month - 1];
+        else out += Number(p.month, static_cast<int>(run));
+        break;
+      case u'y': out += run <= 2 ? Number(p.year % 100, static_cast<int>(run)) : Number(p.year, 4); break;
+      case u'h': out += Number(twelve, run >= 2 ? 2 : 1); break;
+      case u'H': out += Number(p.hour, run >= 2 ? 2 : 1); break;
+      case u'm': out += Number(p.minute, run >= 2 ? 2 : 1); break;
+      case u's': out += Number(p.second, run >= 2 ? 2 : 1); break;
+      case u't': {
+        const StringView designator = p.hour < 12 ? loc.am : loc.pm;
+        out += run >= 2 ? designator : designator.substr(0, 1);
+        break;
+      }
+      default: out.append(run, c); break;
+    }
+  }
+  // A pattern that ends in an empty designator ("H:mm tt" with none) leaves no trailing space.
+  while (!out.empty() && out.back() == u' ') out.pop_back();
+  return out;
+}
+
 String FormatDate(Date value) {
   // A date without a time shows only the date; the day 0 only the time.
   int64_t day = 0, seconds = 0;
   calendar::Split(value, day, seconds);
   const Locale& loc = CurrentLocale();
   String out;
-  char buffer[32];
-  if (day != 0) {
-    int y, m, d;
-    calendar::CivilDate(day, y, m, d);
-    std::snprintf(buffer, sizeof buffer, "%02d%c%02d%c%04d", d, static_cast<char>(loc.dateSeparator), m,
-                  static_cast<char>(loc.dateSeparator), y);
-    out = Ascii(buffer);
-  }
+  if (day != 0) out = FormatDatePattern(value, loc.shortDate);
   if (day == 0 || seconds != 0) {
-    std::snprintf(buffer, sizeof buffer, "%02d%c%02d%c%02d", static_cast<int>(seconds / 3600),
-                  static_cast<char>(loc.timeSeparator), static_cast<int>(seconds / 60 % 60),
-                  static_cast<char>(loc.timeSeparator), static_cast<int>(seconds % 60));
     if (!out.empty()) out.push_back(u' ');
-    out += Ascii(buffer);
+    out += FormatDatePattern(value, loc.longTime);
   }
   return out;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/automation/convert.h"
+#include "platform/automation/error.h"
 #include "platform/automation/locale.h"
 
 namespace brevalcore::automation {
@@ -47,9 +48,15 @@ String FormatSignificant(double value, int digits) {
   return Localise(buffer);
 }
 
-}  // namespace
+// A number read from locale text, normalised: either a radix literal's value, or plain
+// ASCII digits with "." and an optional exponent ("1234.5e3") and a sign.
+struct NumberText {
+  std::optional<double> radixValue;
+  std::string ascii;
+  bool negative = false;
+};
 
-std::optional<double> ParseNumber(StringView text) {
+std::optional<NumberText> ReadNumberText(StringView text) {
   const Locale& loc = CurrentLocale();
   size_t i = 0, n = text.size();
   while (i < n && IsBlank(text[i])) ++i;
@@ -58,9 +65,12 @@ std::optional<double> ParseNumber(StringView text) {
   if (s.empty()) return std::nullopt;
 
   if (s.size() >= 2 && s[0] == u'&') {
-    if (s[1] == u'H' || s[1] == u'h') return ParseRadix(s.substr(2), 16);
-    if (s[1] == u'O' || s[1] == u'o') return ParseRadix(s.substr(2), 8);
-    return ParseRadix(s.substr(1), 8);
+    std::optional<double> value;
+    if (s[1] == u'H' || s[1] == u'h') value = ParseRadix(s.substr(2), 16);
+    else if (s[1] == u'O' || s[1] == u'o') value = ParseRadix(s.substr(2), 8);
+    else value = ParseRadix(s.substr(1), 8);
+    if (!value) return std::nullopt;
+    return NumberText{value, {}, false};
   }
 
   // Sign, parentheses and the currency symbol may surround the digits.
@@ -142,8 +152,62 @@ std::optional<double> ParseNumber(StringView text) {
   }
   (void)decimal;
   if (pos != s.size()) return std::nullopt;
-  double value = std::strtod(ascii.c_str(), nullptr);
-  return negative ? -value : value;
+  return NumberText{std::nullopt, std::move(ascii), negative};
+}
+
+// Digits of a normalised number scaled by 10 000 and rounded half to even, without a
+// Double in between; nullopt when it leaves the Currency range.
+std::optional<Currency> ExactCurrency(const NumberText& n) {
+  std::string digits;  // without the point
+  int pointAt = -1, exponent = 0;
+  size_t i = 0;
+  for (; i < n.ascii.size() && n.ascii[i] != 'e'; ++i) {
+    if (n.ascii[i] == '.') pointAt = static_cast<int>(digits.size());
+    else digits.push_back(n.ascii[i]);
+  }
+  if (i < n.ascii.size()) {
+    const long e = std::strtol(n.ascii.c_str() + i + 1, nullptr, 10);
+    if (e > 40 || e < -40) return std::nullopt;  // far outside the range, or rounds to 0
+    exponent = static_cast<int>(e);
+  }
+  if (pointAt < 0) pointAt = static_cast<int>(digits.size());
+  // Units: the digits up to four places after the point; the rest decides the rounding.
+  const int unitsEnd = pointAt + exponent + 4;
+  __int128 units = 0;
+  for (int k = 0; k < unitsEnd; ++k) {
+    units = units * 10 + (k >= 0 && k < static_cast<int>(digits.size()) ? digits[k] - '0' : 0);
+    if (units > (static_cast<__int128>(1) << 64)) return std::nullopt;
+  }
+  int first = unitsEnd >= 0 && unitsEnd < static_cast<int>(digits.size()) ? digits[unitsEnd] - '0' : 0;
+  bool beyond = false;
+  for (int k = std::max(unitsEnd + 1, 0); k < static_cast<int>(digits.size()); ++k) beyond |= digits[k] != '0';
+  if (unitsEnd < 0) {  // every digit lies beyond the fourth decimal
+    first = 0;
+    beyond = digits.find_first_not_of('0') != std::string::npos;
+  }
+  if (first > 5 || (first == 5 && (beyond || (units & 1)))) ++units;
+  if (n.negative) units = -units;
+  if (units > INT64_MAX || units < INT64_MIN) return std::nullopt;
+  return Currency{static_cast<int64_t>(units)};
+}
+
+}  // namespace
+
+std::optional<double> ParseNumber(StringView text) {
+  const auto n = ReadNumberText(text);
+  if (!n) return std::nullopt;
+  if (n->radixValue) return n->radixValue;
+  const double value = std::strtod(n->ascii.c_str(), nullptr);
+  return n->negative ? -value : value;
+}
+
+Currency CurrencyFromText(StringView text) {
+  const auto n = ReadNumberText(text);
+  if (!n) Raise(err::kTypeMismatch);
+  if (n->radixValue) return Currency{static_cast<int64_t>(*n->radixValue) * Currency::kScale};
+  const auto c = ExactCurrency(*n);
+  if (!c) Raise(err::kOverflow);
+  return *c;
 }
 
 String FormatDouble(double value) { return FormatSignificant(value, 15); }

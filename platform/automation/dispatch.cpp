@@ -76,13 +76,39 @@ Variant CallWithDefaults(Object& self, const Accessor& accessor, const std::vect
   return result;
 }
 
+// Whether `args` must go to the default member of what the parameterless `get` returns:
+// arguments were given that the accessor for `kind` cannot take.
+bool ForwardsToDefault(const MemberInfo& member, InvokeKind kind, std::span<Variant> args) {
+  if (!member.get.thunk || member.get.maxArgs != 0) return false;
+  if (kind & (kInvokePut | kInvokePutRef)) {
+    const Accessor& setter = (kind & kInvokePutRef) && member.putRef.thunk ? member.putRef : member.put;
+    return args.size() > 1 && (!setter.thunk || static_cast<size_t>(setter.maxArgs) < args.size());
+  }
+  return !args.empty() && !((kind & kInvokeMethod) && member.method.thunk);
+}
+
 }  // namespace
+
+Variant InvokeDefault(const Variant& value, InvokeKind kind, std::span<Variant> args) {
+  if (value.IsObject()) {
+    if (value.IsNothing()) Raise(err::kObjectVariableNotSet);
+    const Ref<Object> holder = value.AsObjectRef();
+    return holder->Invoke(kDispIdValue, kind, args);
+  }
+  if (value.IsArray() && !(kind & (kInvokePut | kInvokePutRef))) {
+    std::vector<int32_t> indices;
+    for (const Variant& a : args) indices.push_back(ToLong(a));
+    return value.AsArray().At(indices);
+  }
+  Raise(err::kWrongNumberOfArguments);
+}
 
 Variant ClassInfo::InvokeSlow(Object& self, int64_t idAndKind, std::span<Variant> args) const {
   const DispId id = static_cast<DispId>(static_cast<uint32_t>(idAndKind));
   const InvokeKind kind = static_cast<InvokeKind>(idAndKind >> 32);
   const MemberInfo* member = Member(id);
   if (!member) Raise(err::kNoSuchMember);
+  if (ForwardsToDefault(*member, kind, args)) return InvokeDefault(member->get.thunk(self, {}), kind, args);
   if ((kind & kInvokeMethod) && member->method.thunk)
     return CallWithDefaults(self, member->method, member->methodDefaults, args);
   if ((kind & (kInvokeGet | kInvokeMethod)) && member->get.thunk)

@@ -106,6 +106,12 @@ class ClassInfo {
   std::unordered_map<String, DispId> byLowerName_;
 };
 
+// Arguments given to a member that takes none belong to the default member of the value it
+// returned: Patient.Problems(1) reads Patient.Problems.Item(1), and obj.Items(1) = v assigns
+// through it. An array value is indexed instead (for reading). 450 when the value can take
+// no arguments, 91 when it is Nothing.
+Variant InvokeDefault(const Variant& value, InvokeKind kind, std::span<Variant> args);
+
 // Base for C++ automation classes: dispatch through T::Class().
 template <class T>
 class DispatchObject : public Object {

@@ -1,6 +1,7 @@
 #include "platform/automation/error.h"
 
 #include <unordered_map>
+#include <utility>
 
 namespace brevalcore::automation {
 namespace {
@@ -134,7 +135,66 @@ const std::unordered_map<int32_t, const char*>& Texts() {
   return texts;
 }
 
+// HRESULTs and the platform's numbers for them.
+constexpr std::pair<uint32_t, int32_t> kHResults[] = {
+    {0x8007000Eu, 7},    // E_OUTOFMEMORY
+    {0x80070057u, 5},    // E_INVALIDARG
+    {0x80004001u, 445},  // E_NOTIMPL
+    {0x80004002u, 430},  // E_NOINTERFACE
+    {0x80070005u, 70},   // E_ACCESSDENIED
+    {0x80070002u, 53},   // file not found
+    {0x80070003u, 76},   // path not found
+    {0x80070004u, 67},   // too many open files
+    {0x8007000Fu, 68},   // invalid drive
+    {0x80070011u, 74},   // not the same device
+    {0x80070015u, 71},   // device not ready
+    {0x80070020u, 70},   // sharing violation
+    {0x80070021u, 70},   // lock violation
+    {0x80070026u, 62},   // end of file
+    {0x80070050u, 58},   // file exists
+    {0x80070070u, 61},   // disk full
+    {0x800700B7u, 58},   // already exists
+    {0x80020003u, 438},  // DISP_E_MEMBERNOTFOUND
+    {0x80020004u, 448},  // DISP_E_PARAMNOTFOUND
+    {0x80020005u, 13},   // DISP_E_TYPEMISMATCH
+    {0x80020006u, 438},  // DISP_E_UNKNOWNNAME
+    {0x80020007u, 446},  // DISP_E_NONAMEDARGS
+    {0x80020008u, 458},  // DISP_E_BADVARTYPE
+    {0x8002000Au, 6},    // DISP_E_OVERFLOW
+    {0x8002000Bu, 9},    // DISP_E_BADINDEX
+    {0x8002000Cu, 447},  // DISP_E_UNKNOWNLCID
+    {0x8002000Du, 10},   // DISP_E_ARRAYISLOCKED
+    {0x8002000Eu, 450},  // DISP_E_BADPARAMCOUNT
+    {0x8002000Fu, 449},  // DISP_E_PARAMNOTOPTIONAL
+    {0x80020011u, 451},  // DISP_E_NOTACOLLECTION
+    {0x80020012u, 11},   // DISP_E_DIVBYZERO
+    {0x80030002u, 53},   // STG_E_FILENOTFOUND
+    {0x80030003u, 76},   // STG_E_PATHNOTFOUND
+    {0x80030004u, 67},   // STG_E_TOOMANYOPENFILES
+    {0x80030005u, 70},   // STG_E_ACCESSDENIED
+    {0x80030008u, 7},    // STG_E_INSUFFICIENTMEMORY
+    {0x8003001Du, 57},   // STG_E_WRITEFAULT
+    {0x8003001Eu, 57},   // STG_E_READFAULT
+    {0x80030020u, 70},   // STG_E_SHAREVIOLATION
+    {0x80030021u, 70},   // STG_E_LOCKVIOLATION
+    {0x80030050u, 58},   // STG_E_FILEALREADYEXISTS
+    {0x80030070u, 61},   // STG_E_MEDIUMFULL
+    {0x80040154u, 429},  // REGDB_E_CLASSNOTREG
+    {0x80040110u, 429},  // CLASS_E_NOAGGREGATION
+    {0x800401E3u, 429},  // MK_E_UNAVAILABLE
+    {0x800401F3u, 429},  // CO_E_CLASSSTRING
+    {0x80080005u, 429},  // CO_E_SERVER_EXEC_FAILURE
+};
+
 }  // namespace
+
+int32_t ErrorNumberFromHResult(int32_t number) {
+  const auto code = static_cast<uint32_t>(number);
+  if ((code & 0xFFFF0000u) == 0x800A0000u) return static_cast<int32_t>(code & 0xFFFFu);  // FACILITY_CONTROL
+  for (const auto& [hresult, mapped] : kHResults)
+    if (hresult == code) return mapped;
+  return number;
+}
 
 std::string ErrorText(int32_t number) {
   const auto& texts = Texts();

@@ -74,14 +74,29 @@ class AutomationError : public std::exception {
   int32_t number() const noexcept { return number_; }
   const String& source() const noexcept { return source_; }
   const String& description() const noexcept { return description_; }
+  // Where help on the error is found (Err.HelpFile, Err.HelpContext); empty and 0 by default.
+  const String& helpFile() const noexcept { return helpFile_; }
+  int32_t helpContext() const noexcept { return helpContext_; }
+  void SetHelp(String file, int32_t context) {
+    helpFile_ = std::move(file);
+    helpContext_ = context;
+  }
   const char* what() const noexcept override { return what_.c_str(); }
 
  private:
   int32_t number_;
   String source_;
   String description_;
+  String helpFile_;
+  int32_t helpContext_ = 0;
   std::string what_;
 };
+
+// The platform's error number for a failure reported as an HRESULT by an object: a control
+// error (0x800A....) is its low word, the common system and dispatch failures have their own
+// numbers (E_OUTOFMEMORY is 7, DISP_E_TYPEMISMATCH 13, E_ACCESSDENIED 70, ...); any other
+// number is returned unchanged.
+int32_t ErrorNumberFromHResult(int32_t number);
 
 // Throws AutomationError(number) with the standard text.
 [[noreturn]] void Raise(int32_t number);

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "platform/automation/factory.h"
+#include "platform/automation/locale.h"
 #include "platform/automation/variant.h"
 
 namespace brevalcore::ui { class UserInterface; }
@@ -21,6 +22,9 @@ class BuiltinContext {
   virtual ui::UserInterface* Ui() = 0;                       // MsgBox, InputBox
   virtual automation::ObjectFactories& Factories() = 0;     // CreateObject
   virtual automation::Date Now() = 0;                        // Now, Date, Time, Timer
+  // The regional settings this engine runs under (GetLocale, SetLocale).
+  virtual const automation::Locale& EngineLocale() = 0;
+  virtual void SetEngineLocale(const automation::Locale& locale) = 0;
 };
 
 // Arguments arrive in source order; a left-out optional argument is Variant::Missing().
@@ -31,6 +35,9 @@ struct Builtin {
   int16_t minArgs;
   int16_t maxArgs;
   BuiltinFunction function;
+  // Called as a statement, with nowhere to put its result, the function fails with 458
+  // after it has run (the numeric conversions CInt, CDbl, ... do).
+  bool resultRequired = false;
 };
 
 struct BuiltinConstant {
@@ -44,7 +51,7 @@ const Builtin* FindBuiltin(automation::StringView name);
 const BuiltinConstant* FindBuiltinConstant(automation::StringView name);
 // Creates an object of a built-in class for "New" (RegExp); Nothing when there is none.
 automation::Ref<automation::Object> NewBuiltinClass(automation::StringView className);
-// Registers the built-in ProgIDs ("Scripting.Dictionary") in `factories`.
+// Registers the built-in ProgIDs ("Scripting.Dictionary", "VBScript.RegExp") in `factories`.
 void RegisterBuiltinFactories(automation::ObjectFactories& factories);
 
 }  // namespace brevalcore::script

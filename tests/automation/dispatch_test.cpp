@@ -73,5 +73,78 @@ TEST(Dispatch, FailuresCarryThePlatformNumbers) {
   }
 }
 
+// Items by index, read and written through the default member.
+class Bag : public DispatchObject<Bag> {
+ public:
+  static const ClassInfo& Class() {
+    static const ClassInfo info = ClassBuilder<Bag>(u"Bag")
+                                      .Get<&Bag::Item>(u"Item")
+                                      .Let<&Bag::SetItem>(u"Item")
+                                      .Default()
+                                      .Build();
+    return info;
+  }
+  Variant Item(int32_t i) { return items[i]; }
+  void SetItem(int32_t i, const Variant& v) { items[i] = v; }
+  Variant items[3];
+};
+
+// A member without parameters that returns an object, one that returns an array, and one
+// that returns a number: arguments given to them go to what they return.
+class Holder : public DispatchObject<Holder> {
+ public:
+  static const ClassInfo& Class() {
+    static const ClassInfo info = ClassBuilder<Holder>(u"Holder")
+                                      .Get<&Holder::Inner>(u"Inner")
+                                      .Get<&Holder::Codes>(u"Codes")
+                                      .Get<&Holder::Count>(u"Count")
+                                      .Method<&Holder::Make>(u"Make")
+                                      .Get<&Holder::Missing>(u"Missing")
+                                      .Build();
+    return info;
+  }
+  Ref<Bag> Inner() { return bag_; }
+  Variant Codes() { return Variant(ArrayData::FromVector({Variant(u"A"), Variant(u"B")})); }
+  int16_t Count() { return 2; }
+  Ref<Bag> Make() { return bag_; }
+  Variant Missing() { return Variant::Nothing(); }
+
+ private:
+  Ref<Bag> bag_ = MakeRef<Bag>();
+};
+
+TEST(Dispatch, ArgumentsOfAParameterlessGetGoToWhatItReturns) {
+  auto h = MakeRef<Holder>();
+  const InvokeKind get = static_cast<InvokeKind>(kInvokeGet | kInvokeMethod);
+  CallByName(*h, u"Inner", kInvokePut, {Variant(int32_t{1}), Variant(u"set through")});
+  EXPECT_EQ(ToString(CallByName(*h, u"Inner", get, {Variant(int32_t{1})})), u"set through");
+  EXPECT_EQ(ToString(CallByName(*h, u"Codes", get, {Variant(int32_t{1})})), u"B");
+  struct Row { const char16_t* member; InvokeKind kind; int32_t number; };
+  const Row rows[] = {
+      {u"Count", get, err::kWrongNumberOfArguments},   // a number takes no arguments
+      {u"Make", kInvokeMethod, err::kWrongNumberOfArguments},  // methods are not forwarded
+      {u"Missing", get, err::kObjectVariableNotSet},
+      {u"Codes", kInvokePut, err::kWrongNumberOfArguments},   // an array copy cannot be assigned
+  };
+  for (const Row& row : rows) {
+    try {
+      CallByName(*h, row.member, row.kind, {Variant(int32_t{1}), Variant(int32_t{2})});
+      ADD_FAILURE() << "no error for " << ToUtf8(row.member);
+    } catch (const AutomationError& e) {
+      EXPECT_EQ(e.number(), row.number) << ToUtf8(row.member);
+    }
+  }
+}
+
+TEST(Errors, HResultsBecomeThePlatformNumbers) {
+  const std::pair<uint32_t, int32_t> rows[] = {
+      {0x8007000Eu, 7},   {0x80070057u, 5},   {0x80020005u, 13}, {0x8002000Bu, 9},
+      {0x800A01A8u, 424}, {0x800A000Bu, 11},  {0x80004005u, static_cast<int32_t>(0x80004005u)},
+      {13u, 13},          {0x80040154u, 429}, {0x80070005u, 70},
+  };
+  for (const auto& [hresult, number] : rows)
+    EXPECT_EQ(ErrorNumberFromHResult(static_cast<int32_t>(hresult)), number) << std::hex << hresult;
+}
+
 }  // namespace
 }  // namespace brevalcore::automation

@@ -1,4 +1,5 @@
-// Runs every recorded case through `brevalcore vbs` and compares the output byte for byte.
+// Runs every recorded case, and the project's own cases in tests/vbscript, through `brevalcore vbs`
+// and compares the output byte for byte.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -14,16 +15,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The recorded cases, and the project's own cases written in the same form.
 const fs::path kCases = fs::path(BREVALCORE_SHARED_DIR) / "vbscript-cases";
+const fs::path kProjectCases = fs::path(BREVALCORE_SOURCE_DIR) / "tests" / "vbscript";
 
-std::vector<std::string> CaseNames() {
-  std::vector<std::string> names;
+// Each case as the path of its script without the extension.
+std::vector<std::string> CaseStems(const fs::path& folder) {
+  std::vector<std::string> stems;
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(kCases, ec)) {
-    if (entry.path().extension() == ".vbs") names.push_back(entry.path().stem().string());
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    if (entry.path().extension() == ".vbs") stems.push_back((folder / entry.path().stem()).string());
   }
-  std::sort(names.begin(), names.end());
-  return names;
+  std::sort(stems.begin(), stems.end());
+  return stems;
 }
 
 std::string ReadFile(const fs::path& p) {
@@ -36,8 +40,8 @@ std::string ReadFile(const fs::path& p) {
 class VbsCase : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(VbsCase, OutputMatchesRecording) {
-  const std::string name = GetParam();
-  const std::string command = std::string(BREVALCORE_BIN_DIR) + "/brevalcore vbs '" + (kCases / (name + ".vbs")).string() + "' 2>&1";
+  const std::string stem = GetParam();
+  const std::string command = std::string(BREVALCORE_BIN_DIR) + "/brevalcore vbs '" + stem + ".vbs' 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   std::string output;
@@ -45,12 +49,16 @@ TEST_P(VbsCase, OutputMatchesRecording) {
   size_t n;
   while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
   const int status = pclose(pipe);
-  EXPECT_EQ(output, ReadFile(kCases / (name + ".out")));
+  EXPECT_EQ(output, ReadFile(stem + ".out"));
   EXPECT_EQ(status, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Recorded, VbsCase, ::testing::ValuesIn(CaseNames()),
-                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+std::string CaseName(const ::testing::TestParamInfo<std::string>& info) {
+  return fs::path(info.param).filename().string();
+}
+
+INSTANTIATE_TEST_SUITE_P(Recorded, VbsCase, ::testing::ValuesIn(CaseStems(kCases)), CaseName);
+INSTANTIATE_TEST_SUITE_P(Project, VbsCase, ::testing::ValuesIn(CaseStems(kProjectCases)), CaseName);
 
 }  // namespace
 

@@ -36,6 +36,21 @@ class Actions : public automation::Object {
   int calls = 0;
 };
 
+// Fails with the HRESULT it is given, as a component written for the platform reports.
+class Component : public automation::Object {
+ public:
+  String TypeName() const override { return u"Component"; }
+  DispId GetIdOfName(StringView name) const override {
+    if (automation::EqualsNoCase(name, u"Fail")) return 1;
+    if (automation::EqualsNoCase(name, u"Text")) return 2;
+    return automation::kDispIdUnknown;
+  }
+  Variant Invoke(DispId id, automation::InvokeKind, std::span<Variant> args) override {
+    if (id == 1) throw automation::AutomationError(automation::ToLong(args[0]), {}, {});
+    return Variant(automation::ToString(args[0]));  // Text: a value as this component writes it
+  }
+};
+
 struct Fixture {
   std::string out;
   std::unique_ptr<ScriptHost> host = MakeHost(out);
@@ -93,6 +108,31 @@ TEST(ScriptHost, FailuresCarryNumberDescriptionAndPosition) {
     EXPECT_EQ(e.number(), 13);
     EXPECT_EQ(automation::ToUtf8(e.description()), "Type mismatch");
   }
+}
+
+TEST(ScriptHost, ComponentFailuresGetThePlatformNumbers) {
+  Fixture f;
+  f.host->AddObject(u"component", Ref<Object>(new Component), false);
+  f.host->AddCode(
+      u"On Error Resume Next\n"
+      u"component.Fail &H8007000E\nout.Echo Err.Number & \" \" & Err.Description & \" \" & Err.Source\nErr.Clear\n"
+      u"component.Fail &H800A01A8\nout.Echo Err.Number & \" \" & Err.Description\nErr.Clear\n"
+      u"component.Fail 1001\nout.Echo Err.Number\n");
+  EXPECT_EQ(f.out, "7 Out of memory VBScript runtime error\n424 Object required\n1001\n");
+  EXPECT_EQ(ErrorOf([&] { f.host->ExecuteStatement(u"component.Fail &H80020005"); }), 13);
+}
+
+// A script's SetLocale is its own: objects it calls, and the host after the run, keep the
+// user's regional settings.
+TEST(ScriptHost, SetLocaleStaysInsideTheScript) {
+  Fixture f;
+  f.host->AddObject(u"component", Ref<Object>(new Component), false);
+  f.host->AddCode(u"SetLocale 1033\nout.Echo CStr(1.5) & \" \" & component.Text(1.5) & \" \" & GetLocale()");
+  EXPECT_EQ(f.out, "1.5 1,5 1033\n");
+  EXPECT_EQ(automation::ToString(Variant(1.5)), u"1,5");
+  EXPECT_EQ(automation::ToString(f.host->Eval(u"CStr(2.5)")), u"2.5") << "the engine keeps its choice";
+  f.host->Reset();
+  EXPECT_EQ(automation::ToString(f.host->Eval(u"CStr(2.5)")), u"2,5") << "Reset returns to the user's";
 }
 
 TEST(ScriptHost, ResetDropsCodeAndObjects) {

@@ -23,8 +23,11 @@ class FakeContext : public BuiltinContext {
   ui::UserInterface* Ui() override { return ui; }
   automation::ObjectFactories& Factories() override { return factories; }
   Date Now() override { return now; }
+  const automation::Locale& EngineLocale() override { return *locale; }
+  void SetEngineLocale(const automation::Locale& l) override { locale = &l; }
 
   ui::UserInterface* ui = nullptr;
+  const automation::Locale* locale = &automation::UserLocale();
   automation::ObjectFactories factories;
   Date now = automation::calendar::MakeDate({2026, 3, 5, 8, 7, 6});
 };

@@ -187,7 +187,9 @@ class Compiler {
     return slot;
   }
 
-  void Resolve(NameExpr& n) {
+  // Binds a name. `declares` is set for the target of ReDim, which declares a variable that
+  // nothing else names, also under Option Explicit.
+  void Resolve(NameExpr& n, bool declares = false) {
     const String key = Key(n.name);
     if (proc_) {
       auto it = proc_->locals.find(key);
@@ -221,7 +223,7 @@ class Compiler {
       return;
     }
     if (const Builtin* b = FindBuiltin(key)) { n.bound = NameKind::Builtin; n.builtin = b; return; }
-    if (explicit_) { n.bound = NameKind::Undefined; return; }
+    if (explicit_ && !declares) { n.bound = NameKind::Undefined; return; }
     if (proc_) { n.bound = NameKind::Local; n.slot = NewLocal(key); return; }
     n.bound = NameKind::Global;
     n.global = in_.DeclareGlobal(n.name);
@@ -306,7 +308,8 @@ class Compiler {
         break;
       case StmtKind::ReDim:
         for (auto& [t, bounds] : static_cast<ReDimStmt&>(s).items) {
-          Expr(*t);
+          if (t->kind == ExprKind::Name) Resolve(static_cast<NameExpr&>(*t), /*declares=*/true);
+          else Expr(*t);
           for (auto& b : bounds) Expr(*b);
         }
         break;

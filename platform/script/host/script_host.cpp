@@ -65,7 +65,8 @@ class VbScriptHost : public ScriptHost {
     } catch (const ScriptError&) {
       throw;
     } catch (const AutomationError& e) {
-      throw ScriptError(e.number(), e.source(), e.description());
+      const AutomationError visible = runtime::ScriptVisibleError(e);
+      throw ScriptError(visible.number(), visible.source(), visible.description());
     } catch (const std::bad_alloc&) {
       throw ScriptError(automation::err::kOutOfMemory, {}, Text(automation::err::kOutOfMemory));
     }

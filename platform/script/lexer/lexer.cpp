@@ -26,7 +26,7 @@ constexpr KeywordEntry kKeywords[] = {
     {u"or", Kw::Or}, {u"preserve", Kw::Preserve}, {u"private", Kw::Private},
     {u"property", Kw::Property}, {u"public", Kw::Public}, {u"redim", Kw::ReDim},
     {u"resume", Kw::Resume}, {u"select", Kw::Select}, {u"set", Kw::Set}, {u"step", Kw::Step},
-    {u"sub", Kw::Sub}, {u"then", Kw::Then}, {u"to", Kw::To}, {u"true", Kw::True},
+    {u"stop", Kw::Stop}, {u"sub", Kw::Sub}, {u"then", Kw::Then}, {u"to", Kw::To}, {u"true", Kw::True},
     {u"until", Kw::Until}, {u"wend", Kw::Wend}, {u"while", Kw::While}, {u"with", Kw::With},
     {u"xor", Kw::Xor},
 };
@@ -181,12 +181,13 @@ class Lexer {
         t.value = Variant(automation::Date{serial});
       } else {
         t.kind = Tok::Op;
-        static constexpr StringView kTwo[] = {u"<>", u"<=", u">=", u"=<", u"=>"};
+        // "=<", "=>" and "><" are the same operators as "<=", ">=" and "<>".
+        static constexpr StringView kTwo[] = {u"<>", u"<=", u">=", u"=<", u"=>", u"><"};
         StringView rest = src_.substr(pos_);
         bool two = false;
         for (StringView op : kTwo) {
           if (rest.starts_with(op)) {
-            t.text = op == u"=<" ? u"<=" : op == u"=>" ? u">=" : String(op);
+            t.text = op == u"=<" ? u"<=" : op == u"=>" ? u">=" : op == u"><" ? u"<>" : String(op);
             pos_ += 2;
             two = true;
             break;
@@ -296,7 +297,8 @@ class Lexer {
   }
 
   // &Hxx, &Oxx and &nn: up to 16 bits give an Integer, up to 32 bits a Long; the bits are
-  // read as two's complement (&HFFFF is -1).
+  // read as two's complement (&HFFFF is -1). A trailing "&" makes it a Long whatever its
+  // size (&HFFFF& is 65535).
   void Radix(Token& t) {
     ++pos_;
     int base = 8;
@@ -317,10 +319,14 @@ class Lexer {
       ++digits;
       ++pos_;
     }
-    if (pos_ < src_.size() && src_[pos_] == u'&') ++pos_;  // type suffix "&"
+    bool asLong = false;
+    if (pos_ < src_.size() && src_[pos_] == u'&') {  // type suffix "&"
+      asLong = true;
+      ++pos_;
+    }
     if (digits == 0) Error(1031, t);
     t.kind = Tok::Literal;
-    if (v <= 0xFFFF) t.value = Variant(static_cast<int16_t>(static_cast<uint16_t>(v)));
+    if (v <= 0xFFFF && !asLong) t.value = Variant(static_cast<int16_t>(static_cast<uint16_t>(v)));
     else t.value = Variant(static_cast<int32_t>(static_cast<uint32_t>(v)));
   }
 

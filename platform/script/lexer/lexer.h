@@ -18,8 +18,8 @@ enum class Kw : uint8_t {
   None, And, As, ByRef, ByVal, Call, Case, Class, Const, Default, Dim, Do, Each, Else, ElseIf,
   Empty, End, Eqv, Erase, Error, Exit, Explicit, False, For, Function, Get, GoTo, If, Imp, In,
   Is, Let, Loop, Me, Mod, New, Next, Not, Nothing, Null, On, Option, Or, Preserve, Private,
-  Property, Public, ReDim, Resume, Select, Set, Step, Sub, Then, To, True, Until, Wend, While,
-  With, Xor,
+  Property, Public, ReDim, Resume, Select, Set, Step, Stop, Sub, Then, To, True, Until, Wend,
+  While, With, Xor,
 };
 
 enum class Tok : uint8_t {

@@ -40,6 +40,7 @@ automation::Ref<automation::Object> NewBuiltinClass(StringView className) {
 
 void RegisterBuiltinFactories(automation::ObjectFactories& factories) {
   factories.Register(u"Scripting.Dictionary", [] { return library::NewDictionary(); });
+  factories.Register(u"VBScript.RegExp", [] { return library::NewRegExp(); });
 }
 
 namespace library {

@@ -4,7 +4,13 @@
 namespace brevalcore::script::library {
 namespace {
 
-Variant L(int32_t v) { return Variant(v); }
+// The platform's numeric constants are Integers where the value fits in 16 bits, and Longs
+// otherwise; the colours are always Longs.
+Variant L(int32_t v) {
+  if (v >= INT16_MIN && v <= INT16_MAX) return Variant(static_cast<int16_t>(v));
+  return Variant(v);
+}
+Variant Colour(int32_t v) { return Variant(v); }
 
 const BuiltinConstant kConstants[] = {
     // Strings.
@@ -40,8 +46,9 @@ const BuiltinConstant kConstants[] = {
     {u"vbError", L(10)}, {u"vbBoolean", L(11)}, {u"vbVariant", L(12)}, {u"vbDataObject", L(13)},
     {u"vbDecimal", L(14)}, {u"vbByte", L(17)}, {u"vbArray", L(8192)},
     // Colours.
-    {u"vbBlack", L(0)}, {u"vbRed", L(0xFF)}, {u"vbGreen", L(0xFF00)}, {u"vbYellow", L(0xFFFF)},
-    {u"vbBlue", L(0xFF0000)}, {u"vbMagenta", L(0xFF00FF)}, {u"vbCyan", L(0xFFFF00)}, {u"vbWhite", L(0xFFFFFF)},
+    {u"vbBlack", Colour(0)}, {u"vbRed", Colour(0xFF)}, {u"vbGreen", Colour(0xFF00)}, {u"vbYellow", Colour(0xFFFF)},
+    {u"vbBlue", Colour(0xFF0000)}, {u"vbMagenta", Colour(0xFF00FF)}, {u"vbCyan", Colour(0xFFFF00)},
+    {u"vbWhite", Colour(0xFFFFFF)},
 };
 
 }  // namespace

@@ -145,9 +145,9 @@ Variant ChrB(BuiltinContext&, Args a) {
 }
 
 const Builtin kBuiltins[] = {
-    {u"CBool", 1, 1, CBool}, {u"CByte", 1, 1, CByte}, {u"CCur", 1, 1, CCur},  {u"CDate", 1, 1, CDate},
-    {u"CDbl", 1, 1, CDbl},   {u"CInt", 1, 1, CInt},   {u"CLng", 1, 1, CLng},  {u"CSng", 1, 1, CSng},
-    {u"CStr", 1, 1, CStr},   {u"Hex", 1, 1, Hex},     {u"Oct", 1, 1, Oct},    {u"Int", 1, 1, Int},
+    {u"CBool", 1, 1, CBool, true}, {u"CByte", 1, 1, CByte, true}, {u"CCur", 1, 1, CCur, true},
+    {u"CDate", 1, 1, CDate, true}, {u"CDbl", 1, 1, CDbl, true},   {u"CInt", 1, 1, CInt, true},
+    {u"CLng", 1, 1, CLng, true},   {u"CSng", 1, 1, CSng, true},   {u"CStr", 1, 1, CStr},   {u"Hex", 1, 1, Hex},     {u"Oct", 1, 1, Oct},    {u"Int", 1, 1, Int},
     {u"Fix", 1, 1, Fix},     {u"Abs", 1, 1, Abs},     {u"Sgn", 1, 1, Sgn},    {u"Asc", 1, 1, Asc},
     {u"AscW", 1, 1, AscW},   {u"AscB", 1, 1, AscB},   {u"Chr", 1, 1, Chr},    {u"ChrW", 1, 1, ChrW},
     {u"ChrB", 1, 1, ChrB},

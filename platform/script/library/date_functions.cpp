@@ -75,7 +75,9 @@ Date AddMonths(Date d, int64_t months) {
 
 Variant DateAdd(BuiltinContext&, Args a) {
   const Interval interval = ParseInterval(a[0]);
-  if (Value(a, 1).IsNull() || Value(a, 2).IsNull()) Raise(err::kInvalidUseOfNull);
+  // A Null date gives Null; a Null number of intervals cannot be added.
+  if (Value(a, 1).IsNull()) Raise(err::kInvalidUseOfNull);
+  if (Value(a, 2).IsNull()) return Variant::Null();
   const double number = ToDouble(a[1]);
   const int64_t n = static_cast<int64_t>(std::trunc(number));
   const Date d = DateArg(a, 2);
@@ -94,11 +96,12 @@ Variant DateAdd(BuiltinContext&, Args a) {
   InvalidArgument();
 }
 
-// The first-day-of-week argument: 0 (system, Sunday here) or 1..7.
+// The first-day-of-week argument: 1..7 (Sunday when left out), or 0 for the regional
+// settings' first day.
 int FirstDayArg(Args a, size_t i) {
   const int32_t first = LongArg(a, i, 1);
   if (first < 0 || first > 7) InvalidArgument();
-  return first == 0 ? 1 : first;
+  return first == 0 ? CurrentLocale().firstDayOfWeek : first;
 }
 
 // Day number of the start of the week holding `day`.

@@ -48,19 +48,46 @@ NumberStyle StyleArgs(Args a) {
   return style;
 }
 
-// The magnitude of `value` rounded half away from zero to `decimals`, with the locale's
-// separators; `negative` tells whether the rounded value is below zero.
-String Digits(double value, const NumberStyle& style, bool& negative) {
-  const Locale& loc = CurrentLocale();
+// The magnitude of a number as decimal text: whole part and fraction digits.
+struct DecimalText {
+  std::string whole;
+  std::string fraction;
+  bool negative = false;
+};
+
+// Currency is exact: its four decimals are written from the scaled integer, never through a
+// Double, so the last digit of the largest amounts survives.
+DecimalText CurrencyDigits(Currency value, int decimals) {
+  DecimalText t;
+  t.negative = value.value < 0;
+  const uint64_t magnitude = t.negative ? 0 - static_cast<uint64_t>(value.value) : static_cast<uint64_t>(value.value);
+  t.whole = std::to_string(magnitude / Currency::kScale);
+  t.fraction = std::to_string(magnitude % Currency::kScale + Currency::kScale).substr(1);
+  t.fraction.resize(static_cast<size_t>(std::max(decimals + 1, 4)), '0');
+  return t;
+}
+
+// Printing with extra digits first and rounding the text avoids binary noise (1,005 -> 1,01).
+DecimalText DoubleDigits(double value, int decimals) {
   char buffer[400];
-  // Printing with extra digits first and rounding the text avoids binary noise (1,005 -> 1,01).
-  std::snprintf(buffer, sizeof buffer, "%.*f", std::min(style.decimals + 3, 120), std::fabs(value));
-  std::string text = buffer;
+  std::snprintf(buffer, sizeof buffer, "%.*f", std::min(decimals + 3, 120), std::fabs(value));
+  const std::string text = buffer;
   const size_t point = text.find('.');
-  std::string whole = text.substr(0, point);
-  std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  DecimalText t;
+  t.whole = text.substr(0, point);
+  t.fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  t.negative = value < 0;
+  return t;
+}
+
+// Rounds the digits half away from zero to `decimals` and writes them with the locale's
+// separators; `negative` tells whether the rounded value is below zero.
+String Digits(DecimalText t, const NumberStyle& style, bool& negative) {
+  const Locale& loc = CurrentLocale();
+  std::string& whole = t.whole;
+  std::string& fraction = t.fraction;
   const bool roundUp = fraction.size() > static_cast<size_t>(style.decimals) && fraction[style.decimals] >= '5';
-  fraction.resize(style.decimals);
+  fraction.resize(style.decimals, '0');
   if (roundUp) {
     std::string all = whole + fraction;
     int i = static_cast<int>(all.size()) - 1;
@@ -70,8 +97,8 @@ String Digits(double value, const NumberStyle& style, bool& negative) {
     whole = all.substr(0, all.size() - fraction.size());
     fraction = all.substr(all.size() - fraction.size());
   }
-  negative = value < 0 && (whole.find_first_not_of('0') != std::string::npos ||
-                           fraction.find_first_not_of('0') != std::string::npos);
+  negative = t.negative && (whole.find_first_not_of('0') != std::string::npos ||
+                            fraction.find_first_not_of('0') != std::string::npos);
   if (whole == "0" && !style.leadingZero && !fraction.empty()) whole.clear();
   String out;
   for (size_t i = 0; i < whole.size(); ++i) {
@@ -90,59 +117,97 @@ String Signed(String body, bool negative, bool parentheses) {
   return parentheses ? u"(" + body + u")" : u"-" + body;
 }
 
-double NumberArg(Args a) {
+// The number argument of the Format functions: Null is a type mismatch there, as the
+// platform converts it like any other value.
+Variant NumberArg(Args a) {
   const Variant v = Value(a, 0);
-  if (v.IsNull()) Raise(err::kInvalidUseOfNull);
-  return ToDouble(v);
+  if (v.IsNull()) Raise(err::kTypeMismatch);
+  if (v.type() == VarType::Currency) return v;
+  return Variant(ToDouble(v));
+}
+
+String FormattedDigits(const Variant& number, double scale, const NumberStyle& style, bool& negative) {
+  if (number.type() == VarType::Currency && scale == 1) return Digits(CurrencyDigits(number.AsCurrency(), style.decimals), style, negative);
+  return Digits(DoubleDigits(ToDouble(number) * scale, style.decimals), style, negative);
 }
 
 Variant FormatNumber(BuiltinContext&, Args a) {
-  const double value = NumberArg(a);
+  const Variant value = NumberArg(a);
   const NumberStyle style = StyleArgs(a);
   bool negative = false;
-  const String digits = Digits(value, style, negative);
+  const String digits = FormattedDigits(value, 1, style, negative);
   return Variant(Signed(digits, negative, style.parentheses));
 }
 
-// Italian currency: the symbol before the amount, then a space ("€ 1.234,50", "-€ 1.234,50").
+// The amount with the currency symbol placed as the regional settings place it.
+String PlaceSymbol(const String& amount, const String& symbol, bool negative, int parentheses) {
+  const Locale& loc = CurrentLocale();
+  if (!negative || parentheses == 1) {
+    String body;
+    switch (loc.currencyPositive) {
+      case 0: body = symbol + amount; break;
+      case 1: body = amount + symbol; break;
+      case 2: body = symbol + u" " + amount; break;
+      default: body = amount + u" " + symbol; break;
+    }
+    return negative ? u"(" + body + u")" : body;
+  }
+  int pattern = loc.currencyNegative;
+  // Parentheses turned off where the locale uses them: the minus sign goes in front.
+  if (parentheses == 0 && (pattern == 0 || pattern == 4 || pattern == 14 || pattern == 15)) {
+    pattern = pattern == 0 ? 1 : pattern == 4 ? 5 : pattern == 14 ? 9 : 8;
+  }
+  switch (pattern) {
+    case 0: return u"(" + symbol + amount + u")";
+    case 1: return u"-" + symbol + amount;
+    case 2: return symbol + u"-" + amount;
+    case 3: return symbol + amount + u"-";
+    case 4: return u"(" + amount + symbol + u")";
+    case 5: return u"-" + amount + symbol;
+    case 6: return amount + u"-" + symbol;
+    case 7: return amount + symbol + u"-";
+    case 8: return u"-" + amount + u" " + symbol;
+    case 9: return u"-" + symbol + u" " + amount;
+    case 10: return amount + u" " + symbol + u"-";
+    case 11: return symbol + u" " + amount + u"-";
+    case 12: return symbol + u" -" + amount;
+    case 13: return amount + u"- " + symbol;
+    case 14: return u"(" + symbol + u" " + amount + u")";
+    default: return u"(" + amount + u" " + symbol + u")";
+  }
+}
+
 Variant FormatCurrency(BuiltinContext&, Args a) {
-  const double value = NumberArg(a);
+  const Variant value = NumberArg(a);
   const NumberStyle style = StyleArgs(a);
   bool negative = false;
-  const String digits = Digits(value, style, negative);
-  return Variant(Signed(CurrentLocale().currencySymbol + u" " + digits, negative, style.parentheses));
+  const String digits = FormattedDigits(value, 1, style, negative);
+  const int parentheses = Given(a, 3) && ToLong(a[3]) != kUseDefault ? (style.parentheses ? 1 : 0) : -1;
+  return Variant(PlaceSymbol(digits, CurrentLocale().currencySymbol, negative, parentheses));
 }
 
 Variant FormatPercent(BuiltinContext&, Args a) {
-  const double value = NumberArg(a) * 100;
+  const Variant value = NumberArg(a);
   const NumberStyle style = StyleArgs(a);
   bool negative = false;
-  const String digits = Digits(value, style, negative);
+  const String digits = FormattedDigits(value, 100, style, negative);
   return Variant(Signed(digits + u"%", negative, style.parentheses));
 }
 
-String Two(int n) {
-  char buffer[8];
-  std::snprintf(buffer, sizeof buffer, "%02d", n);
-  return Ascii(buffer);
-}
-
-// FormatDateTime(date[, format]): 0 general, 1 long date, 2 short date, 3 long time, 4 short time.
+// FormatDateTime(date[, format]): 0 general, 1 long date, 2 short date, 3 long time, 4 short
+// time (always 24-hour hours and minutes).
 Variant FormatDateTime(BuiltinContext&, Args a) {
   const Variant v = Value(a, 0);
-  if (v.IsNull()) Raise(err::kInvalidUseOfNull);
+  if (v.IsNull()) Raise(err::kTypeMismatch);
   const Date d = ToDate(v);
   const int32_t format = LongArg(a, 1, 0);
   const Locale& loc = CurrentLocale();
-  const calendar::Parts p = calendar::SplitParts(d);
   switch (format) {
     case 0: return Variant(FormatDate(d));
-    case 1:
-      return Variant(String(loc.dayNames[calendar::Weekday(d) - 1]) + u" " + Ascii(std::to_string(p.day)) + u" " +
-                     loc.monthNames[p.month - 1] + u" " + Ascii(std::to_string(p.year)));
-    case 2: return Variant(Two(p.day) + loc.dateSeparator + Two(p.month) + loc.dateSeparator + Ascii(std::to_string(p.year)));
-    case 3: return Variant(Two(p.hour) + loc.timeSeparator + Two(p.minute) + loc.timeSeparator + Two(p.second));
-    case 4: return Variant(Two(p.hour) + loc.timeSeparator + Two(p.minute));
+    case 1: return Variant(FormatDatePattern(d, loc.longDate));
+    case 2: return Variant(FormatDatePattern(d, loc.shortDate));
+    case 3: return Variant(FormatDatePattern(d, loc.longTime));
+    case 4: return Variant(FormatDatePattern(d, u"HH:mm"));
     default: InvalidArgument();
   }
 }

@@ -98,7 +98,7 @@ Variant Round(BuiltinContext&, Args a) {
   if (decimals < 0) InvalidArgument();
   switch (v.type()) {
     case VarType::Empty: return Variant(int16_t{0});
-    case VarType::Boolean: return Variant(static_cast<int16_t>(v.AsBool() ? -1 : 0));
+    case VarType::Boolean:
     case VarType::Integer:
     case VarType::Long:
     case VarType::Byte: return v;

@@ -12,8 +12,6 @@ using namespace automation;
 constexpr int32_t kMajorVersion = 5;
 constexpr int32_t kMinorVersion = 8;
 constexpr int32_t kBuildVersion = 16384;
-// The Italian locale identifier.
-constexpr int32_t kItalianLcid = 1040;
 // Title of a message or input box whose script gives none.
 constexpr const char16_t* kDefaultTitle = u"VBScript";
 
@@ -67,9 +65,25 @@ Variant ScriptEngine(BuiltinContext&, Args) { return Variant(u"VBScript"); }
 Variant ScriptEngineMajorVersion(BuiltinContext&, Args) { return Variant(kMajorVersion); }
 Variant ScriptEngineMinorVersion(BuiltinContext&, Args) { return Variant(kMinorVersion); }
 Variant ScriptEngineBuildVersion(BuiltinContext&, Args) { return Variant(kBuildVersion); }
-Variant GetLocale(BuiltinContext&, Args) { return Variant(kItalianLcid); }
-// The regional settings are fixed; SetLocale answers the current one and changes nothing.
-Variant SetLocale(BuiltinContext&, Args) { return Variant(kItalianLcid); }
+Variant GetLocale(BuiltinContext& context, Args) { return Variant(context.EngineLocale().lcid); }
+
+// SetLocale(lcid): an identifier (0 for the user's settings) or a name such as "en-us";
+// answers the identifier in force before. 5 for a locale this system has no settings for.
+Variant SetLocale(BuiltinContext& context, Args a) {
+  const int32_t previous = context.EngineLocale().lcid;
+  const Variant v = Value(a, 0);
+  const automation::Locale* locale = nullptr;
+  if (!Given(a, 0) || v.IsEmpty()) {
+    locale = &automation::UserLocale();
+  } else if (v.IsString() && !ParseNumber(v.AsString())) {
+    locale = automation::FindLocale(v.AsString());
+  } else {
+    locale = automation::FindLocale(ToLong(v));
+  }
+  if (!locale) InvalidArgument();
+  context.SetEngineLocale(*locale);
+  return Variant(previous);
+}
 
 ui::UserInterface& Ui(BuiltinContext& context) {
   ui::UserInterface* ui = context.Ui();

@@ -47,8 +47,13 @@ class Cursor {
     errors_.push_back({number, at.line, at.column});
     throw Abandon{};
   }
+  // The end of a statement: a line end or ":", and inside a single-line If also its Else or
+  // a closing "End If" ("If a Then b = 1 End If").
+  bool AtStatementEnd() const {
+    return AtEnd() || (singleLine_ && (AtKw(Kw::Else) || (AtKw(Kw::End) && Peek().Is(Kw::If))));
+  }
   void ExpectEndOfStatement() {
-    if (!AtEnd() && !(singleLine_ && AtKw(Kw::Else))) Fail(1025);
+    if (!AtStatementEnd()) Fail(1025);
   }
   template <class T>
   std::unique_ptr<T> Make(const Token& at) {

@@ -100,7 +100,15 @@ class ExpressionParser : public Cursor {
     return Postfix();
   }
 
-  ExprPtr Postfix(size_t* lastGroup = nullptr) {
+  // The parenthesised groups that end a chain after its last ".name": a statement such as
+  // "obj.Show (a)(1), b" passes "(a)(1)" as its first argument.
+  struct GroupTrail {
+    size_t first = SIZE_MAX;  // token position of the first such group
+    size_t last = SIZE_MAX;   // ... and of the last one
+    int count = 0;
+  };
+
+  ExprPtr Postfix(GroupTrail* trail = nullptr) {
     ExprPtr e = Primary();
     for (;;) {
       if (AtOp(u'.') && !Cur().spaceBefore) {
@@ -112,7 +120,7 @@ class ExpressionParser : public Cursor {
         Next();
         m->object = std::move(e);
         e = std::move(m);
-        if (lastGroup) *lastGroup = SIZE_MAX;
+        if (trail) *trail = GroupTrail{};
       } else if (AtOp(u'(') && e->kind != ExprKind::Literal && e->kind != ExprKind::New) {
         const size_t groupAt = pos_;
         CountOperator();
@@ -130,7 +138,10 @@ class ExpressionParser : public Cursor {
         ExpectOp(u')', 1006);
         c->target = std::move(e);
         e = std::move(c);
-        if (lastGroup) *lastGroup = groupAt;
+        if (trail) {
+          if (trail->count++ == 0) trail->first = groupAt;
+          trail->last = groupAt;
+        }
       } else {
         return e;
       }

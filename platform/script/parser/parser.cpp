@@ -91,19 +91,27 @@ class Parser : public ExpressionParser {
         ParseClass();
         return;
       case Kw::Sub: case Kw::Function:
-        if (!topLevel) Fail(1024);
+        // Procedures may stand in the blocks of script-level code (an If, a loop), where
+        // they are declared whether or not the block runs; not inside another procedure.
+        if (inProcedure_ || singleLine_) Fail(1024);
         program_->procs.push_back(ParseProc(true, false));
         return;
       case Kw::Property:
+        if (!Peek().Is(Kw::Get) && !Peek().Is(Kw::Let) && !Peek().Is(Kw::Set)) break;  // a variable
         // Reported, then read as a procedure so that its body does not cascade errors.
         errors_.push_back({1048, start.line, start.column});
         ParseProc(true, true);
         return;
-      case Kw::Public: case Kw::Private: {
-        if (!topLevel) Fail(1024);
-        const bool isPublic = start.kw == Kw::Public;
+      case Kw::Stop:  // a breakpoint for a debugger; there is none
         Next();
-        if (AtKw(Kw::Sub) || AtKw(Kw::Function)) { program_->procs.push_back(ParseProc(isPublic, false)); return; }
+        ExpectEndOfStatement();
+        return;
+      case Kw::Public: case Kw::Private: {
+        const bool isPublic = start.kw == Kw::Public;
+        const bool procedure = Peek().Is(Kw::Sub) || Peek().Is(Kw::Function);
+        if (procedure ? inProcedure_ || singleLine_ : !topLevel) Fail(1024);
+        Next();
+        if (procedure) { program_->procs.push_back(ParseProc(isPublic, false)); return; }
         if (AtKw(Kw::Default)) Fail(1048);
         if (AtKw(Kw::Property)) Fail(1048);
         if (AtKw(Kw::Const)) { Next(); into.push_back(ParseConst(start)); return; }
@@ -161,8 +169,9 @@ class Parser : public ExpressionParser {
 
   StmtPtr ParseAssignOrCall() {
     const Token& start = Cur();
-    size_t lastGroup = SIZE_MAX;
-    ExprPtr chain = Postfix(&lastGroup);
+    GroupTrail trail;
+    ExprPtr chain = Postfix(&trail);
+    const size_t lastGroup = trail.last;
     if (AcceptOp(u'=')) {
       auto s = Make<AssignStmt>(start);
       s->target = std::move(chain);
@@ -171,7 +180,7 @@ class Parser : public ExpressionParser {
       return s;
     }
     auto s = Make<CallStmt>(start);
-    if (AtEnd() || (singleLine_ && AtKw(Kw::Else))) {
+    if (AtStatementEnd()) {
       if (chain->kind == ExprKind::Call && lastGroup != SIZE_MAX) {
         auto* call = static_cast<CallExpr*>(chain.get());
         // "f(x)" as a statement passes x by value; "f(x, y)" is not allowed without Call.
@@ -181,12 +190,14 @@ class Parser : public ExpressionParser {
       s->call = std::move(chain);
       return s;
     }
-    // Arguments without parentheses. If the chain ended in a group "f (a) + 1, b", that
-    // group belongs to the first argument: parse again from it.
-    if (lastGroup != SIZE_MAX) {
-      pos_ = lastGroup;
-      auto* call = static_cast<CallExpr*>(chain.get());
-      chain = std::move(call->target);
+    // Arguments without parentheses. If the chain ended in groups "f (a)(1) + 1, b", they
+    // belong to the first argument: parse again from the first of them.
+    if (trail.count > 0) {
+      pos_ = trail.first;
+      for (int i = 0; i < trail.count; ++i) {
+        ExprPtr callee = std::move(static_cast<CallExpr&>(*chain).target);
+        chain = std::move(callee);
+      }
     }
     if (chain->kind == ExprKind::Literal || chain->kind == ExprKind::Paren) Fail(1024, start);
     auto call = Make<CallExpr>(start);
@@ -278,7 +289,11 @@ class Parser : public ExpressionParser {
         s->branches.push_back(std::move(other));
       }
       singleLine_ = outer;
-      if (AtKw(Kw::End) && Peek().Is(Kw::If)) { Next(); Next(); }
+      if (AtKw(Kw::End) && Peek().Is(Kw::If)) {
+        Next();
+        Next();
+        ExpectEndOfStatement();
+      }
       return s;
     }
     const bool outer = singleLine_;
@@ -489,10 +504,12 @@ class Parser : public ExpressionParser {
       ExpectOp(u')', 1006);
     }
     ExpectEndOfStatement();
-    const bool outer = singleLine_;
+    const bool outer = singleLine_, outerProcedure = inProcedure_;
     singleLine_ = false;
+    inProcedure_ = true;
     ParseBlock(p->body, {Kw::End});
     singleLine_ = outer;
+    inProcedure_ = outerProcedure;
     ExpectEnd(closer, closerError);
     ExpectEndOfStatement();
     return p;
@@ -568,6 +585,7 @@ class Parser : public ExpressionParser {
   }
 
   ast::Program* program_ = nullptr;
+  bool inProcedure_ = false;  // inside a Sub, Function or Property body
 };
 
 std::vector<Token> Lex(automation::StringView source, std::vector<SyntaxError>& errors) {

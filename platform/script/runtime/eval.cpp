@@ -2,6 +2,7 @@
 #include <typeinfo>
 
 #include "platform/automation/convert.h"
+#include "platform/automation/dispatch.h"
 #include "platform/automation/error.h"
 #include "platform/script/runtime/interpreter.h"
 #include "platform/script/runtime/objects.h"
@@ -186,7 +187,7 @@ Variant Interpreter::EvalName(const NameExpr& n, Frame& f) {
       const GlobalEntry& g = *n.global;
       switch (g.kind) {
         case GlobalKind::Procedure: return CallProcedure(*g.proc, nullptr, nullptr, f);
-        case GlobalKind::ObjectMember: return g.object->Invoke(g.member, kGetOrCall, {});
+        case GlobalKind::ObjectMember: return CallHost(*g.object, g.member, kGetOrCall, {});
         case GlobalKind::Class: Raise(err::kTypeMismatch);
         default: return g.value;
       }
@@ -194,8 +195,28 @@ Variant Interpreter::EvalName(const NameExpr& n, Frame& f) {
     case NameKind::ClassMember: return CallClassMember(n.slot, nullptr, f);
     case NameKind::Builtin: return CallBuiltin(*n.builtin, nullptr, f);
     case NameKind::Intrinsic: return EvalIntrinsic(n, nullptr, f);
-    default: Raise(err::kVariableUndefined);
+    default: return EvalLateBound(n, f);
   }
+}
+
+Variant Interpreter::EvalLateBound(const NameExpr& n, Frame& f) {
+  if (BindLate(n)) return EvalName(n, f);
+  Raise(err::kVariableUndefined);
+}
+
+Variant* Interpreter::LateBoundAddress(const NameExpr& n, Frame& f) {
+  return BindLate(n) ? NameAddress(n, f) : nullptr;
+}
+
+bool Interpreter::BindLate(const NameExpr& n) {
+  if (n.bound != NameKind::Undefined) return false;
+  GlobalEntry* g = FindGlobal(n.name);
+  if (!g) g = FindObjectMember(n.name);
+  if (!g) return false;
+  auto& bound = const_cast<NameExpr&>(n);  // resolution fields are the compiler's, filled late
+  bound.global = g;
+  bound.bound = NameKind::Global;
+  return true;
 }
 
 Variant Interpreter::WithObject(const MemberExpr& m, Frame& f) {
@@ -238,7 +259,7 @@ Variant Interpreter::CallOwnMember(ScriptObject& so, DispId id, const CallExpr* 
   const ClassMember& cm = so.cls().members[id - 1];
   const Ref<Object> keep(&so);
   if (cm.method) return CallProcedure(*cm.method, &so, call, f);
-  if (cm.get) return CallProcedure(*cm.get, &so, call, f);
+  if (cm.get) return call && !call->args.empty() ? CallGetThenIndex(*cm.get, &so, call, f) : CallProcedure(*cm.get, &so, call, f);
   if (cm.field >= 0) return call ? IndexValue(so.Field(cm.field), *call, f) : so.Field(cm.field);
   Raise(err::kWrongNumberOfArguments);
 }
@@ -248,7 +269,7 @@ Variant Interpreter::EvalMember(const MemberExpr& m, Frame& f) {
   Object* obj = RequireObject(target);
   const DispId id = ResolveMember(obj, m.name, const_cast<MemberCache&>(m.cache));
   if (ScriptObject* so = OwnObject(obj)) return CallOwnMember(*so, id, nullptr, f);
-  return obj->Invoke(id, kGetOrCall, {});
+  return CallHost(*obj, id, kGetOrCall, {});
 }
 
 Variant Interpreter::InvokeObject(const Variant& target, DispId id, InvokeKind kind, const CallExpr* call, Frame& f,
@@ -262,7 +283,7 @@ Variant Interpreter::InvokeObject(const Variant& target, DispId id, InvokeKind k
   }
   if (extra) args[i] = *extra;
   SpendOnText(args.span());
-  return obj->Invoke(id, kind, args.span());
+  return CallHost(*obj, id, kind, args.span());
 }
 
 Variant Interpreter::IndexValue(const Variant& v, const CallExpr& call, Frame& f) {
@@ -278,9 +299,23 @@ Variant Interpreter::IndexValue(const Variant& v, const CallExpr& call, Frame& f
     const Ref<automation::ArrayData> keep = v.AsArrayRef();
     return keep->At(std::span<const int32_t>(idx, call.args.size()));
   }
-  if (v.IsObject()) return InvokeObject(v, automation::kDispIdValue, kGetOrCall, &call, f);
+  if (v.IsObject()) {
+    // A procedure reached through GetRef takes its arguments by reference, as a direct call.
+    Object* obj = v.AsObject();
+    if (obj && typeid(*obj) == typeid(GetRefObject)) {
+      const auto& ref = static_cast<const GetRefObject&>(*obj);
+      if (&ref.engine() == this) return CallProcedure(ref.procedure(), nullptr, &call, f);
+    }
+    return InvokeObject(v, automation::kDispIdValue, kGetOrCall, &call, f);
+  }
   if (call.args.empty()) return v;
   Raise(err::kTypeMismatch);
+}
+
+Variant Interpreter::CallGetThenIndex(const Procedure& get, ScriptObject* me, const CallExpr* call, Frame& f) {
+  if (get.paramCount != 0) return CallProcedure(get, me, call, f);
+  const Variant value = CallProcedure(get, me, nullptr, f);
+  return IndexValue(value, *call, f);
 }
 
 Variant Interpreter::EvalCall(const CallExpr& c, Frame& f) {
@@ -297,7 +332,9 @@ Variant Interpreter::EvalCall(const CallExpr& c, Frame& f) {
       case NameKind::Builtin: return CallBuiltin(*n.builtin, &c, f);
       case NameKind::Intrinsic: return EvalIntrinsic(n, &c, f);
       case NameKind::Constant: return IndexValue(n.constant, c, f);
-      default: Raise(err::kVariableUndefined);
+      default:
+        if (BindLate(n)) return EvalCall(c, f);
+        Raise(err::kVariableUndefined);
     }
   }
   if (target.kind == ExprKind::Member) {
@@ -327,7 +364,7 @@ Variant Interpreter::CallClassMember(int member, const CallExpr* call, Frame& f)
   if (!f.me) Raise(err::kObjectRequired);
   const ClassMember& m = f.me->cls().members[member];
   if (m.method) return CallProcedure(*m.method, f.me, call, f);
-  if (m.get) return CallProcedure(*m.get, f.me, call, f);
+  if (m.get) return call && !call->args.empty() ? CallGetThenIndex(*m.get, f.me, call, f) : CallProcedure(*m.get, f.me, call, f);
   if (m.field >= 0) return call ? IndexValue(MeField(f, m.field), *call, f) : MeField(f, m.field);
   Raise(err::kWrongNumberOfArguments);
 }
@@ -459,7 +496,17 @@ Variant Interpreter::RunProcedure(const Procedure& proc, ScriptObject* me, Varia
 
 Variant Interpreter::CallMember(ScriptObject& self, int member, InvokeKind kind, std::span<Variant> args) {
   const ClassMember& m = self.cls().members[member];
-  if (kind & (automation::kInvokePut | automation::kInvokePutRef)) {
+  // Arguments given to a Property Get without parameters belong to the default member of
+  // what it returns, for reading and for assigning ("obj.Items(1) = v").
+  const bool put = kind & (automation::kInvokePut | automation::kInvokePutRef);
+  if (args.size() > (put ? 1u : 0u) && m.get && m.get->paramCount == 0 && !m.method) {
+    const Procedure* setter = put ? (m.let ? m.let : m.set) : nullptr;
+    if (!setter || setter->paramCount < static_cast<int>(args.size())) {
+      const Variant holder = CallProcedureWithValues(*m.get, &self, {});
+      return automation::InvokeDefault(holder, kind, args);
+    }
+  }
+  if (put) {
     const bool isSet = (kind & automation::kInvokePutRef) && !(kind & automation::kInvokePut);
     if (isSet && m.set) return CallProcedureWithValues(*m.set, &self, args);
     if (m.let) return CallProcedureWithValues(*m.let, &self, args);
@@ -512,6 +559,7 @@ Variant* Interpreter::NameAddress(const NameExpr& n, Frame& f) {
     case NameKind::Global:
       if (n.global->kind == GlobalKind::Variable) return &n.global->value;
       return nullptr;
+    case NameKind::Undefined: return LateBoundAddress(n, f);
     default: return nullptr;
   }
 }
@@ -564,7 +612,7 @@ void Interpreter::AssignTo(const Expr& target, Variant value, bool isSet, Frame&
     switch (n.bound) {
       case NameKind::Global:
         if (n.global->kind == GlobalKind::ObjectMember) {
-          n.global->object->Invoke(n.global->member, put, std::span<Variant>(&value, 1));
+          CallHost(*n.global->object, n.global->member, put, std::span<Variant>(&value, 1));
           return;
         }
         Raise(err::kIllegalAssignment);
@@ -573,7 +621,9 @@ void Interpreter::AssignTo(const Expr& target, Variant value, bool isSet, Frame&
         CallMember(*f.me, n.slot, put, std::span<Variant>(&value, 1));
         return;
       }
-      case NameKind::Undefined: Raise(err::kVariableUndefined);
+      case NameKind::Undefined:
+        if (BindLate(n)) return AssignTo(target, std::move(value), isSet, f);
+        Raise(err::kVariableUndefined);
       default: Raise(err::kIllegalAssignment);
     }
   }
@@ -588,7 +638,7 @@ void Interpreter::AssignTo(const Expr& target, Variant value, bool isSet, Frame&
       CallMember(*so, id - 1, put, std::span<Variant>(&value, 1));
       return;
     }
-    keep->Invoke(id, put, std::span<Variant>(&value, 1));
+    CallHost(*keep, id, put, std::span<Variant>(&value, 1));
     return;
   }
   if (target.kind == ExprKind::Call) {
@@ -622,7 +672,10 @@ void Interpreter::AssignTo(const Expr& target, Variant value, bool isSet, Frame&
         CallMember(*f.me, n.slot, put, args.span());
         return;
       }
-      if (n.bound == NameKind::Undefined) Raise(err::kVariableUndefined);
+      if (n.bound == NameKind::Undefined) {
+        if (BindLate(n)) return AssignTo(target, std::move(value), isSet, f);
+        Raise(err::kVariableUndefined);
+      }
       Raise(err::kTypeMismatch);
     }
     if (c.target->kind == ExprKind::Member) {
@@ -641,6 +694,12 @@ void Interpreter::AssignTo(const Expr& target, Variant value, bool isSet, Frame&
 
 void Interpreter::ExecCallStmt(const CallStmt& s, Frame& f) {
   const Expr& e = *s.call;
+  const Expr& callee = e.kind == ExprKind::Call ? *static_cast<const CallExpr&>(e).target : e;
+  if (callee.kind == ExprKind::Name && static_cast<const NameExpr&>(callee).bound == NameKind::Builtin &&
+      static_cast<const NameExpr&>(callee).builtin->resultRequired) {
+    Eval(e, f);
+    Raise(err::kUnsupportedAutomationType);  // "Call CInt(x)": the conversion has nowhere to go
+  }
   if (e.kind == ExprKind::Name) {
     const auto& n = static_cast<const NameExpr&>(e);
     if (const Variant* v = NameAddress(n, f)) {
@@ -650,7 +709,7 @@ void Interpreter::ExecCallStmt(const CallStmt& s, Frame& f) {
       return;
     }
     if (n.bound == NameKind::Global && n.global->kind == GlobalKind::ObjectMember) {
-      n.global->object->Invoke(n.global->member, kGetOrCall, {});
+      CallHost(*n.global->object, n.global->member, kGetOrCall, {});
       return;
     }
     if (n.bound == NameKind::Global && n.global->kind == GlobalKind::Constant) Raise(err::kTypeMismatch);

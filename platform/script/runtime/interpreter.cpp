@@ -53,6 +53,7 @@ bool WholeEqual(const Variant& a, const Variant& b, bool& equal) {
 }  // namespace
 
 RunScope::RunScope(Interpreter& in) : in_(in), limits_(in.limits_), memory_(*in.memory_) {
+  if (in_.runDepth_ == 0 || in_.hostCalls_ > 0) previousLocale_ = &automation::SetCurrentLocale(*in_.locale_);
   if (in_.runDepth_++ == 0) in_.limits_.Arm(in_.services_.timeout);
 }
 
@@ -81,9 +82,15 @@ void Interpreter::Reset() {
   statementCache_.clear();
   evalCache_.clear();
   err_->Clear();
+  locale_ = &automation::UserLocale();
 }
 
 automation::Date Interpreter::Now() { return shell::SystemClock::Instance().Now(); }
+
+void Interpreter::SetEngineLocale(const automation::Locale& locale) {
+  locale_ = &locale;
+  automation::SetCurrentLocale(locale);  // in force for the rest of this run already
+}
 
 GlobalEntry* Interpreter::FindGlobal(StringView name) {
   auto it = globalsByName_.find(Key(name));
@@ -202,19 +209,28 @@ void Interpreter::ExecuteText(StringView code, Frame& f, bool global) {
 
 // ------------------------------------------------------------------------------ errors
 
-void Interpreter::RecordError(const AutomationError& e) {
+AutomationError ScriptVisibleError(const AutomationError& e) {
+  const int32_t number = automation::ErrorNumberFromHResult(e.number());
   String description = e.description();
-  if (description.empty()) description = automation::FromUtf8(automation::ErrorText(e.number()));
-  String source = e.source().empty() ? String(kRuntimeSource) : e.source();
-  err_->Set(e.number(), std::move(source), std::move(description));
+  if (description.empty() || (number != e.number() && description == automation::FromUtf8(automation::ErrorText(e.number()))))
+    description = automation::FromUtf8(automation::ErrorText(number));
+  AutomationError visible(number, e.source().empty() ? String(kRuntimeSource) : e.source(), std::move(description));
+  visible.SetHelp(e.helpFile(), e.helpContext());
+  return visible;
+}
+
+void Interpreter::RecordError(const AutomationError& e) {
+  const AutomationError visible = ScriptVisibleError(e);
+  err_->Set(visible.number(), visible.source(), visible.description());
+  err_->SetHelp(visible.helpFile(), visible.helpContext());
 }
 
 void Interpreter::Rethrow(const AutomationError& e, const Stmt& s) {
   if (auto* se = dynamic_cast<const ScriptError*>(&e); se && se->line() > 0) throw;
-  String source = e.source().empty() ? String(kRuntimeSource) : e.source();
-  String description = e.description();
-  if (description.empty()) description = automation::FromUtf8(automation::ErrorText(e.number()));
-  throw ScriptError(e.number(), std::move(source), std::move(description), s.line, s.column);
+  const AutomationError visible = ScriptVisibleError(e);
+  ScriptError located(visible.number(), visible.source(), visible.description(), s.line, s.column);
+  located.SetHelp(visible.helpFile(), visible.helpContext());
+  throw located;
 }
 
 // ------------------------------------------------------------------------------ statements
@@ -356,7 +372,26 @@ Flow Interpreter::ExecFor(const ForStmt& s, Frame& f) {
 Flow Interpreter::ExecForEach(const ForEachStmt& s, Frame& f) {
   Variant* element = AddressOf(*s.element, f);
   if (!element) Raise(err::kIllegalAssignment);
-  const Variant collection = Eval(*s.collection, f);
+  Variant collection;
+  Ref<automation::Enumerator> e;
+  try {
+    collection = Eval(*s.collection, f);
+    if (!collection.IsArray()) {
+      if (!collection.IsObject()) Raise(err::kNotACollection);
+      if (collection.IsNothing()) Raise(err::kObjectVariableNotSet);
+      e = collection.AsObject()->NewEnum();
+    }
+  } catch (const ScriptAbort&) {
+    throw;
+  } catch (const automation::AutomationError& error) {
+    // Under On Error Resume Next execution goes on with the next statement, which is the
+    // first of the loop's body: the body runs once, the element unchanged, as the platform
+    // does (and as a failing If condition enters its branch).
+    if (!f.resumeNext) throw;
+    RecordError(error);
+    const Flow flow = ExecBlock(s.body, f);
+    return flow == Flow::ExitFor ? Flow::Normal : flow;
+  }
   if (collection.IsArray()) {
     const Ref<automation::ArrayData> items = collection.AsArrayRef();  // a snapshot: copy on write
     for (size_t i = 0; i < items->size(); ++i) {
@@ -368,9 +403,6 @@ Flow Interpreter::ExecForEach(const ForEachStmt& s, Frame& f) {
     }
     return Flow::Normal;
   }
-  if (!collection.IsObject()) Raise(err::kNotACollection);
-  if (collection.IsNothing()) Raise(err::kObjectVariableNotSet);
-  Ref<automation::Enumerator> e = collection.AsObject()->NewEnum();
   Variant item;
   while (e->Next(item)) {
     *element = std::move(item);

@@ -15,6 +15,11 @@
 
 namespace brevalcore::script::runtime {
 
+// An error as the script sees it in the Err object and as the host receives it: an
+// object's HRESULT mapped to the platform's number, and the standard text and the run-time
+// source filled in where the error brought none.
+automation::AutomationError ScriptVisibleError(const automation::AutomationError& e);
+
 struct Frame {
   Variant** slots = nullptr;
   ScriptObject* me = nullptr;
@@ -60,6 +65,8 @@ class Interpreter : public BuiltinContext {
   ui::UserInterface* Ui() override { return services_.ui; }
   automation::ObjectFactories& Factories() override { return *services_.factories; }
   automation::Date Now() override;
+  const automation::Locale& EngineLocale() override { return *locale_; }
+  void SetEngineLocale(const automation::Locale& locale) override;
 
  private:
   friend class RunScope;
@@ -94,6 +101,13 @@ class Interpreter : public BuiltinContext {
   // arguments; null when the expression is not a variable.
   Variant* AddressOf(const ast::Expr& e, Frame& f);
   Variant* NameAddress(const ast::NameExpr& n, Frame& f);
+  // A name Option Explicit left undefined when its code was compiled may have been declared
+  // since, by ExecuteGlobal or Execute: binds it to that global for good; false when there
+  // is still none.
+  bool BindLate(const ast::NameExpr& n);
+  // The rare paths of EvalName and NameAddress, kept out of line.
+  [[gnu::noinline]] Variant EvalLateBound(const ast::NameExpr& n, Frame& f);
+  [[gnu::noinline]] Variant* LateBoundAddress(const ast::NameExpr& n, Frame& f);
   Variant WithObject(const ast::MemberExpr& m, Frame& f);
 
   // Calls
@@ -107,6 +121,20 @@ class Interpreter : public BuiltinContext {
   Variant CallGlobal(const GlobalEntry& g, const ast::CallExpr* call, Frame& f);
   Variant CallClassMember(int member, const ast::CallExpr* call, Frame& f);
   Variant IndexValue(const Variant& v, const ast::CallExpr& call, Frame& f);
+  // A Property Get called with arguments: when it takes none, they go to what it returns.
+  Variant CallGetThenIndex(const Procedure& get, ScriptObject* me, const ast::CallExpr* call, Frame& f);
+  // Calls a member of an object that is not one of this engine's: it runs under the user's
+  // regional settings, whatever SetLocale chose for the script.
+  Variant CallHost(Object& obj, automation::DispId id, automation::InvokeKind kind, std::span<Variant> args) {
+    if (locale_ == &automation::UserLocale()) return obj.Invoke(id, kind, args);
+    automation::LocaleScope user(automation::UserLocale());
+    struct Count {
+      int& n;
+      explicit Count(int& c) : n(++c) {}
+      ~Count() { --n; }
+    } inHost(hostCalls_);
+    return obj.Invoke(id, kind, args);
+  }
   void Store(Variant& slot, Variant value, bool isSet);
   void AssignTo(const ast::Expr& target, Variant value, bool isSet, Frame& f);
 
@@ -139,6 +167,8 @@ class Interpreter : public BuiltinContext {
   ValueStack stack_;
   Ref<automation::MemoryBudget> memory_;
   int runDepth_ = 0;
+  const automation::Locale* locale_ = &automation::UserLocale();
+  int hostCalls_ = 0;  // calls into objects that switched to the user's locale, still running
 
   friend class GetRefObject;
   friend void CompileUnit(Interpreter&, std::shared_ptr<ast::Program>, const Procedure*, ScriptClass*);
@@ -149,16 +179,23 @@ class Interpreter : public BuiltinContext {
 };
 
 // Enters a run from the host: arms the deadline and the stack limit on the outermost entry,
-// and makes the engine's limits the thread's active ones while it runs.
+// and makes the engine's limits and regional settings the thread's active ones while it
+// runs. A call back from an object the script called (which runs under the user's
+// settings) makes them current again; other nested entries leave the thread's settings
+// alone, so a method call between script objects costs nothing here.
 class RunScope {
  public:
   explicit RunScope(Interpreter& in);
-  ~RunScope() { --in_.runDepth_; }
+  ~RunScope() {
+    --in_.runDepth_;
+    if (previousLocale_) automation::SetCurrentLocale(*previousLocale_);
+  }
 
  private:
   Interpreter& in_;
   RunLimits::Activation limits_;
   automation::MemoryBudget::Activation memory_;
+  const automation::Locale* previousLocale_ = nullptr;  // set when this scope changed it
 };
 
 }  // namespace brevalcore::script::runtime

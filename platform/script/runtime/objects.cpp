@@ -34,6 +34,8 @@ void ErrObject::Set(int32_t number, String source, String description) {
   number_ = number;
   source_ = std::move(source);
   description_ = std::move(description);
+  helpFile_.clear();
+  helpContext_ = 0;
 }
 
 Variant ErrObject::Invoke(DispId id, InvokeKind kind, std::span<Variant> args) {
@@ -57,14 +59,22 @@ Variant ErrObject::Invoke(DispId id, InvokeKind kind, std::span<Variant> args) {
       if (put) { helpContext_ = automation::ToLong(args[0]); return {}; }
       return Variant(helpContext_);
     case kRaise: {
+      // Raise(number[, source[, description[, helpfile[, helpcontext]]]]). A part left out
+      // keeps what the Err object holds from an error not yet cleared, so a handler can
+      // raise the error it caught again with Err.Raise Err.Number.
       if (args.empty() || args.size() > 5) Raise(err::kWrongNumberOfArguments);
       const int32_t number = automation::ToLong(args[0]);
       if (number == 0) Raise(err::kInvalidProcedureCall);
-      String source = args.size() > 1 && !args[1].IsMissing() ? automation::ToString(args[1]) : String(kRuntimeSource);
-      String description = args.size() > 2 && !args[2].IsMissing()
-                               ? automation::ToString(args[2])
-                               : automation::FromUtf8(automation::ErrorText(number));
-      throw automation::AutomationError(number, std::move(source), std::move(description));
+      auto given = [&](size_t i) { return i < args.size() && !args[i].IsMissing(); };
+      String source = given(1) ? automation::ToString(args[1]) : !source_.empty() ? source_ : String(kRuntimeSource);
+      String description = given(2)                ? automation::ToString(args[2])
+                           : !description_.empty() ? description_
+                                                   : automation::FromUtf8(automation::ErrorText(number));
+      String helpFile = given(3) ? automation::ToString(args[3]) : helpFile_;
+      const int32_t helpContext = given(4) ? automation::ToLong(args[4]) : helpContext_;
+      automation::AutomationError raised(number, std::move(source), std::move(description));
+      raised.SetHelp(std::move(helpFile), helpContext);
+      throw raised;
     }
     case kClear:
       if (!args.empty()) Raise(err::kWrongNumberOfArguments);

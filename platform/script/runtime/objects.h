@@ -11,7 +11,12 @@ class ErrObject : public Object {
   DispId GetIdOfName(StringView name) const override;
   Variant Invoke(DispId id, automation::InvokeKind kind, std::span<Variant> args) override;
 
+  // Records an error the engine caught; its help file and context are cleared.
   void Set(int32_t number, String source, String description);
+  void SetHelp(String file, int32_t context) {
+    helpFile_ = std::move(file);
+    helpContext_ = context;
+  }
   void Clear() { Set(0, {}, {}); }
   int32_t number() const { return number_; }
 
@@ -27,6 +32,8 @@ class ErrObject : public Object {
 class GetRefObject : public Object {
  public:
   GetRefObject(Interpreter& in, const Procedure& proc) : in_(in), proc_(proc) {}
+  const Interpreter& engine() const { return in_; }
+  const Procedure& procedure() const { return proc_; }
   String TypeName() const override { return u"Object"; }
   DispId GetIdOfName(StringView) const override { return automation::kDispIdUnknown; }
   Variant Invoke(DispId id, automation::InvokeKind kind, std::span<Variant> args) override;

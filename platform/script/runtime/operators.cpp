@@ -83,6 +83,26 @@ Rank Wider(Rank a, Rank b) {
 
 enum class Arith { Add, Sub, Mul };
 
+// Currency with Currency or a whole number, exactly: units in 128 bits, a product scaled
+// back with half-to-even rounding; 6 when the result leaves the Currency range.
+Variant CurrencyArithmetic(Arith op, const Num& x, const Num& y) {
+  using Wide = __int128;
+  const Wide cx = x.rank == kCurrency ? Wide{x.i} : Wide{x.i} * Currency::kScale;
+  const Wide cy = y.rank == kCurrency ? Wide{y.i} : Wide{y.i} * Currency::kScale;
+  Wide r;
+  if (op == Arith::Mul) {
+    const Wide product = cx * cy;
+    r = product / Currency::kScale;
+    Wide rest = product % Currency::kScale;
+    if (rest < 0) { rest += Currency::kScale; --r; }
+    if (2 * rest > Currency::kScale || (2 * rest == Currency::kScale && (r & 1))) ++r;
+  } else {
+    r = op == Arith::Add ? cx + cy : cx - cy;
+  }
+  if (r > INT64_MAX || r < INT64_MIN) Raise(err::kOverflow);
+  return Variant(Currency{static_cast<int64_t>(r)});
+}
+
 Variant Arithmetic(Arith op, const Variant& a, const Variant& b) {
   // Fast paths: Integer and Long operands, Doubles.
   const VarType ta = a.type(), tb = b.type();
@@ -97,23 +117,19 @@ Variant Arithmetic(Arith op, const Variant& a, const Variant& b) {
     return CheckedDouble(op == Arith::Add ? x + y : op == Arith::Sub ? x - y : x * y);
   }
   if (a.IsNull() || b.IsNull()) return Variant::Null();
-  if (op == Arith::Add && ta == VarType::String && tb == VarType::String)
-    return Variant(a.AsString() + b.AsString());
+  if (op == Arith::Add) {
+    if (ta == VarType::String && tb == VarType::String) return Variant(a.AsString() + b.AsString());
+    // With +, an Empty operand leaves the other one as it is: Empty + "x" is "x".
+    if (ta == VarType::Empty) return tb == VarType::Empty ? Variant(int16_t{0}) : automation::Dereference(b);
+    if (tb == VarType::Empty) return automation::Dereference(a);
+  }
   const Num x = ToNum(a), y = ToNum(b);
   Rank rank = Wider(x.rank, y.rank);
   if (rank <= kLong) {
     const int64_t r = op == Arith::Add ? x.i + y.i : op == Arith::Sub ? x.i - y.i : x.i * y.i;
     return FitInteger(r, rank);
   }
-  if (rank == kCurrency) {
-    long double r;
-    const long double cx = x.rank == kCurrency ? x.i : static_cast<long double>(x.i) * Currency::kScale;
-    const long double cy = y.rank == kCurrency ? y.i : static_cast<long double>(y.i) * Currency::kScale;
-    if (op == Arith::Mul) r = cx * cy / Currency::kScale;
-    else r = op == Arith::Add ? cx + cy : cx - cy;
-    if (std::fabs(r) > 9.2e18L) Raise(err::kOverflow);
-    return Variant(Currency{static_cast<int64_t>(std::llround(r))});
-  }
+  if (rank == kCurrency) return CurrencyArithmetic(op, x, y);
   const double dx = AsDouble(x), dy = AsDouble(y);
   if (rank == kDate) {
     if (op == Arith::Mul) rank = kDouble;
@@ -173,14 +189,10 @@ Variant Divide(const Variant& a, const Variant& b) {
   const Num x = ToNum(a), y = ToNum(b);
   const double dx = AsDouble(x), dy = AsDouble(y);
   if (dy == 0) Raise(dx == 0 ? err::kOverflow : err::kDivisionByZero);
+  // A quotient is a Double (Currency ones too), or a Single when Singles meet no wider type.
   const Rank rank = Wider(x.rank, y.rank);
   if (rank == kSingle || (x.rank == kSingle && y.rank <= kInteger) || (y.rank == kSingle && x.rank <= kInteger))
     return FromDoubleRank(dx / dy, kSingle);
-  if (rank == kCurrency && x.rank == kCurrency) {
-    const double r = dx / dy;
-    if (std::fabs(r) > 9.2e14) Raise(err::kOverflow);
-    return Variant(Currency{static_cast<int64_t>(std::llround(r * Currency::kScale))});
-  }
   return CheckedDouble(dx / dy);
 }
 
@@ -236,7 +248,10 @@ Variant Negate(const Variant& a) {
   }
   const Num x = ToNum(a);
   if (x.rank <= kLong) return FitInteger(-x.i, x.rank == kByte ? kInteger : x.rank);
-  if (x.rank == kCurrency) return Variant(Currency{-x.i});
+  if (x.rank == kCurrency) {
+    if (x.i == INT64_MIN) Raise(err::kOverflow);
+    return Variant(Currency{-x.i});
+  }
   return FromDoubleRank(-x.d, x.rank);
 }
 
