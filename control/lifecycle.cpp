@@ -5,6 +5,7 @@
 
 #include "control/addresses.h"
 #include "control/banner_control.h"
+#include "control/rule_script.h"
 #include "control/texts.h"
 #include "storage/ini_file.h"
 #include "storage/paths.h"
@@ -18,7 +19,6 @@ using automation::ToUtf8;
 namespace {
 
 constexpr char kBannerFolderName[] = "Brevalcore";
-constexpr char kScriptFileName[] = "banner.script";
 constexpr char16_t kScriptLanguage[] = u"VBScript";
 constexpr char16_t kSettingsSection[] = u"BVC";
 constexpr char16_t kGuidKey[] = u"GUID";
@@ -41,7 +41,7 @@ String ReadScriptFile(const std::string& path) {
   if (!in.is_open()) automation::Raise(automation::err::kFileNotFound);
   std::ostringstream text;
   text << in.rdbuf();
-  return automation::FromCp1252(text.str());
+  return DecodeScriptText(text.str());
 }
 
 struct Failure {
@@ -180,11 +180,10 @@ void BrevalcoreBanner::Init() {
     script::ScriptHost& engine = Script();
     engine.SetLanguage(kScriptLanguage);
     engine.Reset();
-    engine.AddObject(u"actions", actions_, true);
-    engine.AddObject(u"conditions", conditions_, true);
-    engine.AddObject(u"commands", commands_, true);
+    const Ref<automation::Object> objects[] = {actions_, conditions_, commands_};
+    for (size_t i = 0; i < std::size(objects); ++i) engine.AddObject(RuleObjects()[i].name, objects[i], true);
     engine.AddCode(code);
-    engine.ExecuteStatement(u"BeforeInitialize");
+    engine.ExecuteStatement(kBeforeInitialize.statement);
 
     LoadOfflineSetting();
     defaultPage_ = GetDefaultPageUrl(context);
