@@ -35,6 +35,9 @@ using automation::Variant;
 using ScriptHostFactory = std::function<std::unique_ptr<script::ScriptHost>(script::ScriptServices)>;
 using PackageUpdate =
     std::function<packages::UpdateOutcome(const packages::UpdateRequest&, packages::UpdateServices&)>;
+// Where the control writes what a technician needs to know and nobody is shown (a page that
+// cannot be shown at all); the default is the system log.
+using DiagnosticLog = std::function<void(StringView message)>;
 
 // The platform services of one control. Null members are filled with the real ones: a
 // headless browser (until a window system hosts the control), a user interface that answers
@@ -49,6 +52,7 @@ struct ControlServices {
   automation::ObjectFactories* factories = nullptr;
   ScriptHostFactory scriptHosts;
   PackageUpdate packageUpdate;
+  DiagnosticLog log;
   std::string controlFolder;  // empty: storage::GetControlFolder()
 };
 
@@ -194,6 +198,8 @@ class BrevalcoreBanner : public automation::DispatchObject<BrevalcoreBanner>,
   void LoadOfflineSetting();
   void SetOffline(bool value);
   void StyleBody();
+  // The offline page failed too: a blank page, once, and the reason in the trace and the log.
+  void GiveUpOnPage();
 
   ControlServices services_;
   std::unique_ptr<browser::BrowserHost> ownedBrowser_;
@@ -213,6 +219,8 @@ class BrevalcoreBanner : public automation::DispatchObject<BrevalcoreBanner>,
   Ref<automation::Object> actions_, conditions_, commands_;
   String defaultPage_;
   bool navigationFailed_ = false;
+  bool showingOfflineAfterFailure_ = false;  // the offline page is loading in place of a failed one
+  String failedUrl_;                         // the address whose failure led to the offline page
   String offlinePage_;
   String currentUrl_;
   bool initialized_ = false;

@@ -13,6 +13,8 @@ constexpr char16_t kSettingsSection[] = u"BVC";
 constexpr char16_t kOfflineKey[] = u"Offline";
 constexpr char16_t kOfflineOn[] = u"1";
 constexpr char16_t kOfflineOff[] = u"0";
+// The trace's action word when neither a page nor the offline page could be shown.
+constexpr char16_t kTracePageFailed[] = u"PAGEFAILED";
 
 }  // namespace
 
@@ -57,20 +59,41 @@ void BrevalcoreBanner::StyleBody() {
   if (docAttached_) browser_->RemoveBodyBorderAndScrollBars();
 }
 
-void BrevalcoreBanner::OnNavigateError(StringView) { navigationFailed_ = true; }
+void BrevalcoreBanner::OnNavigateError(StringView url) {
+  navigationFailed_ = true;
+  if (!showingOfflineAfterFailure_) failedUrl_ = String(url);
+}
 
 // A failed navigation shows the offline page instead, and the control stays offline (across
-// restarts) until the doctor clears the menu item.
+// restarts) until the doctor clears the menu item. When the offline page cannot be shown
+// either (a package without it), going to it again would fail again, without end: the
+// control shows a blank page instead, once.
 void BrevalcoreBanner::OnDocumentComplete(StringView) {
   if (navigationFailed_) {
     navigationFailed_ = false;
+    if (showingOfflineAfterFailure_ || currentUrl_ == offlinePage_) return GiveUpOnPage();
+    showingOfflineAfterFailure_ = true;
     browser_->Navigate(offlinePage_);
     currentUrl_ = offlinePage_;
     SetOffline(true);
     return;
   }
+  showingOfflineAfterFailure_ = false;
   docAttached_ = browser_->HasDocument();
   StyleBody();
+}
+
+void BrevalcoreBanner::GiveUpOnPage() {
+  showingOfflineAfterFailure_ = false;
+  const String failed = failedUrl_.empty() ? offlinePage_ : failedUrl_;
+  NavigateBlank(false);
+  TraceBannerAction(kTracePageFailed, failed);
+  try {
+    services_.log(u"Brevalcore: " + failed + u" could not be shown, nor the offline page " + offlinePage_ +
+                  u"; the banner view shows a blank page");
+  } catch (...) {
+    // A log that fails must not disturb the host.
+  }
 }
 
 void BrevalcoreBanner::OnUpdatePageStatus() { StyleBody(); }
