@@ -22,7 +22,6 @@ constexpr int kErrorBadExeFormat = 193;
 
 // Limits that no real resource library comes near; they keep a hostile file from making us
 // allocate or walk without end.
-constexpr uint64_t kMaxImageBytes = uint64_t{1} << 30;  // 1 GiB
 constexpr uint16_t kMaxSections = 96;                   // the format's own limit
 constexpr size_t kMaxResourceEntries = 1u << 20;
 
@@ -190,7 +189,8 @@ ResourceId ParseResourceId(std::string_view text) {
 }
 
 std::unique_ptr<PeImage> PeImage::Load(const std::string& path, LoadError* error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO put in the library's place is refused instead of waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     const int code = (errno == ENOENT || errno == ENOTDIR) ? kErrorFileNotFound : kErrorAccessDenied;
     return Refuse(error, code, path + ": cannot be opened");

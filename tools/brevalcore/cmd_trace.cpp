@@ -4,6 +4,7 @@
 
 #include "platform/automation/convert.h"
 #include "rules/tracing/tracer.h"
+#include "tools/authoring/input_file.h"
 #include "tools/brevalcore/command.h"
 
 namespace brevalcore::tools {
@@ -15,7 +16,8 @@ const Subcommand kTrace{
     "trace", "report banner shows and command clicks recorded by the tracer",
     "usage: brevalcore trace report [--db FILE] [--since dd/mm/yyyy]\n"
     "  --db FILE      the trace database (default: $BREVALCORE_TRACE_DB, else BVCTrace.db in the control folder)\n"
-    "  --since DATE   only events on or after that day\n",
+    "  --since DATE   only events on or after that day\n"
+    "The database must be a regular file of at most 1 GB.\n",
     &RunTrace};
 const SubcommandRegistration kRegistration{kTrace};
 
@@ -32,6 +34,10 @@ int RunTrace(const std::vector<std::string>& args) {
     } else {
       return UsageError(kTrace, "unexpected argument: " + args[i]);
     }
+  }
+  if (auto refused = authoring::CheckInputFile(db, authoring::kMaxLibraryFileBytes)) {
+    std::cerr << "brevalcore trace: " << db << ": " << *refused << "\n";
+    return 1;
   }
   auto database = tracing::TraceDatabase::Open(db, /*create=*/false);
   if (!database) {
