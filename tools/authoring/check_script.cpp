@@ -65,7 +65,9 @@ std::string Expected(int min, int max) {
 
 class ScriptChecker {
  public:
-  ScriptChecker(Checker& checker, std::string file) : c_(checker), file_(std::move(file)) {}
+  // `isRuleScript`: the package's banner.script, whose four procedures the control runs.
+  ScriptChecker(Checker& checker, std::string file, bool isRuleScript)
+      : c_(checker), file_(std::move(file)), isRuleScript_(isRuleScript) {}
 
   void Run(const std::string& bytes) {
     if (bytes.starts_with(kUtf8Bom))
@@ -82,7 +84,7 @@ class ScriptChecker {
                    "): the control's start fails and switches banners off");
     if (!report.syntaxErrors.empty()) return;
     for (const auto& p : report.problems) Problem(p, report);
-    EntryPoints(report);
+    if (isRuleScript_) EntryPoints(report);
     Banners(report);
   }
 
@@ -225,7 +227,10 @@ class ScriptChecker {
       if (shows) c_.bannersShown.insert(match.name);
       return;
     }
-    if (match.state == NameMatch::State::Ambiguous) return;
+    if (match.state == NameMatch::State::Ambiguous) {
+      if (shows) c_.bannersShown.insert({match.name, match.other});  // shown, whichever the platform finds
+      return;
+    }
     std::vector<String> pages;
     for (const String& f : c_.package().fileNames())
       if (EndsWithNoCase(f, control::kBannerPageExtension)) pages.push_back(f.substr(0, f.size() - 5));
@@ -242,6 +247,7 @@ class ScriptChecker {
 
   Checker& c_;
   std::string file_;
+  bool isRuleScript_;
 };
 
 }  // namespace
@@ -249,7 +255,8 @@ class ScriptChecker {
 void Checker::CheckScript(const PackageEntry& script, const std::string& shownAs) {
   const std::optional<std::string> bytes = ReadText(script, shownAs);
   if (!bytes) return;
-  ScriptChecker(*this, shownAs).Run(*bytes);
+  const bool isRuleScript = automation::EqualsNoCase(script.name, automation::Ascii(control::kScriptFileName));
+  ScriptChecker(*this, shownAs, isRuleScript).Run(*bytes);
 }
 
 }  // namespace brevalcore::authoring

@@ -415,6 +415,23 @@ class HostSink : public automation::EventSink {
   Session& session_;
 };
 
+// The first element of any kind (an image, an input) whose href is `href` and, when `text` is
+// given, whose text is `text`; null when there is none.
+std::shared_ptr<browser::Element> FindLinkElement(browser::HtmlDocument& document, StringView href, const String* text) {
+  std::vector<browser::HtmlNode*> stack{document.root()};
+  while (!stack.empty()) {
+    browser::HtmlNode* node = stack.back();
+    stack.pop_back();
+    const String* value = node->Attribute(u"href");
+    if (!node->tag.empty() && value && *value == href) {
+      auto element = document.Wrap(node);
+      if (!text || element->InnerText() == *text) return element;
+    }
+    for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) stack.push_back(it->get());
+  }
+  return nullptr;
+}
+
 class Sim : public automation::DispatchObject<Sim> {
  public:
   static const ClassInfo& Class() {
@@ -443,6 +460,7 @@ class Sim : public automation::DispatchObject<Sim> {
     std::shared_ptr<browser::Element> element;
     const auto document = s_.browser.document();
     if (document) element = document->FindAnchor(href, anyText ? nullptr : &wanted);
+    if (!element && document) element = FindLinkElement(*document, href, anyText ? nullptr : &wanted);
     // A doctor can only press what the page shows.
     if (!element)
       automation::Raise(automation::err::kInvalidProcedureCall, u"sim",
