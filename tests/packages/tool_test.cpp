@@ -42,7 +42,8 @@ TEST(Tool, PackInfoUnpack) {
   const struct { std::string arguments; int status; std::string contains; } rows[] = {
       {"pack " + src + " -o " + dll, 2, "--version"},
       {"pack " + src + " --version 2.0 -o " + dll, 1, "four numbers"},
-      {"pack " + src + " --version 2.0.1.5 -o " + dll, 0, "2 files"},
+      {"pack " + src + " --version 2.0.1.5 -o " + dll, 1, "img:0:0: error: a subfolder"},
+      {"pack " + src + " --version 2.0.1.5 -o " + dll + " --force", 0, "2 files"},
       {"info " + dll, 0, "version: 2.0.1.5\n"},
       {"info " + dll, 0, "     2          6  img\\logo.gif\n"},
       {"unpack " + dll + " " + out, 1, "Path not found"},  // img/ does not exist yet
@@ -54,7 +55,7 @@ TEST(Tool, PackInfoUnpack) {
     EXPECT_NE(run.out.find(row.contains), std::string::npos) << row.arguments << "\n" << run.out;
   }
   fs::create_directories(scratch / "out" / "img");
-  EXPECT_EQ(Tool("unpack " + dll + " " + out).status, 0);
+  EXPECT_EQ(Tool("unpack " + dll + " " + out + " --force").status, 0);
   EXPECT_EQ(ReadFile(scratch / "out" / "img" / "logo.gif"), "GIF89a");
   EXPECT_TRUE(fs::exists(scratch / "out" / "2.0.1.5.BVC"));
 }
