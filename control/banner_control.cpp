@@ -2,8 +2,6 @@
 // the banner commands reach through CommandHost.
 #include "control/banner_control.h"
 
-#include <syslog.h>
-
 #include "control/addresses.h"
 #include "platform/browser/headless_browser.h"
 #include "platform/script/builtins.h"
@@ -97,9 +95,6 @@ BrevalcoreBanner::BrevalcoreBanner(ControlServices services) : services_(std::mo
   factories_ = services_.factories ? services_.factories : &DefaultFactories();
   if (!services_.scriptHosts) services_.scriptHosts = [](script::ScriptServices s) { return script::CreateScriptHost(s); };
   if (!services_.packageUpdate) services_.packageUpdate = packages::UpdateFromRES;
-  if (!services_.log) services_.log = [](StringView message) {
-    ::syslog(LOG_USER | LOG_WARNING, "%s", automation::ToUtf8(message).c_str());
-  };
 
   browser_->SetEvents(this);
   NavigateBlank(false);

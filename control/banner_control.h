@@ -35,9 +35,6 @@ using automation::Variant;
 using ScriptHostFactory = std::function<std::unique_ptr<script::ScriptHost>(script::ScriptServices)>;
 using PackageUpdate =
     std::function<packages::UpdateOutcome(const packages::UpdateRequest&, packages::UpdateServices&)>;
-// Where the control writes what a technician needs to know and nobody is shown (a page that
-// cannot be shown at all); the default is the system log.
-using DiagnosticLog = std::function<void(StringView message)>;
 
 // The platform services of one control. Null members are filled with the real ones: a
 // headless browser (until a window system hosts the control), a user interface that answers
@@ -52,7 +49,6 @@ struct ControlServices {
   automation::ObjectFactories* factories = nullptr;
   ScriptHostFactory scriptHosts;
   PackageUpdate packageUpdate;
-  DiagnosticLog log;
   std::string controlFolder;  // empty: storage::GetControlFolder()
 };
 
@@ -198,7 +194,8 @@ class BrevalcoreBanner : public automation::DispatchObject<BrevalcoreBanner>,
   void LoadOfflineSetting();
   void SetOffline(bool value);
   void StyleBody();
-  // The offline page failed too: a blank page, once, and the reason in the trace and the log.
+  // The offline page failed too: a blank page, once, and the reason in the trace and the
+  // diagnostics.
   void GiveUpOnPage();
 
   ControlServices services_;

@@ -3,6 +3,7 @@
 // focus rule and the control's own context menu.
 #include "control/addresses.h"
 #include "control/banner_control.h"
+#include "platform/automation/diagnostics.h"
 #include "storage/ini_file.h"
 
 namespace brevalcore::control {
@@ -15,6 +16,7 @@ constexpr char16_t kOfflineOn[] = u"1";
 constexpr char16_t kOfflineOff[] = u"0";
 // The trace's action word when neither a page nor the offline page could be shown.
 constexpr char16_t kTracePageFailed[] = u"PAGEFAILED";
+constexpr char kDiagnosticSource[] = "banner view";
 
 }  // namespace
 
@@ -88,12 +90,8 @@ void BrevalcoreBanner::GiveUpOnPage() {
   const String failed = failedUrl_.empty() ? offlinePage_ : failedUrl_;
   NavigateBlank(false);
   TraceBannerAction(kTracePageFailed, failed);
-  try {
-    services_.log(u"Brevalcore: " + failed + u" could not be shown, nor the offline page " + offlinePage_ +
-                  u"; the banner view shows a blank page");
-  } catch (...) {
-    // A log that fails must not disturb the host.
-  }
+  automation::ReportDiagnostic(kDiagnosticSource, automation::ToUtf8(failed + u" could not be shown, nor the offline page " +
+                                                                    offlinePage_ + u"; a blank page is shown"));
 }
 
 void BrevalcoreBanner::OnUpdatePageStatus() { StyleBody(); }

@@ -1,9 +1,9 @@
 // The host's prescription work-flow calls: each updates the facts and, where it must, runs one
 // procedure of the rule script and shows the page the script chose.
+#include "commands/command_host.h"
 #include "control/addresses.h"
 #include "control/banner_control.h"
 #include "control/rule_script.h"
-#include "commands/command_host.h"
 #include "storage/ini_file.h"
 
 namespace brevalcore::control {

@@ -124,7 +124,6 @@ class ControlTest : public ::testing::Test {
       services.controlFolder = controlFolder_.string();
       services.scriptHosts = [this](script::ScriptServices) { return std::make_unique<FakeScriptHost>(world_); };
       services.packageUpdate = [this](const packages::UpdateRequest&, packages::UpdateServices&) { return update_; };
-      services.log = [this](StringView message) { log_.push_back(ToUtf8(message)); };
       control_ = automation::MakeRef<BrevalcoreBanner>(std::move(services));
       control_->Connect(&events_);
     }
@@ -163,7 +162,6 @@ class ControlTest : public ::testing::Test {
   ScriptWorld world_;
   packages::UpdateOutcome update_{true, false, false, 0};
   EventLog events_;
-  std::vector<std::string> log_;  // the control's diagnostic log
   Ref<BrevalcoreBanner> control_;
 };
 

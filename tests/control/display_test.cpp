@@ -1,3 +1,4 @@
+#include "platform/automation/diagnostics.h"
 #include "tests/control/control_fixture.h"
 
 namespace brevalcore::control::testing {
@@ -91,7 +92,7 @@ TEST_F(ControlTest, WhenTheOfflinePageFailsTooABlankPageIsShownOnce) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     control_.reset();
-    log_.clear();
+    automation::ClearDiagnostics();
     fs::remove(bannerFolder_ / "offline.html");
     if (row.offlinePagePresent) WriteBannerFile("offline.html", "<html><body>offline</body></html>");
     storage::WriteIni(IniPath(), u"BVC", u"Offline", row.startOffline ? u"1" : u"0");
@@ -110,9 +111,11 @@ TEST_F(ControlTest, WhenTheOfflinePageFailsTooABlankPageIsShownOnce) {
     // At most: AfterSelect's page (ending the loading mode) and StartPrescription's, each
     // through about:blank, then the offline page and the blank page.
     EXPECT_LE(Navigations().size() - before, 6u);
-    ASSERT_EQ(log_.size(), row.logLines);
+    const auto logged = automation::Diagnostics();
+    ASSERT_EQ(logged.size(), row.logLines);
     if (row.logLines) {
-      EXPECT_NE(log_[0].find("offline.html"), std::string::npos) << log_[0];
+      EXPECT_EQ(logged[0].source, "banner view");
+      EXPECT_NE(logged[0].message.find("offline.html"), std::string::npos) << logged[0].message;
     }
     // The next run tries again, and settles again.
     Control().StartPrescription();

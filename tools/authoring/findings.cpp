@@ -9,7 +9,9 @@ namespace {
 
 const char* SeverityWord(Severity severity) { return severity == Severity::Error ? "error" : "warning"; }
 
-std::string JsonString(const std::string& text) {
+}  // namespace
+
+std::string JsonString(std::string_view text) {
   std::string out = "\"";
   for (const unsigned char c : text) {
     switch (c) {
@@ -30,6 +32,8 @@ std::string JsonString(const std::string& text) {
   }
   return out + "\"";
 }
+
+namespace {
 
 std::string Plural(int count, const char* word) {
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");

@@ -3,6 +3,7 @@
 // package folder), the line and column where it is (0:0 for the file as a whole), its
 // severity, a stable code and a message. Printed as compilers print, or as JSON.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brevalcore::authoring {
@@ -29,5 +30,8 @@ std::string FormatFindingsJson(const std::vector<Finding>& findings);
 std::string FormatSummary(const std::vector<Finding>& findings, int filesChecked);
 
 int CountOf(const std::vector<Finding>& findings, Severity severity);
+
+// `text` (UTF-8) as a JSON string literal, quotes included.
+std::string JsonString(std::string_view text);
 
 }  // namespace brevalcore::authoring

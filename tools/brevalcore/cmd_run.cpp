@@ -5,6 +5,7 @@
 
 #include "control/banner_control.h"
 #include "control/rule_script.h"
+#include "tools/authoring/findings.h"
 #include "platform/automation/convert.h"
 #include "tools/brevalcore/command.h"
 #include "tools/brevalcore/session.h"
@@ -14,27 +15,7 @@ namespace {
 
 using automation::ToUtf8;
 
-std::string Json(StringView text) {
-  std::string out = "\"";
-  for (unsigned char c : ToUtf8(text)) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buffer[8];
-          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-          out += buffer;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
+std::string Json(StringView text) { return authoring::JsonString(ToUtf8(text)); }
 
 void Line(const std::string& line) {
   std::printf("%s\n", line.c_str());

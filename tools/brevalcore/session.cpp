@@ -16,6 +16,7 @@
 #include "control/banner_control.h"
 #include "control/rule_script.h"
 #include "platform/automation/convert.h"
+#include "platform/automation/diagnostics.h"
 #include "platform/automation/dispatch.h"
 #include "platform/browser/headless_browser.h"
 #include "platform/script/parser/parser.h"
@@ -669,6 +670,13 @@ int PlaySession(const SessionOptions& options, SessionReport& outerReport, const
     return Ref<automation::Object>(new ReportingWScriptShell(report, desktop));
   });
   session.browser.OnNavigate([&report](StringView url) { report.Navigate(url); });
+  // What the control logs goes to the report for the length of the session.
+  automation::SetDiagnosticSink([&report](const automation::Diagnostic& d) {
+    report.Log(FromUtf8(d.source + ": " + d.message));
+  });
+  struct RestoreSink {
+    ~RestoreSink() { automation::SetDiagnosticSink(automation::LogToStandardError); }
+  } restoreSink;
 
   control::ControlServices services;
   services.browser = &session.browser;
@@ -681,7 +689,6 @@ int PlaySession(const SessionOptions& options, SessionReport& outerReport, const
   services.packageUpdate = [&report](const packages::UpdateRequest& request, packages::UpdateServices& update) {
     return UpdateOrKeep(report, request, update);
   };
-  services.log = [&report](StringView message) { report.Log(message); };
   services.scriptHosts = [&observer, &liveEngine](script::ScriptServices engineServices) {
     return std::unique_ptr<script::ScriptHost>(
         new ObservedScriptHost(script::CreateScriptHost(engineServices), observer, liveEngine));

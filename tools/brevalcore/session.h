@@ -4,6 +4,7 @@
 // answers dialogs and fixes the time. Every effect the control has on the outside world goes
 // to a SessionReport: `brevalcore run` prints one machine-readable line per effect, `brevalcore
 // demo` narrates them.
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <span>
@@ -51,8 +52,9 @@ class SessionReport {
   // opened, no trace, no change to the doctor's settings), and a page that is not there.
   virtual void LinkWithoutEffect(StringView href) {}
   virtual void PageMissing(StringView url) {}
-  // A line the control wrote to its diagnostic log.
-  virtual void Log(StringView message) {}
+  // A problem the control reported to its diagnostics (the log); on standard error unless
+  // the report shows it itself.
+  virtual void Log(StringView message) { std::fprintf(stderr, "brevalcore: %s\n", automation::ToUtf8(message).c_str()); }
 
   virtual void Navigate(StringView url) = 0;
   // An event raised to the host: `question` is what the control passes, without the answer
