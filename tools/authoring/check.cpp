@@ -14,6 +14,7 @@
 #include "platform/pe/pe_image.h"
 #include "platform/script/compiler/analysis.h"
 #include "storage/packages/unpack.h"
+#include "storage/packages/update.h"
 #include "tools/authoring/checker.h"
 
 namespace brevalcore::authoring {
@@ -27,8 +28,6 @@ constexpr size_t kMaxPackageFiles = packages::kLastPackageString - packages::kFi
 constexpr uint64_t kLargePackageBytes = uint64_t{100} << 20;
 // Room the library's headers, string table and version take besides the files.
 constexpr uint64_t kLibraryOverheadBytes = uint64_t{1} << 20;
-
-constexpr char16_t kLibraryName[] = u"BVCRES.DLL";
 
 enum class FileRole { Script, Page, Template, Library, Other };
 
@@ -193,7 +192,7 @@ void Checker::CheckPackageNames() {
       Error(at, "package-name-clash",
             Quoted(entry.name) + " and " + Quoted(it->second->name) +
                 " differ only by case: on the platform they are one file, and one overwrites the other");
-    if (automation::EqualsNoCase(entry.name, kLibraryName))
+    if (automation::EqualsNoCase(entry.name, packages::kLibraryFileName))
       Error(at, "package-stray", "an old resource library inside the package: it would be unpacked as a banner file");
     else if (EndsWithNoCase(entry.name, packages::kMarkerExtension))
       Error(at, "package-stray", "a package marker: the control writes its own after each install; remove this one");

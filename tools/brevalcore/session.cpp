@@ -240,9 +240,26 @@ struct ProcedureSpan {
   int first = 0, last = 0;
 };
 
+// The line of the last statement in `block`, nested blocks included.
 int LastLine(const script::ast::Block& block) {
+  namespace ast = script::ast;
   int last = 0;
-  for (const auto& s : block) last = std::max(last, s->line);
+  for (const auto& s : block) {
+    last = std::max(last, s->line);
+    switch (s->kind) {
+      case ast::StmtKind::If:
+        for (const auto& b : static_cast<const ast::IfStmt&>(*s).branches) last = std::max(last, LastLine(b.body));
+        break;
+      case ast::StmtKind::Select:
+        for (const auto& c : static_cast<const ast::SelectStmt&>(*s).cases) last = std::max(last, LastLine(c.body));
+        break;
+      case ast::StmtKind::For: last = std::max(last, LastLine(static_cast<const ast::ForStmt&>(*s).body)); break;
+      case ast::StmtKind::ForEach: last = std::max(last, LastLine(static_cast<const ast::ForEachStmt&>(*s).body)); break;
+      case ast::StmtKind::Do: last = std::max(last, LastLine(static_cast<const ast::DoStmt&>(*s).body)); break;
+      case ast::StmtKind::With: last = std::max(last, LastLine(static_cast<const ast::WithStmt&>(*s).body)); break;
+      default: break;
+    }
+  }
   return last;
 }
 
