@@ -76,6 +76,12 @@ class CommandHost {
 
 // ---- entry points the control calls
 
+// What a mouse press on an element does: runs the command of its link (an anchor with a
+// fragment, an image or input with an href attribute of its own), opens a plain anchor's
+// address with the shell, or nothing.
+enum class ElementRole : uint8_t { None, Command, PlainLink };
+ElementRole ClassifyElement(const browser::Element& element);
+
 // doc_onmousedown: classifies the element under the mouse, runs its command and raises
 // OnClick. Never throws: any failure ends the handling silently (no further step, no OnClick).
 void OnDocumentMouseDown(CommandHost& host, int button, const std::shared_ptr<browser::Element>& element);

@@ -1,5 +1,6 @@
 // Files a link names, and the DOCUMENT command's template filling.
 #include <cstdio>
+#include <iterator>
 
 #include "commands/command_host.h"
 #include "commands/procedures.h"
@@ -58,10 +59,9 @@ String GenerateDocument(CommandHost& host, RtfCompile& rtf, StringView templateN
     ~Disconnect() { rtf.Events().Disconnect(sink); }
   } disconnect{rtf, &forwarder};
 
-  rtf.VariableAdd(u"PAZIENTE", host.PatientName());
-  rtf.VariableAdd(u"MEDICO", host.DoctorName());
-  rtf.VariableAdd(u"TIMBRO", host.DoctorStamp());
-  rtf.VariableAdd(u"DATA", TodayText(host.Clock()));
+  const String values[] = {host.PatientName(), host.DoctorName(), host.DoctorStamp(), TodayText(host.Clock())};
+  static_assert(sizeof(values) / sizeof(values[0]) == std::size(kDocumentFields));
+  for (size_t i = 0; i < std::size(values); ++i) rtf.VariableAdd(kDocumentFields[i], values[i]);
   rtf.SetSepTag(kDefaultSepTag);
   (void)rtf.FileCompile(String(templateName), String(outputName));
   return String(outputName);

@@ -2,6 +2,35 @@
 
 namespace brevalcore::commands {
 
+namespace {
+
+constexpr LinkCommandInfo kLinkCommands[] = {
+    {LinkCommand::Shell, u"SHELL", LinkParam::FileName, false},
+    {LinkCommand::ShellList, u"SHELLLIST", LinkParam::FileList, false},
+    {LinkCommand::Link, u"LINK", LinkParam::Address, false},
+    {LinkCommand::SaveLink, u"SAVELINK", LinkParam::TargetAndTitle, false},
+    {LinkCommand::SubstituteEver, u"SUBSTITUTEEVER", LinkParam::DrugCode, false},
+    {LinkCommand::Substitute, u"SUBSTITUTE", LinkParam::DrugCodes, true},
+    {LinkCommand::Prescribe, u"PRESCRIBE", LinkParam::DrugCodes, true},
+    {LinkCommand::PrescribePharma, u"PRESCRIBEPHARMA", LinkParam::DrugCodes, true},
+    {LinkCommand::PrescribeParapharma, u"PRESCRIBEPARAPHARMA", LinkParam::DrugCodes, true},
+    {LinkCommand::PrescribeHomeopathic, u"PRESCRIBEHOMEOPATHIC", LinkParam::DrugCodes, true},
+    {LinkCommand::Voluntas, u"VOLUNTAS", LinkParam::FreeText, false},
+    {LinkCommand::Document, u"DOCUMENT", LinkParam::FileName, false},
+    {LinkCommand::SavePatientKeyData, u"SAVEPATIENTKEYDATA", LinkParam::KeyAndValue, false},
+    {LinkCommand::SaveKeyData, u"SAVEKEYDATA", LinkParam::KeyAndValue, false},
+};
+
+}  // namespace
+
+std::span<const LinkCommandInfo> LinkCommands() { return kLinkCommands; }
+
+const LinkCommandInfo* FindLinkCommand(StringView word) {
+  for (const LinkCommandInfo& info : kLinkCommands)
+    if (word == info.word) return &info;
+  return nullptr;
+}
+
 std::vector<String> SplitText(StringView text, char16_t separator) {
   std::vector<String> parts;
   size_t start = 0;

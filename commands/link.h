@@ -2,6 +2,7 @@
 // The link syntax of banner pages: #COMMAND?param?options, where options are key=value items
 // joined by "&".
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "platform/automation/text.h"
@@ -34,6 +35,35 @@ std::optional<String> LinkFragment(StringView href);
 // GetLinkOption finds it) by key=value. Returns false for a matching item without "=";
 // an absent key leaves `options` as it is.
 [[nodiscard]] bool SetLinkOption(String& options, StringView key, StringView value);
+
+// The command words the control knows, with what each reads from the link: one table for the
+// click handling and for the tools that check pages.
+enum class LinkCommand : uint8_t {
+  Shell, ShellList, Link, SaveLink, SubstituteEver, Substitute, Prescribe, PrescribePharma,
+  PrescribeParapharma, PrescribeHomeopathic, Voluntas, Document, SavePatientKeyData, SaveKeyData,
+};
+
+enum class LinkParam : uint8_t {
+  FileName,       // a file of the banner folder
+  FileList,       // file|title items joined by "&"
+  Address,        // an address or a file name, opened as it stands
+  TargetAndTitle, // target|title
+  DrugCode,       // one drug code
+  DrugCodes,      // one drug code, or several joined by "&" (the doctor then chooses)
+  KeyAndValue,    // key=value
+  FreeText,       // passed to the host
+};
+
+struct LinkCommandInfo {
+  LinkCommand command;
+  const char16_t* word;  // upper case, as matched
+  LinkParam param;
+  bool readsOptions;     // NOTREPLACEABLE is read and the options reach the host
+};
+
+std::span<const LinkCommandInfo> LinkCommands();
+// The command of an upper-cased word, or nullptr for a word the control ignores.
+const LinkCommandInfo* FindLinkCommand(StringView word);
 
 // Splits at every occurrence of `separator` (a plain character), keeping empty parts.
 std::vector<String> SplitText(StringView text, char16_t separator);

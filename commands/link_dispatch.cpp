@@ -21,7 +21,7 @@ class CommandRun {
  public:
   CommandRun(CommandHost& host, browser::Element& element) : host_(host), element_(element) {}
 
-  void Run(StringView word, String& param, String& options);
+  void Run(const LinkCommandInfo& info, String& param, String& options);
 
  private:
   String ElementText() const { return TrimSpaces(element_.InnerText()); }
@@ -53,95 +53,114 @@ void CommandRun::Prescribe(StringView word, String& param, String& options, bool
   host_.RaiseOnCommandClickExtended(word, param + String(suffix), options);
 }
 
-void CommandRun::Run(StringView word, String& param, String& options) {
-  if (word == u"SHELL") {
-    OpenShellFile(param);
-  } else if (word == u"SHELLLIST") {
-    if (param.find(u'&') == String::npos) return;
-    param = ShowShellList(host_, ElementText(), param);
-    if (!param.empty()) OpenShellFile(param);
-  } else if (word == u"LINK") {
-    host_.Shell().Open(LinkTarget(host_, param));
-    CountAndTrace(u"LINK", param);
-  } else if (word == u"SAVELINK") {
-    std::vector<String> parts = SplitExactly(param, u'|', 2);
-    const String& target = parts[0];
-    if (parts[1].empty()) parts[1] = ElementText();
-    const String& title = parts[1];
-    if (CreateDesktopShortcut(host_, title, target, static_cast<int>(ShortcutKind::InternetShortcut))) {
-      ShowShortcutForm(host_, title, target, kShortcutSeconds);
-      CountAndTrace(u"SAVELINK", target);
+void CommandRun::Run(const LinkCommandInfo& info, String& param, String& options) {
+  const StringView word = info.word;
+  switch (info.command) {
+    case LinkCommand::Shell: OpenShellFile(param); break;
+    case LinkCommand::ShellList:
+      if (param.find(u'&') == String::npos) return;
+      param = ShowShellList(host_, ElementText(), param);
+      if (!param.empty()) OpenShellFile(param);
+      break;
+    case LinkCommand::Link:
+      host_.Shell().Open(LinkTarget(host_, param));
+      CountAndTrace(u"LINK", param);
+      break;
+    case LinkCommand::SaveLink: {
+      std::vector<String> parts = SplitExactly(param, u'|', 2);
+      const String& target = parts[0];
+      if (parts[1].empty()) parts[1] = ElementText();
+      const String& title = parts[1];
+      if (CreateDesktopShortcut(host_, title, target, static_cast<int>(ShortcutKind::InternetShortcut))) {
+        ShowShortcutForm(host_, title, target, kShortcutSeconds);
+        CountAndTrace(u"SAVELINK", target);
+      }
+      break;
     }
-  } else if (word == u"SUBSTITUTEEVER") {
-    CountAndTrace(u"SUBSTITUTEEVER", param);
-    if (const String current = host_.CurrentDrug(); !current.empty()) {
-      SaveAutoSubstitution(host_, current, param);
-    } else if (const String prescribing = host_.PrescribingDrugAic(); !prescribing.empty()) {
-      SaveAutoSubstitution(host_, prescribing, param);
+    case LinkCommand::SubstituteEver: {
+      CountAndTrace(u"SUBSTITUTEEVER", param);
+      if (const String current = host_.CurrentDrug(); !current.empty()) {
+        SaveAutoSubstitution(host_, current, param);
+      } else if (const String prescribing = host_.PrescribingDrugAic(); !prescribing.empty()) {
+        SaveAutoSubstitution(host_, prescribing, param);
+      }
+      String eventParam = param + u"&1";  // the host's answer is not used
+      host_.RaiseOnCommandClick(u"SUBSTITUTE", eventParam);
+      break;
     }
-    String eventParam = param + u"&1";  // the host's answer is not used
-    host_.RaiseOnCommandClick(u"SUBSTITUTE", eventParam);
-  } else if (word == u"SUBSTITUTE") {
-    CountAndTrace(u"SUBSTITUTE", param);
-    Prescribe(u"SUBSTITUTE", param, options, true, u"&0");
-  } else if (word == u"PRESCRIBE" || word == u"PRESCRIBEPHARMA" || word == u"PRESCRIBEPARAPHARMA" ||
-             word == u"PRESCRIBEHOMEOPATHIC") {
-    host_.IncrementBannerCounter(word);
-    host_.TraceBannerAction(u"PRESCRIBE", param);
-    Prescribe(word, param, options, false, u"");
-  } else if (word == u"VOLUNTAS") {
-    String eventParam = param;
-    host_.RaiseOnCommandClick(u"VOLUNTAS", eventParam);
-    host_.IncrementBannerCounter(u"VOLUNTAS");
-  } else if (word == u"DOCUMENT") {
-    if (auto file = ExistingFile(param)) {
-      auto rtf = automation::MakeRef<RtfCompile>();
-      const String output = host_.MakeTempFileName(param);
-      const String written = GenerateDocument(host_, *rtf, *file, output);
-      host_.Shell().Open(written);
+    case LinkCommand::Substitute:
+      CountAndTrace(u"SUBSTITUTE", param);
+      Prescribe(u"SUBSTITUTE", param, options, true, u"&0");
+      break;
+    case LinkCommand::Prescribe:
+    case LinkCommand::PrescribePharma:
+    case LinkCommand::PrescribeParapharma:
+    case LinkCommand::PrescribeHomeopathic:
+      host_.IncrementBannerCounter(word);
+      host_.TraceBannerAction(u"PRESCRIBE", param);
+      Prescribe(word, param, options, false, u"");
+      break;
+    case LinkCommand::Voluntas: {
+      String eventParam = param;
+      host_.RaiseOnCommandClick(u"VOLUNTAS", eventParam);
+      host_.IncrementBannerCounter(u"VOLUNTAS");
+      break;
     }
-    host_.IncrementBannerCounter(u"DOCUMENT");
-  } else if (word == u"SAVEPATIENTKEYDATA") {
-    const std::vector<String> kv = SplitExactly(param, u'=', 2);
-    host_.WriteBannerPatientKeyData(kv[0], kv[1]);
-  } else if (word == u"SAVEKEYDATA") {
-    const std::vector<String> kv = SplitExactly(param, u'=', 2);
-    host_.WriteBannerKeyData(kv[0], kv[1]);
+    case LinkCommand::Document:
+      if (auto file = ExistingFile(param)) {
+        auto rtf = automation::MakeRef<RtfCompile>();
+        const String output = host_.MakeTempFileName(param);
+        const String written = GenerateDocument(host_, *rtf, *file, output);
+        host_.Shell().Open(written);
+      }
+      host_.IncrementBannerCounter(u"DOCUMENT");
+      break;
+    case LinkCommand::SavePatientKeyData: {
+      const std::vector<String> kv = SplitExactly(param, u'=', 2);
+      host_.WriteBannerPatientKeyData(kv[0], kv[1]);
+      break;
+    }
+    case LinkCommand::SaveKeyData: {
+      const std::vector<String> kv = SplitExactly(param, u'=', 2);
+      host_.WriteBannerKeyData(kv[0], kv[1]);
+      break;
+    }
   }
 }
 
 // Steps 3 and 4 of the intake: classify the element under the mouse and run its command.
 void HandleElement(CommandHost& host, const std::shared_ptr<browser::Element>& element) {
   if (!element) EndHandling();  // no source element: reading its tag fails
-  const String tag = automation::ToLower(element->TagName());
-  bool isCommand = false;
-  if (tag == u"a") {
-    if (!element->Hash().empty()) {
-      isCommand = true;
-    } else {
-      if (!element->HasAttribute(u"href")) EndHandling();  // a null href cannot be opened
-      host.Shell().Open(element->GetAttribute(u"href"));
-    }
-  } else if (tag == u"input") {
+  if (automation::EqualsNoCase(element->TagName(), u"input")) {
     try {
-      element->Click();
+      element->Click();  // an input's own click runs first, command or not
     } catch (const std::exception&) {
       // the input's own click failing does not stop the command
     }
-    isCommand = element->HasAttribute(u"href");
-  } else if (tag == u"img") {
-    isCommand = element->HasAttribute(u"href");
   }
-  if (!isCommand) return;
+  const ElementRole role = ClassifyElement(*element);
+  if (role == ElementRole::PlainLink) {
+    if (!element->HasAttribute(u"href")) EndHandling();  // a null href cannot be opened
+    host.Shell().Open(element->GetAttribute(u"href"));
+    return;
+  }
+  if (role != ElementRole::Command) return;
 
   const auto link = LinkFragment(element->GetAttribute(u"href"));
   if (!link) EndHandling();
   CommandLink parsed = ParseCommandLink(*link);
-  const String word = automation::ToUpper(parsed.command);
-  CommandRun(host, *element).Run(word, parsed.param, parsed.options);
+  if (const LinkCommandInfo* info = FindLinkCommand(automation::ToUpper(parsed.command)))
+    CommandRun(host, *element).Run(*info, parsed.param, parsed.options);
 }
 
 }  // namespace
+
+ElementRole ClassifyElement(const browser::Element& element) {
+  const String tag = automation::ToLower(element.TagName());
+  if (tag == u"a") return element.Hash().empty() ? ElementRole::PlainLink : ElementRole::Command;
+  if (tag == u"input" || tag == u"img") return element.HasAttribute(u"href") ? ElementRole::Command : ElementRole::None;
+  return ElementRole::None;
+}
 
 void OnDocumentMouseDown(CommandHost& host, int button, const std::shared_ptr<browser::Element>& element) {
   try {

@@ -44,6 +44,10 @@ void ResolveNotReplaceable(CommandHost& host, String& options);
 bool CreateDesktopShortcut(CommandHost& host, StringView title, StringView target, int kind);
 void ShowShortcutForm(CommandHost& host, StringView title, StringView target, int16_t seconds);
 
+// The fields a document template gets from the control, in the order they are added; every
+// other field is asked of the host (OnRequiredField).
+inline constexpr const char16_t* kDocumentFields[] = {u"PAZIENTE", u"MEDICO", u"TIMBRO", u"DATA"};
+
 // Fills the template into `outputName` with the four built-in variables; gives `outputName`.
 // Failures of the compiler go to the caller.
 String GenerateDocument(CommandHost& host, RtfCompile& rtf, StringView templateName, StringView outputName);

@@ -212,6 +212,9 @@ class BrevalcoreBanner : public automation::DispatchObject<BrevalcoreBanner>,
   void LoadOfflineSetting();
   void SetOffline(bool value);
   void StyleBody();
+  // The offline page failed too: a blank page, once, and the reason in the trace and the
+  // diagnostics.
+  void GiveUpOnPage();
 
   ControlServices services_;
   std::unique_ptr<browser::BrowserHost> ownedBrowser_;
@@ -233,6 +236,8 @@ class BrevalcoreBanner : public automation::DispatchObject<BrevalcoreBanner>,
   Ref<automation::Object> actions_, conditions_, commands_;
   String defaultPage_;
   bool navigationFailed_ = false;
+  bool showingOfflineAfterFailure_ = false;  // the offline page is loading in place of a failed one
+  String failedUrl_;                         // the address whose failure led to the offline page
   String offlinePage_;
   String currentUrl_;
   bool initialized_ = false;

@@ -4,6 +4,7 @@
 #include "control/addresses.h"
 #include "control/banner_control.h"
 #include "control/texts.h"
+#include "platform/automation/diagnostics.h"
 #include "storage/ini_file.h"
 
 namespace brevalcore::control {
@@ -14,6 +15,9 @@ constexpr char16_t kSettingsSection[] = u"BVC";
 constexpr char16_t kOfflineKey[] = u"Offline";
 constexpr char16_t kOfflineOn[] = u"1";
 constexpr char16_t kOfflineOff[] = u"0";
+// The trace's action word when neither a page nor the offline page could be shown.
+constexpr char16_t kTracePageFailed[] = u"PAGEFAILED";
+constexpr char kDiagnosticSource[] = "banner view";
 
 }  // namespace
 
@@ -60,6 +64,7 @@ void BrevalcoreBanner::StyleBody() {
 
 void BrevalcoreBanner::OnNavigateError(StringView url) {
   navigationFailed_ = true;
+  if (!showingOfflineAfterFailure_) failedUrl_ = String(url);
   rules::Diagnostic diagnostic;
   diagnostic.kind = rules::DiagnosticKind::Load;
   diagnostic.procedure = u"NavigateError";
@@ -69,17 +74,37 @@ void BrevalcoreBanner::OnNavigateError(StringView url) {
 }
 
 // A failed navigation shows the offline page instead, and the control stays offline (across
-// restarts) until the doctor clears the menu item.
+// restarts) until the doctor clears the menu item. When the offline page cannot be shown
+// either (a package without it), going to it again would fail again, without end: the
+// control shows a blank page instead, once.
 void BrevalcoreBanner::OnDocumentComplete(StringView) {
   if (navigationFailed_) {
     navigationFailed_ = false;
+    if (showingOfflineAfterFailure_ || currentUrl_ == offlinePage_) return GiveUpOnPage();
+    showingOfflineAfterFailure_ = true;
     browser_->Navigate(offlinePage_);
     currentUrl_ = offlinePage_;
     SetOffline(true);
     return;
   }
+  showingOfflineAfterFailure_ = false;
   docAttached_ = browser_->HasDocument();
   StyleBody();
+}
+
+void BrevalcoreBanner::GiveUpOnPage() {
+  showingOfflineAfterFailure_ = false;
+  const String failed = failedUrl_.empty() ? offlinePage_ : failedUrl_;
+  NavigateBlank(false);
+  TraceBannerAction(kTracePageFailed, failed);
+  const String message = failed + u" could not be shown, nor the offline page " + offlinePage_ + u"; a blank page is shown";
+  automation::ReportDiagnostic(kDiagnosticSource, automation::ToUtf8(message));
+  rules::Diagnostic diagnostic;
+  diagnostic.kind = rules::DiagnosticKind::Load;
+  diagnostic.procedure = u"NavigateError";
+  diagnostic.message = message;
+  diagnostic.file = automation::ToUtf8(failed);
+  Diagnose(diagnostic);
 }
 
 void BrevalcoreBanner::OnUpdatePageStatus() { StyleBody(); }

@@ -2,6 +2,7 @@
 // script, Destroy and OnExit, and the control's error report.
 #include "control/addresses.h"
 #include "control/banner_control.h"
+#include "control/rule_script.h"
 #include "control/texts.h"
 #include "platform/script/script_host.h"
 #include "storage/folder.h"
@@ -18,7 +19,6 @@ using automation::ToUtf8;
 namespace {
 
 constexpr char kBannerFolderName[] = "Brevalcore";
-constexpr char16_t kScriptFileName[] = u"banner.script";
 constexpr char16_t kScriptLanguage[] = u"VBScript";
 constexpr char16_t kSettingsSection[] = u"BVC";
 constexpr char16_t kGuidKey[] = u"GUID";
@@ -34,20 +34,20 @@ class IniGuid : public packages::GuidStore {
   std::string file_;
 };
 
-// The rule script of the banner folder, found whatever the case of its name, as text in the
-// single-byte code page. Raises "File not found" when it is missing or cannot be opened, as the
-// file-system text stream does, and names the files when two differ only by case or the entry
+// The rule script of the banner folder, found whatever the case of its name, decoded as the
+// file-system text stream reads it. Raises "File not found" when it is missing or cannot be
+// opened, as that stream does, and names the files when two differ only by case or the entry
 // is no plain file (a link is never followed, a FIFO never waited on).
 String ReadScriptFile(const std::string& bannerFolder) {
   const storage::Folder folder(bannerFolder);
-  const storage::PlainFileLookup found = storage::FindPlainFile(folder, kScriptFileName);
+  const storage::PlainFileLookup found = storage::FindPlainFile(folder, automation::Ascii(kScriptFileName));
   storage::RaiseIfUnusable(found);
   int error = 0;
   const auto bytes = found.status == storage::PlainFileLookup::Status::kFound
                          ? storage::ReadPlainFile(folder, found.name, error)
                          : std::nullopt;
   if (!bytes) automation::Raise(automation::err::kFileNotFound);
-  return automation::FromCp1252(*bytes);
+  return DecodeScriptText(*bytes);
 }
 
 struct Failure {
@@ -111,7 +111,7 @@ void BrevalcoreBanner::Diagnose(const rules::Diagnostic& diagnostic) const {
 }
 
 std::string BrevalcoreBanner::ScriptPath() {
-  return storage::BuildPath(ToUtf8(Context().PathTempBanner()), ToUtf8(kScriptFileName));
+  return storage::BuildPath(ToUtf8(Context().PathTempBanner()), kScriptFileName);
 }
 
 namespace {
@@ -272,11 +272,10 @@ void BrevalcoreBanner::Init() {
     script::ScriptHost& engine = Script();
     engine.SetLanguage(kScriptLanguage);
     engine.Reset();
-    engine.AddObject(u"actions", actions_, true);
-    engine.AddObject(u"conditions", conditions_, true);
-    engine.AddObject(u"commands", commands_, true);
+    const Ref<automation::Object> objects[] = {actions_, conditions_, commands_};
+    for (size_t i = 0; i < std::size(objects); ++i) engine.AddObject(RuleObjects()[i].name, objects[i], true);
     engine.AddCode(code);
-    engine.ExecuteStatement(u"BeforeInitialize");
+    engine.ExecuteStatement(kBeforeInitialize.statement);
 
     LoadOfflineSetting();
     defaultPage_ = GetDefaultPageUrl(context);

@@ -1,9 +1,9 @@
 // The host's prescription work-flow calls: each updates the facts and, where it must, runs one
 // procedure of the rule script and shows the page the script chose.
+#include "commands/command_host.h"
 #include "control/addresses.h"
 #include "control/banner_control.h"
-
-#include "commands/command_host.h"
+#include "control/rule_script.h"
 #include "storage/ini_file.h"
 
 namespace brevalcore::control {
@@ -49,20 +49,19 @@ Ref<rules::Drug> MakeDrug(const String& aic, const String& classe, bool ssn, con
 // The three script runners. A failure switches banners off; the start and before runners
 // report it first.
 void BrevalcoreBanner::RunScript(Runner runner) {
-  static constexpr const char16_t* kStatements[] = {u"StartPrescription", u"BeforeSelect", u"AfterSelect"};
-  static constexpr const char16_t* kProcedures[] = {u"OnStartPrescription", u"OnBefore", u"OnAfter"};
-  const auto index = static_cast<size_t>(runner);
+  static constexpr ScriptEntryPoint kEntryPoints[] = {kStartPrescription, kBeforeSelect, kAfterSelect};
+  const ScriptEntryPoint& entry = kEntryPoints[static_cast<size_t>(runner)];
   try {
     if (!initialized_) return;
     if (runner != Runner::StartPrescription && loadingItems_) return;
     const String page = defaultPage_;
     if (!Application()->EnableBanners()) return;
     if (runner == Runner::StartPrescription) CountPrescription();
-    Script().ExecuteStatement(kStatements[index]);
+    Script().ExecuteStatement(entry.statement);
     NavigateTo(GetBannerUrl(Context(), page));
   } catch (...) {
     // OnAfter shows no report, but the host is told.
-    ReportCurrentFailure(kProcedures[index], rules::DiagnosticKind::Call, {}, runner != Runner::After);
+    ReportCurrentFailure(entry.runner, rules::DiagnosticKind::Call, {}, runner != Runner::After);
     DisableBanners();
   }
 }

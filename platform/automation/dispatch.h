@@ -16,6 +16,7 @@
 // Ref<T>) with the platform's conversions; a `Variant&` parameter receives the caller's
 // argument itself, so the callee can pass a value back. Members get dispatch ids 1, 2, ...
 // in order of first appearance of their name; the member marked Default also answers id 0.
+#include <concepts>
 #include <functional>
 #include <memory>
 #include <string>
@@ -41,10 +42,16 @@ struct Param {
 
 using Thunk = Variant (*)(Object& self, std::span<Variant> args);
 
+class ClassInfo;
+// The member table of an accessor's result, when the C++ member returns Ref<T> of a class
+// described by a ClassInfo; tools read it to follow member chains without calling anything.
+using ResultClass = const ClassInfo& (*)();
+
 struct Accessor {
   Thunk thunk = nullptr;
   int16_t minArgs = 0;
   int16_t maxArgs = 0;
+  ResultClass resultClass = nullptr;
 };
 
 struct MemberInfo {
@@ -203,6 +210,16 @@ Variant ToVariant(R&& value) {
 
 template <class F>
 struct MemberTraits;
+
+template <class R>
+struct ResultClassOf {
+  static constexpr ResultClass kValue = nullptr;
+};
+template <class T>
+  requires requires { { T::Class() } -> std::same_as<const ClassInfo&>; }
+struct ResultClassOf<Ref<T>> {
+  static constexpr ResultClass kValue = &T::Class;
+};
 template <class C, class R, class... A>
 struct MemberTraits<R (C::*)(A...)> {
   using Class = C;
@@ -251,12 +268,13 @@ class ClassBuilder {
   // A method. `params` may give defaults for trailing optional parameters.
   template <auto Fn>
   ClassBuilder& Method(StringView name, std::vector<Param> params = {}) {
-    Add(name, &MemberInfo::method, &MemberInfo::methodDefaults, &Marshal<Fn>::Thunk, Arity<Fn>(), params);
+    Add(name, &MemberInfo::method, &MemberInfo::methodDefaults, &Marshal<Fn>::Thunk, Arity<Fn>(), params,
+        ResultOf<Fn>());
     return *this;
   }
   template <auto Fn>
   ClassBuilder& Get(StringView name, std::vector<Param> params = {}) {
-    Add(name, &MemberInfo::get, &MemberInfo::getDefaults, &Marshal<Fn>::Thunk, Arity<Fn>(), params);
+    Add(name, &MemberInfo::get, &MemberInfo::getDefaults, &Marshal<Fn>::Thunk, Arity<Fn>(), params, ResultOf<Fn>());
     return *this;
   }
   template <auto Fn>
@@ -297,13 +315,18 @@ class ClassBuilder {
 
  private:
   template <auto Fn>
+  static ResultClass ResultOf() {
+    return ResultClassOf<std::decay_t<typename MemberTraits<decltype(Fn)>::Result>>::kValue;
+  }
+
+  template <auto Fn>
   static int Arity() {
     if constexpr (kIsRawMember<decltype(Fn)>) return -1;
     else return static_cast<int>(MemberTraits<decltype(Fn)>::kArity);
   }
 
   void Add(StringView name, Accessor MemberInfo::*slot, std::vector<Variant> MemberInfo::*defaults,
-           Thunk thunk, int arity, const std::vector<Param>& params) {
+           Thunk thunk, int arity, const std::vector<Param>& params, ResultClass resultClass = nullptr) {
     MemberInfo* member = nullptr;
     for (auto& m : info_.members)
       if (EqualsNoCase(m.name, name)) member = &m;
@@ -315,6 +338,7 @@ class ClassBuilder {
     }
     Accessor& accessor = member->*slot;
     accessor.thunk = thunk;
+    accessor.resultClass = resultClass;
     if (arity < 0) {  // raw: any count
       accessor.minArgs = 0;
       accessor.maxArgs = INT16_MAX;

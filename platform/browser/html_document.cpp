@@ -43,6 +43,8 @@ const GumboVector& ChildrenOf(const GumboNode* node) {
 
 void CopyElement(const GumboNode* source, HtmlNode& target) {
   target.tag = TagNameOf(source);
+  target.line = static_cast<int>(source->v.element.start_pos.line);
+  target.column = static_cast<int>(source->v.element.start_pos.column);
   const GumboVector& attributes = source->v.element.attributes;
   for (unsigned i = 0; i < attributes.length; ++i) {
     const auto* attribute = static_cast<const GumboAttribute*>(attributes.data[i]);
@@ -229,25 +231,11 @@ std::shared_ptr<HtmlDocument> HtmlDocument::Parse(std::string_view html, String 
   std::string utf8 = automation::IsValidUtf8(html) ? std::string(html)
                                                    : automation::ToUtf8(automation::FromCp1252(html));
   GumboArena arena;
-  const GumboOptions options = arena.Options();
+  GumboOptions options = arena.Options();
+  options.tab_stop = 1;  // columns count characters, as editors and compilers do
   GumboOutput* output = gumbo_parse_with_options(&options, utf8.data(), utf8.size());
   Convert(output->document, *document->root_);
   return document;  // the arena takes the parser's tree with it
-}
-
-std::shared_ptr<HtmlDocument> HtmlDocument::DetachedAnchor(StringView href, StringView text) {
-  auto document = std::make_shared<HtmlDocument>();
-  document->root_ = std::make_unique<HtmlNode>();
-  auto anchor = std::make_unique<HtmlNode>();
-  anchor->tag = u"a";
-  anchor->parent = document->root_.get();
-  anchor->attributes.emplace_back(u"href", String(href));
-  auto textNode = std::make_unique<HtmlNode>();
-  textNode->text = String(text);
-  textNode->parent = anchor.get();
-  anchor->children.push_back(std::move(textNode));
-  document->root_->children.push_back(std::move(anchor));
-  return document;
 }
 
 HtmlNode* HtmlDocument::body() const {

@@ -26,6 +26,7 @@ struct HtmlNode {
   std::vector<std::pair<String, String>> attributes;  // names lower case, in document order
   std::vector<std::unique_ptr<HtmlNode>> children;
   HtmlNode* parent = nullptr;
+  int line = 0, column = 0;  // where the element's tag starts in the page, 1-based; 0 when unknown
 
   const String* Attribute(StringView name) const;
 };
@@ -34,8 +35,6 @@ class HtmlDocument : public std::enable_shared_from_this<HtmlDocument> {
  public:
   // Parses `html` (UTF-8). Never fails: gumbo recovers from any input as browsers do.
   static std::shared_ptr<HtmlDocument> Parse(std::string_view html, String url);
-  // A document that holds only a detached anchor, for clicks on links that are not in a page.
-  static std::shared_ptr<HtmlDocument> DetachedAnchor(StringView href, StringView text);
 
   const String& url() const { return url_; }
   HtmlNode* root() const { return root_.get(); }

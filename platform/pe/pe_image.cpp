@@ -22,7 +22,6 @@ constexpr int kErrorBadExeFormat = 193;
 
 // Limits that no real resource library comes near; they keep a hostile file from making us
 // allocate or walk without end.
-constexpr uint64_t kMaxImageBytes = uint64_t{1} << 30;  // 1 GiB
 constexpr uint16_t kMaxSections = 96;                   // the format's own limit
 constexpr size_t kMaxResourceEntries = 1u << 20;
 

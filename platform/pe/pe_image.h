@@ -45,6 +45,9 @@ struct ResourceType {
 
 enum class PeFormat { Pe32, Pe32Plus };
 
+// The largest library Load accepts: the file is mapped whole into the host's address space.
+inline constexpr uint64_t kMaxImageBytes = uint64_t{1} << 30;  // 1 GiB
+
 // Why a file was refused; `message` is for tools and tests, the control only sees failure.
 struct LoadError {
   int code = 0;  // the platform's last-error code: 2 missing, 5 access, 193 not a valid image

@@ -4,6 +4,7 @@
 // description and, for compile errors and errors in top-level code, line and column.
 #include <chrono>
 #include <memory>
+#include <vector>
 
 #include "platform/automation/error.h"
 #include "platform/automation/factory.h"
@@ -70,6 +71,14 @@ class ScriptHost {
   // Asks the run in progress to stop at its next check (loops, calls and long built-ins
   // check), with the time-out error. Safe from a signal handler or another thread.
   virtual void RequestStop() noexcept {}
+
+  // The lines of the code given to AddCode since the last Reset that hold statements, in
+  // order, each with how often a statement on it started. For the authors' coverage reports.
+  struct LineRuns {
+    int line;
+    uint32_t runs;
+  };
+  virtual std::vector<LineRuns> LineCoverage() const { return {}; }
 };
 
 // A new VBScript engine with no language set and no code.

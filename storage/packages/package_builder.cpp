@@ -120,6 +120,7 @@ PackResult BuildPackage(const std::string& folder, const PackOptions& options,
                      {u"FileDescription", options.fileDescription},
                      {u"FileVersion", versionText},
                      {u"ProductVersion", versionText}};
+  if (!options.packageGuid.empty()) version.strings.emplace_back(kPackageGuidKey, options.packageGuid);
   items.push_back(pe::ResourceItem{pe::ResourceId{pe::kRtVersion, {}}, pe::ResourceId{1, {}}, pe::kLangNeutral,
                                    pe::BuildVersionResource(version)});
   pe::WriteOptions write;

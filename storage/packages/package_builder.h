@@ -18,6 +18,9 @@ struct PackOptions {
   std::string version;  // "2.0.1.5": four numbers of 0..65535
   String companyName = u"Brevalcore";
   String fileDescription = u"Pacchetto banner";
+  // Written as the version string "PackageGUID" when not empty: tells two builds of one
+  // version apart.
+  String packageGuid;
   pe::PeFormat format = pe::PeFormat::Pe32;
 };
 
@@ -26,6 +29,8 @@ struct PackedFile {
   std::string path;
   uint64_t size = 0;
 };
+
+inline constexpr char16_t kPackageGuidKey[] = u"PackageGUID";
 
 struct PackResult {
   bool ok = false;

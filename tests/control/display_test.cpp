@@ -1,3 +1,4 @@
+#include "platform/automation/diagnostics.h"
 #include "tests/control/control_fixture.h"
 
 namespace brevalcore::control::testing {
@@ -69,6 +70,57 @@ TEST_F(ControlTest, AFailingNavigationSwitchesToOfflineAndRemembersIt) {
   EXPECT_EQ(Navigations().size(), navigations);
   Control().AddProblemToPrescription(u"Y");
   EXPECT_EQ(Navigations().back().rfind("https://servizi.invalid/home?", 0), 0u);
+}
+
+// A page that cannot be shown leads to the offline page; when that cannot be shown either,
+// the control settles on a blank page after one try, and says why in its log.
+TEST_F(ControlTest, WhenTheOfflinePageFailsTooABlankPageIsShownOnce) {
+  struct Row {
+    const char* name;
+    bool offlinePagePresent;
+    bool startOffline;       // the doctor's settings say offline: the default page is the offline page
+    const char* banner;      // chosen by StartPrescription, or null for the default page
+    const char* shownAtEnd;  // file name in the banner folder, or "about:blank"
+    size_t logLines;
+  };
+  const Row rows[] = {
+      {"unreachable default page, no offline page", false, false, nullptr, "about:blank", 1},
+      {"offline from the start, no offline page", false, true, nullptr, "about:blank", 1},
+      {"missing banner page, no offline page", false, false, "B13", "about:blank", 1},
+      {"missing banner page, offline page present", true, false, "B13", "offline.html", 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    control_.reset();
+    automation::ClearDiagnostics();
+    fs::remove(bannerFolder_ / "offline.html");
+    if (row.offlinePagePresent) WriteBannerFile("offline.html", "<html><body>offline</body></html>");
+    storage::WriteIni(IniPath(), u"BVC", u"Offline", row.startOffline ? u"1" : u"0");
+    world_.procedures["BeforeInitialize"] = [this] {
+      control_->context()->SetServiziTirsaPage(u"https://servizi.invalid/home");
+    };
+    world_.procedures["StartPrescription"] = {};
+    if (row.banner) ChooseBanner("StartPrescription", FromUtf8(row.banner));
+    ASSERT_TRUE(Start());
+    const size_t before = Navigations().size();
+    Control().StartPrescription();
+    EXPECT_LT(browser_.RunMessageLoop(), 10);  // settles, instead of running into the loop guard
+    EXPECT_FALSE(browser_.HasPendingEvents());
+    const std::string shown = row.shownAtEnd == std::string("about:blank") ? row.shownAtEnd : Url(row.shownAtEnd);
+    EXPECT_EQ(ToUtf8(browser_.DocumentUrl()), shown);
+    // At most: AfterSelect's page (ending the loading mode) and StartPrescription's, each
+    // through about:blank, then the offline page and the blank page.
+    EXPECT_LE(Navigations().size() - before, 6u);
+    const auto logged = automation::Diagnostics();
+    ASSERT_EQ(logged.size(), row.logLines);
+    if (row.logLines) {
+      EXPECT_EQ(logged[0].source, "banner view");
+      EXPECT_NE(logged[0].message.find("offline.html"), std::string::npos) << logged[0].message;
+    }
+    // The next run tries again, and settles again.
+    Control().StartPrescription();
+    EXPECT_LT(browser_.RunMessageLoop(), 10);
+  }
 }
 
 TEST_F(ControlTest, RightClickShowsTheControlsMenuAndRaisesOnClick) {

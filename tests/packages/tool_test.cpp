@@ -42,11 +42,13 @@ TEST(Tool, PackInfoUnpack) {
   const struct { std::string arguments; int status; std::string contains; } rows[] = {
       {"pack " + src + " -o " + dll, 2, "--version"},
       {"pack " + src + " --version 2.0 -o " + dll, 1, "four numbers"},
-      {"pack " + src + " --version 2.0.1.5 -o " + dll, 0, "2 files"},
+      {"pack " + src + " --version 2.0.1.5 -o " + dll, 1, "img:0:0: error: a subfolder"},
+      {"pack " + src + " --version 2.0.1.5 -o " + dll + " --force", 0, "2 files"},
       {"info " + dll, 0, "version: 2.0.1.5\n"},
       {"info " + dll, 0, "     2          6  img\\logo.gif\n"},
       // The platform never makes subfolders: the package is refused whole, naming the entry.
-      {"unpack " + dll + " " + out, 1,
+      {"unpack " + dll + " " + out, 1, "is not empty (it holds "},
+      {"unpack " + dll + " " + out + " --force", 1,
        "Bad file name or number: package file \"img\\logo.gif\" (string 2) has a folder part; files go straight "
        "into the folder; nothing changed"},
       {"info '" + (scratch / "src" / "index.html").string() + "'", 1, "LoadLibrary API failed"},
@@ -62,7 +64,7 @@ TEST(Tool, PackInfoUnpack) {
 
   fs::remove_all(scratch / "src" / "img");
   EXPECT_EQ(Tool("pack " + src + " --version 2.0.1.5 -o " + dll).status, 0);
-  EXPECT_EQ(Tool("unpack " + dll + " " + out).status, 0);
+  EXPECT_EQ(Tool("unpack " + dll + " " + out + " --force").status, 0);
   EXPECT_EQ(ReadFile(scratch / "out" / "index.html"), "<html></html>");
   EXPECT_EQ(Listing(scratch / "out"), (std::set<std::string>{"2.0.1.5.BVC", "img/", "index.html"}));
 }

@@ -26,6 +26,7 @@ std::set<std::string> FilesUnder(const fs::path& folder) {
 TEST(DocumentTemplate, ValuesHoldingTheSeparatorAreWrittenAsTheyAre) {
   Sandbox sandbox;
   WriteFile(sandbox.banners() / "lettera.rtf", kTemplate);
+  sandbox.AddLinks("B12.html", {"#DOCUMENT?lettera.rtf"});
   const RunResult run = sandbox.Run(std::string(kSessionStart) +
                                     "StartPrescription\n"
                                     "Patient.Name = \"Ro??ssi \" & Chr(232)\n"

@@ -100,6 +100,7 @@ TEST(HugeSettingsFile, KeepsEveryOtherByteAndTakesTheSessionsHistory) {
   const std::string original = BigSettingsFile();
   WriteFile(sandbox.iniFile(kDoctor), original);
   const std::string big(1u << 20, 'k');
+  sandbox.AddLinks("B12.html", {"#PRESCRIBE?aic1", "#SAVEKEYDATA?consenso=si", "#SAVEKEYDATA?big=" + big});
 
   const RunResult run = sandbox.Run(std::string(kSessionStart) +
                                     "StartPrescription\n"

@@ -43,6 +43,9 @@ std::string Quoted(const std::string& text) {
 TEST(HostileLinks, LeadingOutOfTheBannerFolderCountAsMissing) {
   Sandbox sandbox;
   WriteFile(sandbox.banners() / "lettera.rtf", "{\\rtf1 ??PAZIENTE??}");
+  std::vector<std::string> hrefs = {"#SHELL?B12.html"};
+  for (const LinkCase& link : EscapingLinks(sandbox)) hrefs.push_back(link.href);
+  sandbox.AddLinks("B12.html", hrefs);
   std::string session = std::string(kSessionStart) + "StartPrescription\n";
   for (const LinkCase& link : EscapingLinks(sandbox)) {
     if (!link.answer.empty()) session += "AnswerNext " + Quoted(link.answer) + "\n";
@@ -74,6 +77,8 @@ TEST(HostileLinks, LeadingOutOfTheBannerFolderCountAsMissing) {
 
 TEST(HostileLinks, AMegabyteLinkIsHandledAsAnyOther) {
   Sandbox sandbox;
+  sandbox.AddLinks("B12.html", {"#PRESCRIBE?" + std::string(kMegabyte, 'a') + "?MODE=1",
+                                std::string(kMegabyte, 'x') + "#VOLUNTAS?ok", "#" + std::string(kMegabyte, '?')});
   const RunResult run = sandbox.Run(std::string(kSessionStart) +
                                     "StartPrescription\n"
                                     "Click \"#PRESCRIBE?\" & String(1048576, \"a\") & \"?MODE=1\"\n"

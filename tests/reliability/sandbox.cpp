@@ -94,6 +94,26 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
+void Sandbox::AddLinks(const std::string& page, const std::vector<std::string>& hrefs) const {
+  std::string anchors;
+  for (const std::string& href : hrefs) {
+    anchors += "<a href=\"";
+    for (const char c : href) {
+      switch (c) {
+        case '&': anchors += "&amp;"; break;
+        case '"': anchors += "&quot;"; break;
+        case '<': anchors += "&lt;"; break;
+        default: anchors += c;
+      }
+    }
+    anchors += "\">link</a>\n";
+  }
+  std::string html = ReadFile(banners() / page);
+  const size_t end = html.rfind("</body>");
+  html.insert(end == std::string::npos ? html.size() : end, anchors);
+  WriteFile(banners() / page, html);
+}
+
 Sandbox::Sandbox() {
   std::string pattern = (fs::temp_directory_path() / "bvc-reliability-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create the sandbox");

@@ -59,6 +59,9 @@ class Sandbox {
   // which the test may change before the run.
   fs::path banners() const { return inputs() / "banners"; }
   fs::path iniFile(const std::string& doctor) const { return controlDir() / ("BVC_" + doctor + ".INI"); }
+  // Adds an anchor for each of `hrefs` to the page `page` of banners(): a session presses
+  // only what a page shows, so hostile links are put where a hostile page would put them.
+  void AddLinks(const std::string& page, const std::vector<std::string>& hrefs) const;
 
   // From now on the session gets no --banners: the banner folder holds only what the test put
   // there, and the control's start-up unpacks the package the test put beside it.

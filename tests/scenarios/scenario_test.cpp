@@ -1,5 +1,6 @@
 // Runs every scenario folder through `brevalcore run` and compares its output with the
-// expected one. The temporary folders in the output are written as $DATA and $CONTROL.
+// expected one. The temporary folders in the output are written as $DATA and $CONTROL, the
+// banner folder given to the run as $BANNERS.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -48,6 +49,7 @@ Outcome RunScenario(const fs::path& folder, const fs::path& work) {
   outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   ReplaceAll(outcome.output, data.string(), "$DATA");
   ReplaceAll(outcome.output, control.string(), "$CONTROL");
+  ReplaceAll(outcome.output, banners.string(), "$BANNERS");
   return outcome;
 }
 

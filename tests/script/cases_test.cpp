@@ -79,9 +79,13 @@ const ToolRow kToolRows[] = {
     {"vbs_error_has_position", "vbs", "WScript.Echo True\nx = 1 / 0", "", 1,
      "-1\n{F}(2, 1) VBScript runtime error: Division by zero (11)\n"},
     {"vbs_windows_1252_text", "vbs", "WScript.Echo \"caff\xE8\", Len(\"\xE8\")", "", 0, "caff\xC3\xA8 1\n"},
-    {"check_clean", "check", "Dim a\na = 1", "", 0, ""},
+    {"check_clean", "check", "Dim a\na = 1", "", 0, "0 errors, 0 warnings in 1 file\n"},
     {"check_every_error", "check", "a = \nb = (1\n", "", 1,
-     "{F}:1:5: error 1023: Expected expression\n  a = \n      ^\n{F}:2:7: error 1006: Expected ')'\n  b = (1\n        ^\n"},
+     "{F}:1:5: error: Expected expression (compile error 1023): the control's start fails and switches banners off "
+     "[script-syntax]\n"
+     "{F}:2:7: error: Expected ')' (compile error 1006): the control's start fails and switches banners off "
+     "[script-syntax]\n"
+     "2 errors, 0 warnings in 1 file\n"},
 };
 
 class Tool : public ::testing::TestWithParam<ToolRow> {};

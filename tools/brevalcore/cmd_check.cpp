@@ -1,68 +1,55 @@
-// brevalcore check FILE: compiles a script without running it and reports every syntax
-// error with its line, column and a caret under the place.
+// brevalcore check PATH: what in a banner package would fail on a doctor's screen, found with
+// the control's own code (see tools/authoring/check.h).
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
-#include "platform/automation/error.h"
-#include "platform/automation/text.h"
-#include "platform/script/parser/parser.h"
+#include "tools/authoring/check.h"
+#include "tools/authoring/input_file.h"
 #include "tools/brevalcore/command.h"
 
 namespace brevalcore::tools {
 namespace {
 
-using automation::String;
-
 int RunCheck(const std::vector<std::string>& args);
 
 const Subcommand kCheck{
-    "check", "report every syntax error of a VBScript file",
-    "usage: brevalcore check FILE\n"
-    "Compiles FILE without running it. Each syntax error is printed as\n"
-    "FILE:LINE:COLUMN: error NUMBER: DESCRIPTION, followed by the line and a caret.\n"
-    "Exit status: 0 when there is none, 1 otherwise.\n",
+    "check", "check a banner package (folder or BVCRES.DLL), a script, a page or a template",
+    "usage: brevalcore check PATH [--json] [--werror]\n"
+    "PATH is a package folder, a resource library (BVCRES.DLL), or a single script (.script,\n"
+    ".vbs), page (.html) or RTF template (.rtf), checked against the files of its folder.\n"
+    "The checker applies the control's own code: the script read in Windows-1252 and bound to\n"
+    "the real rule objects, pages parsed and their links read as a press reads them, names\n"
+    "looked up with the platform's rules (letter case does not count).\n"
+    "Each finding is printed as FILE:LINE:COL: error|warning: MESSAGE [code], sorted by file\n"
+    "and position (0:0 is the file as a whole; FILE is relative to the package folder), then\n"
+    "a summary 'N errors, M warnings in K files'.\n"
+    "  --json     print the findings as a JSON array of {file, line, column, severity, code,\n"
+    "             message} instead (no summary)\n"
+    "  --werror   count warnings as errors\n"
+    "Scripts, pages and templates larger than 16 MB, binary files, and anything that is not a\n"
+    "regular file or folder cannot be checked.\n"
+    "Exit status: 0 no errors (warnings allowed), 1 errors, 2 unusable input.\n",
     RunCheck};
 SubcommandRegistration registration(kCheck);
 
-std::vector<String> Lines(const String& text) {
-  std::vector<String> lines(1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'\n') lines.emplace_back();
-    else if (text[i] != u'\r') lines.back().push_back(text[i]);
-  }
-  return lines;
-}
-
 int RunCheck(const std::vector<std::string>& args) {
-  if (args.size() != 1) return UsageError(kCheck, args.empty() ? "missing FILE" : "too many arguments");
-  const std::string& path = args[0];
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "brevalcore check: cannot open %s\n", path.c_str());
-    return 1;
+  std::string path;
+  bool json = false, werror = false;
+  for (const std::string& a : args) {
+    if (a == "--json") json = true;
+    else if (a == "--werror") werror = true;
+    else if (!a.empty() && a[0] == '-') return UsageError(kCheck, "unknown option " + a);
+    else if (path.empty()) path = a;
+    else return UsageError(kCheck, "one PATH only");
   }
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  std::string bytes = buffer.str();
-  std::string_view view(bytes);
-  if (view.starts_with("\xEF\xBB\xBF")) view.remove_prefix(3);
-  const String source = automation::IsValidUtf8(view) ? automation::FromUtf8(view) : automation::FromCp1252(view);
-
-  const script::parse::ParseResult result = script::parse::ParseProgram(source);
-  const std::vector<String> lines = Lines(source);
-  for (const auto& e : result.errors) {
-    std::printf("%s:%d:%d: error %d: %s\n", path.c_str(), e.line, e.column, e.number,
-                automation::ErrorText(e.number).c_str());
-    if (e.line >= 1 && static_cast<size_t>(e.line) <= lines.size()) {
-      const String& line = lines[e.line - 1];
-      std::printf("  %s\n  ", automation::ToUtf8(line).c_str());
-      // Keep tabs so that the caret lines up under the same characters.
-      for (int i = 0; i + 1 < e.column && static_cast<size_t>(i) < line.size(); ++i) std::putchar(line[i] == u'\t' ? '\t' : ' ');
-      std::printf("^\n");
-    }
+  if (path.empty()) return UsageError(kCheck, "missing PATH");
+  const authoring::CheckResult result = authoring::CheckPath(path);
+  if (json) {
+    std::fputs(authoring::FormatFindingsJson(result.findings).c_str(), stdout);
+  } else {
+    std::fputs(authoring::FormatFindings(result.findings).c_str(), stdout);
+    std::fputs(authoring::FormatSummary(result.findings, result.filesChecked).c_str(), stdout);
   }
-  return result.errors.empty() ? 0 : 1;
+  return authoring::CheckExitStatus(result, werror);
 }
 
 }  // namespace

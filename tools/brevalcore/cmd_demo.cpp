@@ -224,8 +224,8 @@ int RunDemo(const std::vector<std::string>& args) {
   }
   if (gui) return OpenWindow(options.package);
   if (options.scriptPath.empty()) return UsageError(kDemo, "no sample session found: give --session");
-  if (!ReadScriptFile(options.scriptPath, options.code)) {
-    std::fprintf(stderr, "brevalcore demo: cannot read %s\n", options.scriptPath.c_str());
+  if (const std::string problem = ReadScriptFile(options.scriptPath, options.code); !problem.empty()) {
+    std::fprintf(stderr, "brevalcore demo: %s: %s\n", options.scriptPath.c_str(), problem.c_str());
     return 2;
   }
   if (!options.now) options.now = automation::ParseDate(automation::FromUtf8(kSessionStart));

@@ -5,7 +5,9 @@
 #include "platform/pe/version_resource.h"
 #include "storage/packages/file_version_info.h"
 #include "storage/packages/resource_library.h"
+#include "storage/packages/package_builder.h"
 #include "storage/packages/unpack.h"
+#include "tools/authoring/input_file.h"
 #include "tools/brevalcore/command.h"
 
 namespace brevalcore::tools {
@@ -19,16 +21,32 @@ const Subcommand kInfo{
     "usage: brevalcore info FILE\n"
     "\n"
     "Prints the package version (FileVersion), the library date as the marker file records it,\n"
-    "the fixed version, and one line per package file: its number, size in bytes and name, in\n"
-    "the order the control unpacks them. A name without data is listed as \"(no data)\".\n",
+    "the fixed version, the package GUID pack gave it, and one line per package file: its\n"
+    "number, size in bytes and name, in the order the control unpacks them. A name without data\n"
+    "is listed as \"(no data)\". FILE must be a regular file of at most 1 GB.\n",
     RunInfo};
 
 const SubcommandRegistration kRegistration(kInfo);
 
 std::string Utf8(const automation::String& text) { return automation::ToUtf8(text); }
 
+// The "PackageGUID" string pack writes into the first translation's table, or "(none)".
+std::string PackageGuid(const pe::PeImage& image) {
+  const auto version = pe::VersionResource::FromImage(image);
+  if (!version || version->Translations().empty()) return "(none)";
+  const pe::Translation t = version->Translations().front();
+  char prefix[32];
+  std::snprintf(prefix, sizeof prefix, "\\StringFileInfo\\%04X%04X\\", t.language, t.codePage);
+  const pe::VersionQuery query = version->Query(prefix + Utf8(packages::kPackageGuidKey));
+  return query.ok && query.isText && !query.text.empty() ? query.text : "(none)";
+}
+
 int RunInfo(const std::vector<std::string>& args) {
   if (args.size() != 1) return UsageError(kInfo, "FILE is required");
+  if (auto refused = authoring::CheckInputFile(args[0], authoring::kMaxLibraryFileBytes)) {
+    std::fprintf(stderr, "brevalcore info: %s: %s\n", args[0].c_str(), refused->c_str());
+    return 1;
+  }
   packages::cResource library;
   try {
     library.SetLibraryFilePath(automation::FromUtf8(args[0]));
@@ -49,6 +67,7 @@ int RunInfo(const std::vector<std::string>& args) {
     std::printf("company: %s\n", Utf8(info.CompanyName()).c_str());
     std::printf("description: %s\n", Utf8(info.FileDescription()).c_str());
     std::printf("language: %s\n", Utf8(info.Language()).c_str());
+    std::printf("package GUID: %s\n", PackageGuid(*library.image()).c_str());
   }
   std::printf("files:\n");
   int count = 0;

@@ -6,6 +6,7 @@
 
 #include "storage/ini_class.h"
 #include "storage/ini_file.h"
+#include "tools/authoring/input_file.h"
 #include "tools/brevalcore/command.h"
 
 namespace brevalcore::tools {
@@ -29,7 +30,7 @@ const Subcommand kIni{
     "entries each end with a NUL byte); 'sections' prints one name per line. Writes print\n"
     "nothing. TEXT holds the section's key=value entries separated by NUL bytes or line breaks;\n"
     "'-' reads it from standard input. Texts are UTF-8 on the command line and Windows-1252 in\n"
-    "the file.\n",
+    "the file. FILE must be a regular file of at most 64 MB, or missing.\n",
     RunIni};
 
 const SubcommandRegistration kRegistration(kIni);
@@ -48,6 +49,14 @@ int RunIni(const std::vector<std::string>& args) {
   if (args.empty()) return UsageError(kIni);
   const std::string& verb = args[0];
   const size_t n = args.size();
+  // A missing file reads as empty and is created by a write; anything else must be a regular
+  // file the tool can hold.
+  if (n >= 2) {
+    if (auto refused = authoring::CheckInputFile(args[1], authoring::kMaxProfileFileBytes, /*mayBeMissing=*/true)) {
+      std::fprintf(stderr, "brevalcore ini: %s: %s\n", args[1].c_str(), refused->c_str());
+      return 1;
+    }
+  }
   auto ini = storage::CIniFile::Shared();
   if (verb == "read" && n == 4) {
     Print(ini->ReadIni(FromUtf8(args[1]), FromUtf8(args[2]), FromUtf8(args[3])));

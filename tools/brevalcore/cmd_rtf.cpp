@@ -4,6 +4,7 @@
 
 #include "commands/rtf_compile.h"
 #include "platform/automation/error.h"
+#include "tools/authoring/input_file.h"
 #include "tools/brevalcore/command.h"
 
 namespace brevalcore::tools {
@@ -20,7 +21,9 @@ const Subcommand kRtf{
     "in values become RTF paragraphs and tabs) and writes OUTPUT. Each variable that no\n"
     "NAME=VALUE supplies is printed as `asked \"NAME\"` and left empty; tags still unresolved\n"
     "afterwards are printed as `unresolved \"TAG\"`.\n"
-    "Exit status: 0 when written, 1 on a compiler error (printed with its number).\n",
+    "TEMPLATE must be a regular file of at most 16 MB.\n"
+    "Exit status: 0 when written, 1 on a compiler error (printed with its number) or a refused\n"
+    "TEMPLATE.\n",
     RunRtf};
 SubcommandRegistration registration(kRtf);
 
@@ -33,6 +36,10 @@ class PrintRequests : public automation::EventSink {
 
 int RunRtf(const std::vector<std::string>& args) {
   if (args.size() < 2) return UsageError(kRtf, "missing TEMPLATE or OUTPUT");
+  if (auto refused = authoring::CheckInputFile(args[0], authoring::kMaxTextFileBytes)) {
+    std::fprintf(stderr, "brevalcore rtf: %s: %s\n", args[0].c_str(), refused->c_str());
+    return 1;
+  }
   auto rtf = automation::MakeRef<commands::RtfCompile>();
   PrintRequests requests;
   rtf->Events().Connect(&requests);

@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "control/banner_control.h"
+#include "control/rule_script.h"
+#include "tools/authoring/findings.h"
 #include "platform/automation/convert.h"
 #include "tools/brevalcore/command.h"
 #include "tools/brevalcore/session.h"
@@ -13,27 +15,7 @@ namespace {
 
 using automation::ToUtf8;
 
-std::string Json(StringView text) {
-  std::string out = "\"";
-  for (unsigned char c : ToUtf8(text)) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buffer[8];
-          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-          out += buffer;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
+std::string Json(StringView text) { return authoring::JsonString(ToUtf8(text)); }
 
 void Line(const std::string& line) {
   std::printf("%s\n", line.c_str());
@@ -67,7 +49,53 @@ class LineReport : public SessionReport {
     Line(line);
   }
   void Echo(StringView text) override { Line("echo " + Json(text)); }
+  void RuleFailed(const RuleFailure& f) override {
+    Line("rule-error " + Json(automation::FromUtf8(f.where)) + " " + std::to_string(f.number) + " " +
+         Json(f.description) + " " + Json(f.procedure) + " " + Json(f.entryPoint));
+  }
+  void LinkWithoutEffect(StringView href) override { Line("no-effect " + Json(href)); }
+  void PageMissing(StringView url) override { Line("missing " + Json(url)); }
+  void Log(StringView message) override { Line("log " + Json(message)); }
 };
+
+std::vector<String> SourceLines(const String& text) {
+  std::vector<String> lines(1);
+  for (const char16_t c : text) {
+    if (c == u'\n') lines.emplace_back();
+    else if (c != u'\r') lines.back().push_back(c);
+  }
+  return lines;
+}
+
+// The coverage report: banners shown (and not), the procedures the control ran, then every
+// statement line of banner.script with its runs, "#####" for the lines that never ran.
+void PrintCoverage(const SessionSummary& summary) {
+  std::string shown, notShown;
+  for (const auto& [name, count] : summary.bannersShown)
+    shown += (shown.empty() ? "" : ", ") + ToUtf8(name) + " (" + std::to_string(count) + ")";
+  for (const String& page : summary.pages)
+    if (!summary.bannersShown.count(page)) notShown += (notShown.empty() ? "" : ", ") + ToUtf8(page);
+  std::printf("coverage banners shown: %s\n", shown.empty() ? "none" : shown.c_str());
+  std::printf("coverage banners not shown: %s\n", notShown.empty() ? "none" : notShown.c_str());
+  std::string procedures;
+  for (const auto& entry : control::kScriptEntryPoints) {
+    const auto it = summary.entryPointRuns.find(entry.statement);
+    procedures += (procedures.empty() ? "" : ", ") + ToUtf8(entry.statement) + " " +
+                  std::to_string(it == summary.entryPointRuns.end() ? 0 : it->second);
+  }
+  std::printf("coverage procedures run: %s\n", procedures.c_str());
+  size_t ran = 0;
+  for (const auto& [line, runs] : summary.lineRuns) ran += runs > 0;
+  const size_t total = summary.lineRuns.size();
+  std::printf("coverage %s: %zu of %zu statement lines ran (%.1f%%)\n", summary.scriptShownAs.c_str(), ran, total,
+              total ? 100.0 * static_cast<double>(ran) / static_cast<double>(total) : 0.0);
+  const std::vector<String> lines = SourceLines(summary.scriptText);
+  for (const auto& [line, runs] : summary.lineRuns) {
+    const std::string count = runs ? std::to_string(runs) : "#####";
+    const std::string text = line >= 1 && static_cast<size_t>(line) <= lines.size() ? ToUtf8(lines[line - 1]) : "";
+    std::printf("%9s  %s:%d: %s\n", count.c_str(), summary.scriptShownAs.c_str(), line, text.c_str());
+  }
+}
 
 int RunScenario(const std::vector<std::string>& args);
 
@@ -76,14 +104,24 @@ const Subcommand kRun{
     "run a scenario script against the control with a headless browser",
     "usage: brevalcore run SCENARIO.vbs [--data-root DIR] [--control-dir DIR] [--banners DIR]\n"
     "                      [--package BVCRES.DLL] [--trace-db FILE] [--now \"dd/mm/yyyy hh:nn:ss\"]\n"
+    "                      [--strict] [--coverage] [--keep]\n"
     "  The scenario plays the host: \"control\" is the banner control, \"sim\" the simulator\n"
     "  (Click, ClickElement, RightClick, AnswerNext, DescribeDrug, Field, Reachable, SetNow,\n"
-    "  Visible, Echo, IniRead). The banner folder is DATA-ROOT/Brevalcore; --banners copies a\n"
-    "  folder's files into it first; --package puts a resource library in the control folder,\n"
-    "  which the control's start unpacks. --trace-db gives the control its own tracer on FILE:\n"
-    "  each trace line printed is one record there, for `brevalcore trace report --db FILE`.\n"
-    "  Data root and control folder default to new\n"
-    "  temporary folders. Each effect is printed on one line; a failing scenario exits with\n"
+    "  Visible, Echo, IniRead). Click and ClickElement press only what the page shown holds.\n"
+    "  The banner folder is DATA-ROOT/Brevalcore; --banners copies a folder's files into it\n"
+    "  first; --package puts a resource library in the control folder, which the control's\n"
+    "  start unpacks. --trace-db gives the control its own tracer on FILE: each trace line\n"
+    "  printed is one record there, for `brevalcore trace report --db FILE`. Data root and\n"
+    "  control folder default to new temporary folders, removed at the end unless --keep\n"
+    "  (which names them on stderr).\n"
+    "  Each effect is printed on one line; a rule that fails prints\n"
+    "  rule-error \"FILE:LINE:COL\" NUMBER \"TEXT\" \"PROCEDURE\" \"RUN BY\".\n"
+    "  --strict    also prints no-effect \"HREF\" for a press that did nothing and missing \"URL\"\n"
+    "              for a page that is not there, and exits with status 1 when a rule failed,\n"
+    "              a press did nothing or a page was missing\n"
+    "  --coverage  prints the banners shown and not shown, the procedures the control ran and\n"
+    "              every statement line of banner.script with its runs (##### never ran)\n"
+    "  SCENARIO.vbs must be a regular file of at most 16 MB. A failing scenario exits with\n"
     "  status 2.\n",
     RunScenario};
 
@@ -91,9 +129,16 @@ const SubcommandRegistration registration(kRun);
 
 int RunScenario(const std::vector<std::string>& args) {
   SessionOptions options;
+  bool coverage = false;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string error;
-    if (TakeSessionOption(args, i, options, error)) {
+    if (args[i] == "--strict") {
+      options.strict = true;
+    } else if (args[i] == "--coverage") {
+      coverage = true;
+    } else if (args[i] == "--keep") {
+      options.keep = true;
+    } else if (TakeSessionOption(args, i, options, error)) {
       if (!error.empty()) return UsageError(kRun, error);
     } else if (!args[i].empty() && args[i][0] == '-') {
       return UsageError(kRun, "unknown option " + args[i]);
@@ -104,13 +149,22 @@ int RunScenario(const std::vector<std::string>& args) {
     }
   }
   if (options.scriptPath.empty()) return UsageError(kRun, "no scenario given");
-  if (!ReadScriptFile(options.scriptPath, options.code)) {
-    std::fprintf(stderr, "brevalcore run: cannot read %s\n", options.scriptPath.c_str());
+  if (const std::string problem = ReadScriptFile(options.scriptPath, options.code); !problem.empty()) {
+    std::fprintf(stderr, "brevalcore run: %s: %s\n", options.scriptPath.c_str(), problem.c_str());
     return 2;
   }
   CompleteFolders(options);
   LineReport report;
-  return PlaySession(options, report, "run");
+  SessionSummary summary;
+  int status = PlaySession(options, report, "run", &summary);
+  if (coverage) PrintCoverage(summary);
+  CleanUpFolders(options, "run");
+  if (status == 0 && options.strict && (summary.ruleFailures || summary.linksWithoutEffect || summary.pagesMissing)) {
+    std::fprintf(stderr, "brevalcore run: --strict: %d rule failures, %d presses without effect, %d missing pages\n",
+                 summary.ruleFailures, summary.linksWithoutEffect, summary.pagesMissing);
+    status = 1;
+  }
+  return status;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "tools/analytics/push.h"
 #include "tools/analytics/schema.h"
 #include "tools/analytics/server_report.h"
+#include "tools/authoring/input_file.h"
 #include "tools/brevalcore/command.h"
 
 namespace brevalcore::tools {
@@ -76,9 +77,14 @@ std::string TakeOptions(const std::vector<std::string>& args, size_t from, const
 }
 
 std::unique_ptr<tracing::TraceDatabase> OpenLocal(const std::map<std::string, std::string>& options, std::string& error) {
-  const auto db = options.find("--db");
-  return tracing::TraceDatabase::Open(db == options.end() ? tracing::DefaultTraceDatabase() : db->second,
-                                      /*create=*/false, &error);
+  const auto option = options.find("--db");
+  const std::string db = option == options.end() ? tracing::DefaultTraceDatabase() : option->second;
+  // Never a FIFO or a device, and no more than a tool reads.
+  if (auto refused = authoring::CheckInputFile(db, authoring::kMaxLibraryFileBytes)) {
+    error = db + ": " + *refused;
+    return nullptr;
+  }
+  return tracing::TraceDatabase::Open(db, /*create=*/false, &error);
 }
 
 int Report(const std::vector<std::string>& args) {

@@ -9,6 +9,7 @@
 #include "platform/automation/error.h"
 #include "platform/script/builtins.h"
 #include "platform/script/script_host.h"
+#include "tools/authoring/input_file.h"
 #include "tools/brevalcore/command.h"
 
 namespace brevalcore::tools {
@@ -128,6 +129,7 @@ const Subcommand kVbs{
     "vbs", "run a VBScript file with a console WScript object",
     "usage: brevalcore vbs FILE [ARGS...]\n"
     "Runs FILE with the project's VBScript engine. WScript.Echo writes to standard output.\n"
+    "FILE must be a regular file of at most 16 MB.\n"
     "Exit status: 0, the code given to WScript.Quit, or 1 after an error.\n",
     RunVbs};
 SubcommandRegistration registration(kVbs);
@@ -135,14 +137,12 @@ SubcommandRegistration registration(kVbs);
 int RunVbs(const std::vector<std::string>& args) {
   if (args.empty()) return UsageError(kVbs, "missing FILE");
   const std::string& path = args[0];
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "brevalcore vbs: cannot open %s\n", path.c_str());
+  const authoring::InputFile file = authoring::ReadInputFile(path, authoring::kMaxTextFileBytes);
+  if (file.problem != authoring::InputProblem::None) {
+    std::fprintf(stderr, "brevalcore vbs: %s: %s\n", path.c_str(), file.message.c_str());
     return 1;
   }
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  const String source = ReadScript(buffer.str());
+  const String source = ReadScript(file.bytes);
 
   std::vector<String> scriptArgs;
   for (size_t i = 1; i < args.size(); ++i) scriptArgs.push_back(automation::FromUtf8(args[i]));

@@ -12,10 +12,14 @@
 #include <map>
 #include <sstream>
 
+#include "control/addresses.h"
 #include "control/banner_control.h"
+#include "control/rule_script.h"
 #include "platform/automation/convert.h"
+#include "platform/automation/diagnostics.h"
 #include "platform/automation/dispatch.h"
 #include "platform/browser/headless_browser.h"
+#include "platform/script/parser/parser.h"
 #include "platform/script/script_host.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/scripted_ui.h"
@@ -23,6 +27,7 @@
 #include "storage/ini_file.h"
 #include "storage/name_lookup.h"
 #include "storage/packages/update.h"
+#include "tools/authoring/input_file.h"
 
 namespace brevalcore::tools {
 namespace {
@@ -159,12 +164,222 @@ String PageTitle(const browser::HtmlNode& node) {
   return String();
 }
 
+// ------------------------------------------------------------------ what the session observes
+
+// Passes every effect on to the real report and counts those a link press can have, so that a
+// press with none can be told apart; notes the banner pages shown and the pages missing.
+class CountingReport : public SessionReport {
+ public:
+  CountingReport(SessionReport& inner, std::string bannerFolder, bool strict, SessionSummary& summary)
+      : inner_(inner), bannerFolder_(std::move(bannerFolder)), strict_(strict), summary_(summary) {}
+
+  uint64_t effects() const { return effects_; }
+
+  void HostCall(StringView member, CallKind kind, std::span<const Variant> args) override { inner_.HostCall(member, kind, args); }
+  void BannerChanged(const String& before, const String& after) override { inner_.BannerChanged(before, after); }
+  void PackageUpdated(bool usable, bool unpacked, int files) override { inner_.PackageUpdated(usable, unpacked, files); }
+  void Finished(StringView iniFilePath) override { inner_.Finished(iniFilePath); }
+  void PageShown(StringView url, StringView title) override { inner_.PageShown(url, title); }
+  void RuleFailed(const RuleFailure& failure) override {
+    ++summary_.ruleFailures;
+    inner_.RuleFailed(failure);
+  }
+  void LinkWithoutEffect(StringView href) override {
+    ++summary_.linksWithoutEffect;
+    if (strict_) inner_.LinkWithoutEffect(href);
+  }
+  void PageMissing(StringView url) override {
+    ++summary_.pagesMissing;
+    if (strict_) inner_.PageMissing(url);
+  }
+  void Log(StringView message) override { inner_.Log(message); }
+
+  void Navigate(StringView url) override {
+    ++effects_;
+    inner_.Navigate(url);
+    const std::string path = browser::FilePathOfUrl(url);
+    if (path.empty()) return;
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return PageMissing(url);
+    const fs::path file(path);
+    if (file.parent_path() == fs::path(bannerFolder_) && file.extension() == ".html" &&
+        file.filename() != ToUtf8(control::kOfflinePageFile))
+      ++summary_.bannersShown[automation::FromUtf8(file.stem().string())];
+  }
+  void Event(int id, StringView name, std::span<const Variant> question, const String* answer) override {
+    if (id != control::event_id::kOnClick) ++effects_;
+    inner_.Event(id, name, question, answer);
+  }
+  void MessageBox(int styleCode, StringView title, StringView text) override {
+    ++effects_;
+    inner_.MessageBox(styleCode, title, text);
+  }
+  void Dialog(StringView name, const std::vector<String>& lines) override {
+    ++effects_;
+    inner_.Dialog(name, lines);
+  }
+  void ShellOpen(StringView target) override {
+    ++effects_;
+    inner_.ShellOpen(target);
+  }
+  void Spawn(const std::string& commandLine) override {
+    ++effects_;
+    inner_.Spawn(commandLine);
+  }
+  void Shortcut(StringView path, StringView target) override {
+    ++effects_;
+    inner_.Shortcut(path, target);
+  }
+  void Trace(std::span<const Variant> values) override {
+    ++effects_;
+    inner_.Trace(values);
+  }
+  void Echo(StringView text) override { inner_.Echo(text); }
+
+ private:
+  SessionReport& inner_;
+  std::string bannerFolder_;
+  bool strict_;
+  SessionSummary& summary_;
+  uint64_t effects_ = 0;
+};
+
+// Where the rule script's procedures begin and end, to name the one an error happened in.
+struct ProcedureSpan {
+  String name;
+  int first = 0, last = 0;
+};
+
+// The line of the last statement in `block`, nested blocks included.
+int LastLine(const script::ast::Block& block) {
+  namespace ast = script::ast;
+  int last = 0;
+  for (const auto& s : block) {
+    last = std::max(last, s->line);
+    switch (s->kind) {
+      case ast::StmtKind::If:
+        for (const auto& b : static_cast<const ast::IfStmt&>(*s).branches) last = std::max(last, LastLine(b.body));
+        break;
+      case ast::StmtKind::Select:
+        for (const auto& c : static_cast<const ast::SelectStmt&>(*s).cases) last = std::max(last, LastLine(c.body));
+        break;
+      case ast::StmtKind::For: last = std::max(last, LastLine(static_cast<const ast::ForStmt&>(*s).body)); break;
+      case ast::StmtKind::ForEach: last = std::max(last, LastLine(static_cast<const ast::ForEachStmt&>(*s).body)); break;
+      case ast::StmtKind::Do: last = std::max(last, LastLine(static_cast<const ast::DoStmt&>(*s).body)); break;
+      case ast::StmtKind::With: last = std::max(last, LastLine(static_cast<const ast::WithStmt&>(*s).body)); break;
+      default: break;
+    }
+  }
+  return last;
+}
+
+// What the control does with its rule script, seen from the engine's side: which procedures
+// it runs, which fail and where, and how often each line ran (kept across the engine resets
+// of each start).
+class RuleObserver {
+ public:
+  RuleObserver(CountingReport& report, SessionSummary& summary, std::string scriptShownAs)
+      : report_(report), summary_(summary), scriptShownAs_(std::move(scriptShownAs)) {}
+
+  void CodeAdded(StringView code) {
+    summary_.scriptText = String(code);
+    procedures_.clear();
+    script::parse::ParseResult parsed = script::parse::ParseProgram(code);
+    if (!parsed.program) return;
+    for (const auto& p : parsed.program->procs)
+      procedures_.push_back({p->name, p->line, std::max(p->line, LastLine(p->body))});
+  }
+
+  void Ran(StringView statement) { ++summary_.entryPointRuns[String(statement)]; }
+
+  // The engine failed in AddCode (empty `statement`) or in a statement the control ran.
+  void Failed(const script::ScriptError& e, StringView statement) {
+    SessionReport::RuleFailure failure;
+    const bool missing = !statement.empty() && !Defines(statement);
+    const int line = missing ? 0 : e.line(), column = missing ? 0 : e.column();
+    failure.where = scriptShownAs_ + ":" + std::to_string(line) + ":" + std::to_string(column);
+    failure.number = e.number();
+    failure.description = missing ? u"the script defines no " + String(statement) : e.description();
+    failure.procedure = missing ? String() : ProcedureAt(line);
+    failure.entryPoint = statement.empty() ? String(u"(start-up)") : String(statement);
+    report_.RuleFailed(failure);
+  }
+
+  void Harvest(const std::vector<script::ScriptHost::LineRuns>& lines) {
+    for (const auto& l : lines) summary_.lineRuns[l.line] += l.runs;
+  }
+
+ private:
+  bool Defines(StringView name) const {
+    return std::any_of(procedures_.begin(), procedures_.end(),
+                       [&](const ProcedureSpan& p) { return automation::EqualsNoCase(p.name, name); });
+  }
+  String ProcedureAt(int line) const {
+    for (const auto& p : procedures_)
+      if (line >= p.first && line <= p.last) return p.name;
+    return {};
+  }
+
+  CountingReport& report_;
+  SessionSummary& summary_;
+  std::string scriptShownAs_;
+  std::vector<ProcedureSpan> procedures_;
+};
+
+// The control's script engine, observed: every call goes to the real engine.
+class ObservedScriptHost : public script::ScriptHost {
+ public:
+  ObservedScriptHost(std::unique_ptr<script::ScriptHost> inner, RuleObserver& observer, ObservedScriptHost*& live)
+      : inner_(std::move(inner)), observer_(observer), live_(live) {
+    live_ = this;
+  }
+  ~ObservedScriptHost() override {
+    observer_.Harvest(inner_->LineCoverage());
+    if (live_ == this) live_ = nullptr;
+  }
+
+  void SetLanguage(StringView language) override { inner_->SetLanguage(language); }
+  void Reset() override {
+    observer_.Harvest(inner_->LineCoverage());
+    inner_->Reset();
+  }
+  void AddObject(StringView name, Ref<automation::Object> object, bool addMembers) override {
+    inner_->AddObject(name, std::move(object), addMembers);
+  }
+  void AddCode(StringView code) override {
+    observer_.CodeAdded(code);
+    try {
+      inner_->AddCode(code);
+    } catch (const script::ScriptError& e) {
+      observer_.Failed(e, {});
+      throw;
+    }
+  }
+  void ExecuteStatement(StringView statement) override {
+    observer_.Ran(statement);
+    try {
+      inner_->ExecuteStatement(statement);
+    } catch (const script::ScriptError& e) {
+      observer_.Failed(e, statement);
+      throw;
+    }
+  }
+  Variant Eval(StringView expression) override { return inner_->Eval(expression); }
+  void SetTimeout(std::chrono::milliseconds timeout) override { inner_->SetTimeout(timeout); }
+  std::vector<LineRuns> LineCoverage() const override { return inner_->LineCoverage(); }
+
+ private:
+  std::unique_ptr<script::ScriptHost> inner_;
+  RuleObserver& observer_;
+  ObservedScriptHost*& live_;
+};
+
 // ------------------------------------------------------------------ the session's objects
 
 struct Session {
-  explicit Session(SessionReport& r) : report(r), ui(r), shell(r), processes(r) {}
+  Session(CountingReport& r, bool strictRun) : report(r), ui(r), shell(r), processes(r), strict(strictRun) {}
 
-  SessionReport& report;
+  CountingReport& report;
   browser::HeadlessBrowser browser;
   SessionUserInterface ui;
   shell::FixedClock clock;
@@ -175,6 +390,22 @@ struct Session {
   Ref<control::BrevalcoreBanner> control;
   String banner;        // the choice last reported
   String shownUrl;      // the page last reported
+  bool strict;
+
+  // The doctor's settings file as it stands, to tell whether a press changed it.
+  std::string SettingsSnapshot() const {
+    if (!control) return {};
+    return authoring::ReadInputFile(ToUtf8(control->IniFilePath()), authoring::kMaxProfileFileBytes).bytes;
+  }
+
+  // Presses `element` and reports a press that had no effect at all.
+  void Press(const std::shared_ptr<browser::Element>& element, StringView what) {
+    const uint64_t effects = report.effects();
+    const std::string settings = SettingsSnapshot();
+    browser.MouseDown(browser::mouse::kLeft, element);
+    Settle();
+    if (report.effects() == effects && SettingsSnapshot() == settings) report.LinkWithoutEffect(what);
+  }
 
   // Lets the message loop run, as a host's window does between two calls, then reports what
   // changed in the banner choice and the page shown.
@@ -212,6 +443,23 @@ class HostSink : public automation::EventSink {
   Session& session_;
 };
 
+// The first element of any kind (an image, an input) whose href is `href` and, when `text` is
+// given, whose text is `text`; null when there is none.
+std::shared_ptr<browser::Element> FindLinkElement(browser::HtmlDocument& document, StringView href, const String* text) {
+  std::vector<browser::HtmlNode*> stack{document.root()};
+  while (!stack.empty()) {
+    browser::HtmlNode* node = stack.back();
+    stack.pop_back();
+    const String* value = node->Attribute(u"href");
+    if (!node->tag.empty() && value && *value == href) {
+      auto element = document.Wrap(node);
+      if (!text || element->InnerText() == *text) return element;
+    }
+    for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) stack.push_back(it->get());
+  }
+  return nullptr;
+}
+
 class Sim : public automation::DispatchObject<Sim> {
  public:
   static const ClassInfo& Class() {
@@ -238,19 +486,22 @@ class Sim : public automation::DispatchObject<Sim> {
     const bool anyText = text.IsMissing() || text.IsEmpty();
     const String wanted = anyText ? String() : automation::ToString(text);
     std::shared_ptr<browser::Element> element;
-    if (auto document = s_.browser.document()) element = document->FindAnchor(href, anyText ? nullptr : &wanted);
-    // A link that is not on the page is pressed all the same: authors test links before pages.
-    if (!element) element = browser::HtmlDocument::DetachedAnchor(href, wanted)->FindAnchor(href, nullptr);
-    s_.browser.MouseDown(browser::mouse::kLeft, element);
-    s_.Settle();
+    const auto document = s_.browser.document();
+    if (document) element = document->FindAnchor(href, anyText ? nullptr : &wanted);
+    if (!element && document) element = FindLinkElement(*document, href, anyText ? nullptr : &wanted);
+    // A doctor can only press what the page shows.
+    if (!element)
+      automation::Raise(automation::err::kInvalidProcedureCall, u"sim",
+                        u"No link '" + href + (anyText ? String() : u"' with the text '" + wanted) +
+                            u"' on the page shown (" + (document ? document->url() : String(u"no page")) + u")");
+    s_.Press(element, href);
   }
   void ClickElement(const String& id) {
     s_.Settle();
     std::shared_ptr<browser::Element> element;
     if (auto document = s_.browser.document()) element = document->FindById(id);
     if (!element) automation::Raise(automation::err::kInvalidProcedureCall, u"sim", u"No element with id '" + id + u"' in the page shown");
-    s_.browser.MouseDown(browser::mouse::kLeft, element);
-    s_.Settle();
+    s_.Press(element, u"#" + id);
   }
   void RightClick() {
     s_.Settle();
@@ -334,6 +585,8 @@ std::string PrepareFolders(const SessionOptions& options) {
     if (ec) return "cannot copy " + options.banners + ": " + ec.message();
   }
   if (!options.package.empty()) {
+    if (auto refused = authoring::CheckInputFile(options.package, authoring::kMaxLibraryFileBytes))
+      return options.package + ": " + *refused;
     fs::copy_file(options.package, fs::path(options.controlDir) / ToUtf8(packages::kLibraryFileName),
                   fs::copy_options::overwrite_existing, ec);
     if (ec) return "cannot copy " + options.package + ": " + ec.message();
@@ -369,20 +622,30 @@ bool TakeSessionOption(const std::vector<std::string>& args, size_t& i, SessionO
 }
 
 void CompleteFolders(SessionOptions& options) {
-  if (options.dataRoot.empty()) options.dataRoot = MakeTempFolder("data");
-  if (options.controlDir.empty()) options.controlDir = MakeTempFolder("control");
+  if (options.dataRoot.empty()) options.temporaryFolders.push_back(options.dataRoot = MakeTempFolder("data"));
+  if (options.controlDir.empty()) options.temporaryFolders.push_back(options.controlDir = MakeTempFolder("control"));
   options.dataRoot = fs::absolute(options.dataRoot).string();
   options.controlDir = fs::absolute(options.controlDir).string();
 }
 
-bool ReadScriptFile(const std::string& path, String& code) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  const std::string source = bytes.str();
+void CleanUpFolders(const SessionOptions& options, const char* commandName) {
+  for (const std::string& folder : options.temporaryFolders) {
+    if (options.keep) {
+      std::fprintf(stderr, "brevalcore %s: kept %s\n", commandName, folder.c_str());
+    } else {
+      std::error_code ignored;
+      fs::remove_all(folder, ignored);
+    }
+  }
+}
+
+std::string ReadScriptFile(const std::string& path, String& code) {
+  const authoring::InputFile file = authoring::ReadInputFile(path, authoring::kMaxTextFileBytes);
+  if (file.problem != authoring::InputProblem::None) return file.message;
+  std::string_view source = file.bytes;
+  if (source.starts_with("\xEF\xBB\xBF")) source.remove_prefix(3);
   code = automation::IsValidUtf8(source) ? FromUtf8(source) : automation::FromCp1252(source);
-  return true;
+  return {};
 }
 
 std::string MakeTempFolder(const std::string& what) {
@@ -391,10 +654,42 @@ std::string MakeTempFolder(const std::string& what) {
   return pattern;
 }
 
-int PlaySession(const SessionOptions& options, SessionReport& report, const char* commandName) {
+namespace {
+
+// How rule errors name banner.script: the file in the author's folder when the session
+// copied one, else the file in the banner folder.
+std::string ScriptShownAs(const SessionOptions& options) {
+  if (!options.banners.empty()) return (fs::path(options.banners) / control::kScriptFileName).string();
+  return (fs::path(options.dataRoot) / "Brevalcore" / control::kScriptFileName).string();
+}
+
+// The banner pages of the banner folder, for the coverage report's "not shown".
+std::vector<String> BannerPages(const std::string& bannerFolder) {
+  std::vector<String> pages;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(bannerFolder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file(ec) && name.ends_with(".html") && name != ToUtf8(control::kOfflinePageFile))
+      pages.push_back(FromUtf8(name.substr(0, name.size() - 5)));
+  }
+  std::sort(pages.begin(), pages.end());
+  return pages;
+}
+
+}  // namespace
+
+int PlaySession(const SessionOptions& options, SessionReport& outerReport, const char* commandName,
+                SessionSummary* summaryOut) {
   if (std::string problem = PrepareFolders(options); !problem.empty()) return Failure(commandName, problem);
 
-  Session session(report);
+  SessionSummary summary;
+  summary.scriptShownAs = ScriptShownAs(options);
+  const std::string bannerFolder = (fs::path(options.dataRoot) / "Brevalcore").string();
+  CountingReport report(outerReport, bannerFolder, options.strict, summary);
+  RuleObserver observer(report, summary, summary.scriptShownAs);
+  ObservedScriptHost* liveEngine = nullptr;
+
+  Session session(report, options.strict);
   session.clock.Set(options.now ? *options.now : shell::SystemClock::Instance().Now());
   session.factories = automation::ObjectFactories::Global();
   if (!options.traceDb.empty()) {
@@ -412,6 +707,13 @@ int PlaySession(const SessionOptions& options, SessionReport& report, const char
     return Ref<automation::Object>(new ReportingWScriptShell(report, desktop));
   });
   session.browser.OnNavigate([&report](StringView url) { report.Navigate(url); });
+  // What the control logs goes to the report for the length of the session.
+  automation::SetDiagnosticSink([&report](const automation::Diagnostic& d) {
+    report.Log(FromUtf8(d.source + ": " + d.message));
+  });
+  struct RestoreSink {
+    ~RestoreSink() { automation::SetDiagnosticSink(automation::LogToStandardError); }
+  } restoreSink;
 
   control::ControlServices services;
   services.browser = &session.browser;
@@ -423,6 +725,10 @@ int PlaySession(const SessionOptions& options, SessionReport& report, const char
   services.controlFolder = options.controlDir;
   services.packageUpdate = [&report](const packages::UpdateRequest& request, packages::UpdateServices& update) {
     return UpdateOrKeep(report, request, update);
+  };
+  services.scriptHosts = [&observer, &liveEngine](script::ScriptServices engineServices) {
+    return std::unique_ptr<script::ScriptHost>(
+        new ObservedScriptHost(script::CreateScriptHost(engineServices), observer, liveEngine));
   };
   session.control = automation::MakeRef<control::BrevalcoreBanner>(std::move(services));
   HostSink sink(session);
@@ -452,6 +758,11 @@ int PlaySession(const SessionOptions& options, SessionReport& report, const char
   }
   if (status == 0) report.Finished(session.control->IniFilePath());
   session.control->Disconnect(&sink);
+  if (summaryOut) {
+    if (liveEngine) observer.Harvest(liveEngine->LineCoverage());
+    summary.pages = BannerPages(bannerFolder);
+    *summaryOut = std::move(summary);
+  }
   return status;
 }
 

@@ -4,6 +4,8 @@
 // answers dialogs and fixes the time. Every effect the control has on the outside world goes
 // to a SessionReport: `brevalcore run` prints one machine-readable line per effect, `brevalcore
 // demo` narrates them.
+#include <cstdio>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,6 +37,25 @@ class SessionReport {
   // A page finished loading in the browser; `title` is the page's <title>, maybe empty.
   virtual void PageShown(StringView url, StringView title) {}
 
+  // A rule of banner.script failed: `where` is FILE:LINE:COL in the author's script (LINE and
+  // COL 0 when the error has no place), then the engine's error, the script procedure it
+  // happened in (empty at the script's top level), and the procedure the control ran.
+  struct RuleFailure {
+    std::string where;
+    int number = 0;
+    String description;
+    String procedure;
+    String entryPoint;
+  };
+  virtual void RuleFailed(const RuleFailure& failure) {}
+  // With --strict: a pressed link that did nothing (no event but OnClick, no dialog, no file
+  // opened, no trace, no change to the doctor's settings), and a page that is not there.
+  virtual void LinkWithoutEffect(StringView href) {}
+  virtual void PageMissing(StringView url) {}
+  // A problem the control reported to its diagnostics (the log); on standard error unless
+  // the report shows it itself.
+  virtual void Log(StringView message) { std::fprintf(stderr, "brevalcore: %s\n", automation::ToUtf8(message).c_str()); }
+
   virtual void Navigate(StringView url) = 0;
   // An event raised to the host: `question` is what the control passes, without the answer
   // slot of the two events that ask the host for a text; `answer` is the host's answer then.
@@ -57,6 +78,22 @@ struct SessionOptions {
   std::string package;     // a resource library put in the control folder before the start, or empty
   std::string traceDb;     // the trace database the control's own tracer writes, or empty: traces are only reported
   std::optional<automation::Date> now;  // the session's clock; the real time when empty
+  bool strict = false;   // report links without effect and missing pages (run --strict)
+  bool keep = false;     // keep the temporary folders (run --keep)
+  std::vector<std::string> temporaryFolders;  // the folders CompleteFolders made
+};
+
+// What a session leaves for --strict and --coverage.
+struct SessionSummary {
+  int ruleFailures = 0;
+  int linksWithoutEffect = 0;
+  int pagesMissing = 0;
+  std::map<String, int> bannersShown;    // page file name -> times the web view went there
+  std::vector<String> pages;             // the banner pages of the banner folder
+  std::map<String, int> entryPointRuns;  // "BeforeSelect" -> runs, failed ones included
+  std::string scriptShownAs;             // banner.script as the author knows it
+  String scriptText;                     // the script's text, for the coverage listing
+  std::map<int, uint32_t> lineRuns;      // statement lines of the script and their runs
 };
 
 // Takes the option at args[i] when it is one of those every session command has
@@ -64,18 +101,22 @@ struct SessionOptions {
 // false when the option is not one of them; sets `error` when its value is missing or bad.
 bool TakeSessionOption(const std::vector<std::string>& args, size_t& i, SessionOptions& options, std::string& error);
 
-// Gives the data root and control folder their defaults (new temporary folders) and makes
-// both absolute.
+// Gives the data root and control folder their defaults (new temporary folders, listed in
+// `temporaryFolders`) and makes both absolute.
 void CompleteFolders(SessionOptions& options);
+// Removes the temporary folders, or with `keep` names them on stderr.
+void CleanUpFolders(const SessionOptions& options, const char* commandName);
 
-// Reads a script file (UTF-8, else Windows-1252); false when it cannot be read.
-bool ReadScriptFile(const std::string& path, String& code);
+// Reads a scenario (UTF-8, else Windows-1252; a regular file of at most 16 MB); gives why it
+// cannot be read, or "" when `code` holds it.
+std::string ReadScriptFile(const std::string& path, String& code);
 
 // A new folder under the system's temporary folder, named after `what`.
 std::string MakeTempFolder(const std::string& what);
 
 // Plays the session. Returns 0, or 2 after writing "brevalcore COMMAND: ..." on stderr when
-// the session script fails or its folders cannot be prepared.
-int PlaySession(const SessionOptions& options, SessionReport& report, const char* commandName);
+// the session script fails or its folders cannot be prepared. Fills `summary` when given.
+int PlaySession(const SessionOptions& options, SessionReport& report, const char* commandName,
+                SessionSummary* summary = nullptr);
 
 }  // namespace brevalcore::tools

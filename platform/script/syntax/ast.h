@@ -140,6 +140,7 @@ struct Stmt : Node {
   explicit Stmt(StmtKind k) : kind(k) {}
   virtual ~Stmt() = default;
   StmtKind kind;
+  mutable uint32_t runs = 0;  // how often the statement started, for coverage reports
 };
 using StmtPtr = std::unique_ptr<Stmt>;
 using Block = std::vector<StmtPtr>;
