@@ -5,9 +5,15 @@
 namespace brevalcore::automation {
 namespace {
 
+// Set when the thread's queue has been destroyed at thread exit. Other thread-local objects
+// (references kept per thread) may release after that; they are freed at once. A plain bool
+// has no destructor, so it outlives every thread-local object of the thread.
+thread_local bool queueGone = false;
+
 struct Queue {
   std::vector<std::pair<Object*, const ArrayData*>> items;
   bool draining = false;
+  ~Queue() { queueGone = true; }
 };
 
 Queue& ThreadQueue() {
@@ -29,6 +35,7 @@ void ReleaseQueue::Free(Pending p) noexcept {
 }
 
 void ReleaseQueue::Run(Pending first) noexcept {
+  if (queueGone) return Free(first);
   Queue& q = ThreadQueue();
   if (q.draining) {
     try {
@@ -55,8 +62,12 @@ void ReleaseQueue::Run(Pending first) noexcept {
   q.draining = false;
 }
 
-ReleaseQueue::Immediate::Immediate() noexcept : wasDraining_(ThreadQueue().draining) { ThreadQueue().draining = false; }
+ReleaseQueue::Immediate::Immediate() noexcept : wasDraining_(!queueGone && ThreadQueue().draining) {
+  if (!queueGone) ThreadQueue().draining = false;
+}
 
-ReleaseQueue::Immediate::~Immediate() { ThreadQueue().draining = wasDraining_; }
+ReleaseQueue::Immediate::~Immediate() {
+  if (!queueGone) ThreadQueue().draining = wasDraining_;
+}
 
 }  // namespace brevalcore::automation

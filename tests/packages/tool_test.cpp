@@ -63,7 +63,7 @@ TEST(Tool, PackInfoUnpack) {
   EXPECT_EQ(Listing(scratch / "out"), (std::set<std::string>{"img/", "keep.txt"}));
 
   fs::remove_all(scratch / "src" / "img");
-  EXPECT_EQ(Tool("pack " + src + " --version 2.0.1.5 -o " + dll).status, 0);
+  EXPECT_EQ(Tool("pack " + src + " --version 2.0.1.5 -o " + dll + " --force").status, 0);
   EXPECT_EQ(Tool("unpack " + dll + " " + out + " --force").status, 0);
   EXPECT_EQ(ReadFile(scratch / "out" / "index.html"), "<html></html>");
   EXPECT_EQ(Listing(scratch / "out"), (std::set<std::string>{"2.0.1.5.BVC", "img/", "index.html"}));

@@ -27,8 +27,11 @@ struct FolderCase {
 const std::string kSession = std::string(kSessionStart) +
                              "Echo \"start \" & StartPrescription\n"
                              "Echo \"banner \" & context.Banner\n"
+                             // With banners off the page is blank and holds nothing to press.
+                             "On Error Resume Next\n"
                              "Click \"#DOCUMENT?lettera.rtf\"\n"
                              "Click \"#VOLUNTAS?ancora\"\n"
+                             "On Error GoTo 0\n"
                              "Echo \"banners \" & Application.EnableBanners\n"
                              "Echo \"end\"\n";
 
@@ -89,6 +92,7 @@ TEST(HostileFolders, NothingIsFollowedWaitedOnOrWrittenThrough) {
     fs::create_directories(Private(sandbox));
     WriteFile(Private(sandbox) / "agenda.txt", "appuntamenti del dottore");
     WriteFile(Private(sandbox) / "~D1_20261206093000_lettera.rtf", "una lettera del dottore");
+    sandbox.AddLinks("B12.html", {"#DOCUMENT?lettera.rtf", "#VOLUNTAS?ancora"});
     InstallLibrary(sandbox, PackageLibrary(SampleEntries(sandbox.banners())));
     c.plant(sandbox);
 

@@ -114,6 +114,9 @@ namespace {
 // works as before.
 TEST(HostileLinks, LineBreaksNeverReachTheDoctorsFile) {
   Sandbox sandbox;
+  sandbox.AddLinks("B12.html", {"#SAVEKEYDATA?k=v\r[BVC]\rOffline=1", "#SAVEPATIENTKEYDATA?k\r\n[BVC]=v",
+                                "#SAVEKEYDATA?dopo=si", "#SUBSTITUTEEVER?aic9\r\n[AutoSubstitute]\r\naic5=aic6",
+                                "#SUBSTITUTEEVER?aic9\naic5=aic6"});
   const RunResult run = sandbox.Run(std::string(kSessionStart) +
                                     "StartPrescription\n"
                                     "Click \"#SAVEKEYDATA?k=v\" & vbCr & \"[BVC]\" & vbCr & \"Offline=1\"\n"
@@ -146,8 +149,12 @@ TEST(HostileLinks, LineBreaksNeverReachTheDoctorsFile) {
 TEST(HostileLinks, ShortcutTitlesStayOnTheDesktop) {
   Sandbox sandbox;
   std::string session = std::string(kSessionStart) + "StartPrescription\n";
-  for (const char* title : {"../../fuori", "..\\..\\fuori", "/tmp/fuori", "sotto/cartella", "CON", "a:b"})
-    session += "Click \"#SAVELINK?https://example.org/|" + std::string(title) + "\"\n";
+  std::vector<std::string> hrefs;
+  for (const char* title : {"../../fuori", "..\\..\\fuori", "/tmp/fuori", "sotto/cartella", "CON", "a:b", "Agenda"})
+    hrefs.push_back("#SAVELINK?https://example.org/|" + std::string(title));
+  sandbox.AddLinks("B12.html", hrefs);
+  hrefs.pop_back();
+  for (const std::string& href : hrefs) session += "Click \"" + href + "\"\n";
   session += "Click \"#SAVELINK?https://example.org/|Agenda\"\nEcho \"end\"\n";
   const RunResult run = sandbox.Run(session);
   ExpectEndedNormally(run);

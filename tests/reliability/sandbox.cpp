@@ -103,6 +103,9 @@ void Sandbox::AddLinks(const std::string& page, const std::vector<std::string>& 
         case '&': anchors += "&amp;"; break;
         case '"': anchors += "&quot;"; break;
         case '<': anchors += "&lt;"; break;
+        // As references: the parser turns a raw CR into LF, and hostile pages write them so.
+        case '\r': anchors += "&#13;"; break;
+        case '\n': anchors += "&#10;"; break;
         default: anchors += c;
       }
     }

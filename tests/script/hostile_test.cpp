@@ -42,6 +42,8 @@ struct HostileRow {
   int error = 0;       // 0: runs to its end
   int line = 0;        // of the statement that raised `error`
   int column = 0;
+  // A loop of two slow statements may be stopped in either: the other one's column.
+  int otherColumn = 0;
 };
 
 void Play(const HostileRow& row, std::chrono::milliseconds timeout, size_t memoryCap = automation::MemoryBudget::kDefaultCap) {
@@ -57,7 +59,7 @@ void Play(const HostileRow& row, std::chrono::milliseconds timeout, size_t memor
   EXPECT_EQ(result.output, row.output);
   EXPECT_EQ(result.error, row.error) << result.description;
   EXPECT_EQ(result.line, row.line);
-  EXPECT_EQ(result.column, row.column);
+  if (row.otherColumn == 0 || result.column != row.otherColumn) EXPECT_EQ(result.column, row.column);
   EXPECT_EQ(after, "alive\n");
 }
 
@@ -128,8 +130,8 @@ const HostileRow kSlowRows[] = {
     {"Replace on 2 MB", "Do : x = Replace(big, \"a\", \"bb\") : Loop", "", err::kTimeout, 2, 6},
     {"Split into two million parts", "Do : x = Split(big, \"a\") : Loop", "", err::kTimeout, 2, 6},
     {"Join and Filter of megabytes", "x = Array(big, big, big)\nDo : x = Array(Join(x, \"\"), big) : x = Filter(x, needle, False) : Loop", "",
-     err::kTimeout, 3, 36},
-    {"StrComp of equal megabytes", "x = big & \"\"\nDo : x = StrComp(big, x) : x = big & \"\" : Loop", "", err::kTimeout, 3, 28},
+     err::kTimeout, 3, 36, 6},
+    {"StrComp of equal megabytes", "x = big & \"\"\nDo : x = StrComp(big, x) : x = big & \"\" : Loop", "", err::kTimeout, 3, 28, 6},
     {"appending to megabytes", "x = big\nDo : x = big & \"x\" : Loop", "", err::kTimeout, 3, 6},
 };
 
