@@ -242,8 +242,7 @@ const std::vector<Row>& Rows() {
        1},
       {"device name",
        {Put("aux.txt", "x")},
-       {"aux.txt:0:0: error: not a valid file name: the name is a device name on the platform (CON, PRN, AUX, NUL, COM1-9, "
-        "LPT1-9) [package-name]"},
+       {"aux.txt:0:0: error: not a valid file name: the name is a device name the platform reserves [package-name]"},
        1},
       {"old library inside",
        {Put("BVCRES.DLL", "MZ")},

@@ -13,10 +13,8 @@ namespace brevalcore::authoring {
 using automation::String;
 using automation::StringView;
 
-// Why `name` cannot name a package file, or nullopt when it can: a single component (the
-// platform never creates subfolders), representable in Windows-1252, at most 255 characters,
-// no control characters or characters the platform forbids in file names, no trailing dot or
-// space, not "." or "..", not a reserved device name (CON, NUL, COM1, ... with any extension).
+// Why `name` cannot name a package file, or nullopt when it can: the rule the package update
+// applies (storage::FileNameProblem), worded as "the name ...".
 std::optional<std::string> FileNameProblem(StringView name);
 
 struct NameMatch {
@@ -25,8 +23,8 @@ struct NameMatch {
   String other;  // Ambiguous: the second file
 };
 
-// Finds `wanted` among `names` as the platform does: letter case does not count. Two names
-// that differ only by case make the lookup ambiguous.
+// Finds `wanted` among `names` as the control's resolver does (storage::FoldedName): letter
+// case does not count. Two names that differ only by case make the lookup ambiguous.
 NameMatch ResolveFileName(std::span<const String> names, StringView wanted);
 
 }  // namespace brevalcore::authoring
