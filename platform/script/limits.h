@@ -32,8 +32,8 @@ inline constexpr int kUnitsPerTickShift = 6;
 // The run-time time-out's number and text, and the sources of the engine's errors.
 inline constexpr int32_t kTimeoutError = automation::err::kTimeout;
 inline constexpr const char16_t* kTimeoutText = u"Script execution timed out";
-inline constexpr const char16_t* kRuntimeSource = u"VBScript runtime error";
-inline constexpr const char16_t* kCompileSource = u"VBScript compilation error";
+inline constexpr const char16_t* kRuntimeSource = u"Microsoft VBScript runtime error";
+inline constexpr const char16_t* kCompileSource = u"Microsoft VBScript compilation error";
 
 // Errors no handler may catch: the time-out, the host's stop and the exhausted stack. The
 // position is added by the statement that was running when it was raised.

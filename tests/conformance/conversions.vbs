@@ -70,4 +70,14 @@ CheckError "CLng of null", "x = CLng(Null)", 94
 CheckError "CStr of null", "x = CStr(Null)", 94
 CheckError "CCur above the range", "x = CCur(""922337203685477,5808"")", 6
 CheckError "conversion as a statement", "CInt 1", 458
+Check "Int of the largest currency", Int(CCur("922337203685477,5807")), CCur("922337203685477")
+Check "Fix of the smallest currency", Fix(CCur("-922337203685477,5808")), CCur("-922337203685477")
+Check "Int of a negative currency", Int(CCur("-922337203685476,0001")), CCur("-922337203685477")
+Check "Abs of the largest currency", Abs(CCur("-922337203685477,5807")), CCur("922337203685477,5807")
+Check "Round of a large currency", Round(CCur("922337203685476,5")), CCur("922337203685476")
+Check "Round of a currency to 2", Round(CCur("-922337203685477,5808"), 2), CCur("-922337203685477,58")
+CheckError "Int below the currency range", "x = Int(CCur(""-922337203685477,5808""))", 6
+CheckError "Abs of the smallest currency", "x = Abs(CCur(""-922337203685477,5808""))", 6
+CheckError "Round above the currency range", "x = Round(CCur(""922337203685477,5807""))", 6
+CheckError "Round to 3 above the currency range", "x = Round(CCur(""922337203685477,5807""), 3)", 6
 Summary "conversions"

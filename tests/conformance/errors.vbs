@@ -19,7 +19,7 @@ On Error Resume Next
 x = 1 / 0
 Check "number after resume next", Err.Number, CLng(11)
 Check "description", Err.Description, "Division by zero"
-Check "source of an engine error", Err.Source, "VBScript runtime error"
+Check "source of an engine error", Err.Source, "Microsoft VBScript runtime error"
 Check "help file of an engine error", Err.HelpFile, ""
 Check "help context of an engine error", Err.HelpContext, CLng(0)
 Err.Clear
@@ -68,7 +68,7 @@ Check "the caller's Err after the function", Err.Number, CLng(11)
 Err.Clear
 Eval "1 +"
 Check "compile error in Eval", Err.Number, CLng(1023)
-Check "its source", Err.Source, "VBScript compilation error"
+Check "its source", Err.Source, "Microsoft VBScript compilation error"
 Err.Clear
 On Error GoTo 0
 Check "goto 0", Err.Number, CLng(0)

@@ -118,7 +118,7 @@ TEST(ScriptHost, ComponentFailuresGetThePlatformNumbers) {
       u"component.Fail &H8007000E\nout.Echo Err.Number & \" \" & Err.Description & \" \" & Err.Source\nErr.Clear\n"
       u"component.Fail &H800A01A8\nout.Echo Err.Number & \" \" & Err.Description\nErr.Clear\n"
       u"component.Fail 1001\nout.Echo Err.Number\n");
-  EXPECT_EQ(f.out, "7 Out of memory VBScript runtime error\n424 Object required\n1001\n");
+  EXPECT_EQ(f.out, "7 Out of memory Microsoft VBScript runtime error\n424 Object required\n1001\n");
   EXPECT_EQ(ErrorOf([&] { f.host->ExecuteStatement(u"component.Fail &H80020005"); }), 13);
 }
 

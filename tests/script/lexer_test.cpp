@@ -54,13 +54,14 @@ TEST(Lexer, ContinuationsCommentsAndSeparators) {
   ASSERT_TRUE(r.errors.empty());
   std::vector<std::u16string> kinds;
   for (const auto& t : r.tokens) {
-    if (t.kind == Tok::EndOfStatement) kinds.push_back(t.text == u"\n" ? u"NL" : u":");
+    if (t.kind == Tok::EndOfStatement) kinds.push_back(t.text == u"\n" ? u"NL" : t.text == u":\n" ? u":NL" : u":");
     else if (t.kind == Tok::Literal) kinds.push_back(u"#");
     else if (t.kind == Tok::EndOfInput) kinds.push_back(u"EOF");
     else kinds.push_back(t.text);
   }
+  // A ":" that ends its line stays told apart, for "If a Then :".
   const std::vector<std::u16string> expected = {u"a", u"=", u"#", u"+", u"#", u"NL", u"b", u"=", u"#",
-                                                u"NL", u"c", u"NL", u"EOF"};
+                                                u":NL", u"c", u"NL", u"EOF"};
   EXPECT_EQ(kinds, expected);
   EXPECT_EQ(r.tokens[8].value.AsString(), u"x\"y");
   EXPECT_EQ(r.tokens[10].line, 4);

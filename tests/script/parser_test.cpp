@@ -31,7 +31,8 @@ const Row kRows[] = {
     {"forms_the_platform_accepts",
      "If 1 >< 2 Then : a = 1 : b = 2\nIf a Then b = 1 End If\nIf a Then b = 1 Else b = 2 End If\n"
      "Dim Property, Default\nProperty = 1\nStop\nIf a Then\n Sub S : End Sub\nEnd If\n"
-     "For i = 1 To 2\n Function F : End Function\nNext\nIf a Then Const k = 1\nx = &HFFFF& + (o)(1)",
+     "For i = 1 To 2\n Function F : End Function\nNext\nIf a Then Const k = 1\nx = &HFFFF& + (o)(1)\n"
+     "If a Then :\nf (o)(1)\nf (o)(1)(2)\nh(k)(v)",
      {}},
     {"backwards_ne_needs_an_operand", "a = 1 ><", {{1023, 1, 9}}},
     {"backwards_ne_is_not_unary", "a = >< 1", {{1023, 1, 5}}},
@@ -47,6 +48,11 @@ const Row kRows[] = {
     {"sub_in_if_block_left_open", "If a Then\nSub S\nEnd If", {{1016, 3, 5}}},
     {"sub_in_single_line_if", "If a Then Sub S : End Sub", {{1024, 1, 11}}},
     {"parenthesised_callee_as_statement", "(o)(1)", {{1024, 1, 1}}},
+    {"then_colon_ending_its_line_is_single_line", "If a Then :\nb = 1\nEnd If", {{1024, 3, 1}}},
+    {"else_after_then_colon_line", "If a Then :\nElse", {{1024, 2, 1}}},
+    {"second_else_in_single_line_if", "If a Then : Else : Else", {{1024, 1, 20}}},
+    {"group_argument_left_open", "f (o)(1", {{1006, 1, 8}}},
+    {"group_argument_then_text", "f (o)(1) 2", {{1025, 1, 10}}},
     {"const_without_name_in_single_line_if", "If a Then Const = 1", {{1010, 1, 17}}},
     {"too_deep", nullptr, {{1002, 1, 0}}},
     {"too_long", "", {{1002, 1, 0}}},

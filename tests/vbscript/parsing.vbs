@@ -40,3 +40,11 @@ WScript.Echo (t)(4), (t)(4) + 1, ((t))(5)
 WScript.Echo &HFFFF, TypeName(&HFFFF), &HFFFF&, TypeName(&HFFFF&), &H7FFF&, TypeName(&H7FFF&), &H8000, &H8000&
 WScript.Echo &HFFFFFFFF, TypeName(&HFFFFFFFF), &HFFFFFFFF&, &H10000, TypeName(&H10000), &O177777, &O177777&, TypeName(&O177777&)
 WScript.Echo -&HFFFF&, &HFF& + 1, TypeName(&HFF& * 2)
+If n Then :
+WScript.Echo "a Then colon ending its line is a whole If"
+If n Then : Else
+WScript.Echo "and so is one with an empty Else"
+WScript.Echo (t)(3)
+Dim dd : Set dd = CreateObject("Scripting.Dictionary") : dd.Add 1, Array("a", "b")
+WScript.Echo (dd)(1)(1)
+WScript.Echo (dd)(1)(0) & "z"

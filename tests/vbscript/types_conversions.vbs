@@ -15,7 +15,18 @@ WScript.Echo CCur(922337203685477), CCur(-922337203685477), CCur(1.00005), CCur(
 WScript.Echo CCur("0,1") * CCur("0,7"), CCur("1234567,8901") * CCur("1000"), CCur("0,0001") * CCur("0,5"), CCur("0,0003") * CCur("0,5"), CCur("-0,0003") * CCur("0,5")
 WScript.Echo CCur("922337203685477,5807") - CCur("0,0007"), CCur("-922337203685477,5") - CCur("0,0008"), CCur("461168601842738,7903") * 2
 WScript.Echo FormatNumber(CCur("922337203685477,5807"), 4), FormatCurrency(CCur("922337203685477,5807")), FormatNumber(CCur("0,125"), 2), FormatNumber(CCur("-0,125"), 2), FormatCurrency(CCur("12345,6789"), 3)
+top = CCur("922337203685477,5807") : bottom = CCur("-922337203685477,5808")
+WScript.Echo "whole parts at the limits", Int(top), Fix(top), Fix(bottom), Int(CCur("-2,5")), Fix(CCur("-2,5")), Int(CCur("-922337203685476,0001")), TypeName(Int(top))
+WScript.Echo "abs and round at the limits", Abs(top), Abs(bottom + CCur("0,0001")), Round(top, 4), Round(CCur("922337203685477,4999")), Round(CCur("-922337203685477,4999")), Round(CCur("922337203685476,5")), Round(CCur("922337203685475,5"))
 On Error Resume Next
+x = Int(bottom) : WScript.Echo "Int below the range", Err.Number : Err.Clear
+x = Abs(bottom) : WScript.Echo "Abs of the smallest", Err.Number : Err.Clear
+x = Round(top) : WScript.Echo "Round above the range", Err.Number : Err.Clear
+x = Round(top, 3) : WScript.Echo "Round to 3 above the range", Err.Number : Err.Clear
+x = Round(bottom, 2) : WScript.Echo "Round to 2 stays in range", x, Err.Number : Err.Clear
+x = Fix(bottom) : WScript.Echo "Fix stays in range", Err.Number, x : Err.Clear
+x = CCur("922337203685477,58075") : WScript.Echo "rounded up past the top", Err.Number : Err.Clear
+x = CCur("922337203685477,58074") : WScript.Echo "rounded down to the top", Err.Number, x : Err.Clear
 x = CCur("922337203685477,5808") : WScript.Echo "above the range", Err.Number : Err.Clear
 x = CCur("-922337203685477,5809") : WScript.Echo "below the range", Err.Number : Err.Clear
 x = CCur("922337203685477,5807") + CCur("0,0001") : WScript.Echo "sum overflow", Err.Number : Err.Clear

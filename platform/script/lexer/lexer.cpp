@@ -244,12 +244,13 @@ class Lexer {
   void SkipComment() {
     while (pos_ < src_.size() && src_[pos_] != u'\n' && src_[pos_] != u'\r') ++pos_;
   }
-  // Ends the statement; a line end also turns a ":" just before it into a line end, so that
-  // single-line If knows where its line stops.
+  // Ends the statement; a line end also turns a ":" just before it into a line end (":\n"),
+  // so that single-line If knows where its line stops, and "If a Then :" stays single-line.
   void EndStatement(const char16_t* text = u"\n") {
     if (out_.tokens.empty()) return;
     if (out_.tokens.back().kind == Tok::EndOfStatement) {
-      if (text[0] == u'\n') out_.tokens.back().text = text;
+      String& last = out_.tokens.back().text;
+      if (text[0] == u'\n' && last.back() != u'\n') last = last == u":" ? u":\n" : text;
       return;
     }
     Token t;

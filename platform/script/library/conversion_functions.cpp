@@ -43,8 +43,20 @@ Variant InRadix(Args a, int bitsPerDigit) {
 Variant Hex(BuiltinContext&, Args a) { return InRadix(a, 4); }
 Variant Oct(BuiltinContext&, Args a) { return InRadix(a, 3); }
 
+// Int or Fix of a Currency in whole units: through a Double the last digits of large amounts
+// are lost, and Int of the smallest amount leaves the range.
+Currency WholeCurrency(Currency c, bool down) {
+  int64_t whole = c.value / Currency::kScale;
+  if (down && c.value % Currency::kScale < 0) --whole;
+  int64_t units;
+  if (__builtin_mul_overflow(whole, Currency::kScale, &units)) Raise(err::kOverflow);
+  return Currency{units};
+}
+
 // Int and Fix keep the argument's numeric type; text and dates are read as Double.
-Variant Truncate(Args a, double (*round)(double)) {
+// Int rounds down, Fix towards zero.
+Variant Truncate(Args a, bool down) {
+  double (*round)(double) = down ? +[](double x) { return std::floor(x); } : +[](double x) { return std::trunc(x); };
   const Variant v = Value(a, 0);
   switch (v.type()) {
     case VarType::Null: return Variant::Null();
@@ -54,17 +66,14 @@ Variant Truncate(Args a, double (*round)(double)) {
     case VarType::Long:
     case VarType::Byte: return v;
     case VarType::Single: return Variant(static_cast<float>(round(v.AsSingle())));
-    case VarType::Currency: {
-      const double units = static_cast<double>(v.AsCurrency().value) / Currency::kScale;
-      return Variant(Currency{static_cast<int64_t>(round(units)) * Currency::kScale});
-    }
+    case VarType::Currency: return Variant(WholeCurrency(v.AsCurrency(), down));
     case VarType::Date: return Variant(Date{round(v.AsDate().value)});
     default: return Variant(round(ToDouble(v)));
   }
 }
 
-Variant Int(BuiltinContext&, Args a) { return Truncate(a, [](double x) { return std::floor(x); }); }
-Variant Fix(BuiltinContext&, Args a) { return Truncate(a, [](double x) { return std::trunc(x); }); }
+Variant Int(BuiltinContext&, Args a) { return Truncate(a, true); }
+Variant Fix(BuiltinContext&, Args a) { return Truncate(a, false); }
 
 Variant Abs(BuiltinContext&, Args a) {
   const Variant v = Value(a, 0);
@@ -80,7 +89,9 @@ Variant Abs(BuiltinContext&, Args a) {
       return Variant(static_cast<int32_t>(std::abs(v.AsLong())));
     case VarType::Byte: return v;
     case VarType::Single: return Variant(std::fabs(v.AsSingle()));
-    case VarType::Currency: return Variant(Currency{std::abs(v.AsCurrency().value)});
+    case VarType::Currency:
+      if (v.AsCurrency().value == INT64_MIN) Raise(err::kOverflow);
+      return Variant(Currency{std::abs(v.AsCurrency().value)});
     case VarType::Date: return Variant(Date{std::fabs(v.AsDate().value)});
     default: return Variant(std::fabs(ToDouble(v)));
   }

@@ -110,7 +110,10 @@ Variant Round(BuiltinContext&, Args a) {
       int64_t q = units / step, r = units % step;
       if (r < 0) { r += step; --q; }
       if (2 * r > step || (2 * r == step && (q & 1))) ++q;
-      return Variant(Currency{q * step});
+      int64_t rounded;
+      // Rounding up the largest amounts leaves the Currency range.
+      if (__builtin_mul_overflow(q, step, &rounded)) Raise(err::kOverflow);
+      return Variant(Currency{rounded});
     }
     default: break;
   }

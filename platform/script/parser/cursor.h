@@ -30,8 +30,10 @@ class Cursor {
   bool AtOp(char16_t c) const { return Cur().IsOp(c); }
   bool AtEnd() const { return At(Tok::EndOfStatement) || At(Tok::EndOfInput); }
   bool AtLineEnd() const {
-    return At(Tok::EndOfInput) || (At(Tok::EndOfStatement) && Cur().text == u"\n");
+    return At(Tok::EndOfInput) || (At(Tok::EndOfStatement) && Cur().text.back() == u'\n');
   }
+  // A line end that came right after a ":" ("If a Then :").
+  bool AtColonLineEnd() const { return At(Tok::EndOfStatement) && Cur().text == u":\n"; }
   void Next() { if (pos_ + 1 < t_.size()) ++pos_; }
   bool AcceptKw(Kw k) { if (AtKw(k)) { Next(); return true; } return false; }
   bool AcceptOp(char16_t c) { if (AtOp(c)) { Next(); return true; } return false; }

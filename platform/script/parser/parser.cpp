@@ -180,7 +180,10 @@ class Parser : public ExpressionParser {
       return s;
     }
     auto s = Make<CallStmt>(start);
-    if (AtStatementEnd()) {
+    // "f (a)(1)" alone passes "(a)(1)" to f, while "handlers(k)(v)" calls what handlers(k)
+    // returns: the space before the first group tells them apart.
+    const bool groupsAreArgument = trail.count > 1 && t_[trail.first].spaceBefore;
+    if (AtStatementEnd() && !groupsAreArgument) {
       if (chain->kind == ExprKind::Call && lastGroup != SIZE_MAX) {
         auto* call = static_cast<CallExpr*>(chain.get());
         // "f(x)" as a statement passes x by value; "f(x, y)" is not allowed without Call.
@@ -276,8 +279,13 @@ class Parser : public ExpressionParser {
     IfStmt::Branch first;
     first.condition = Expression();
     ExpectKw(Kw::Then, 1017);
-    if (!AtLineEnd()) {
+    if (!AtLineEnd() || AtColonLineEnd()) {
       // Single-line form: statements up to the end of the line, an optional Else part.
+      // "If a Then :" ending its line is a single-line If with no statements.
+      if (AtColonLineEnd()) {
+        s->branches.push_back(std::move(first));
+        return s;
+      }
       if (At(Tok::EndOfStatement)) Next();
       const bool outer = singleLine_;
       singleLine_ = true;
