@@ -73,3 +73,13 @@ endfunction()
 set(BREVALCORE_FUZZ_SMOKE_SECONDS 5 CACHE STRING "Seconds each fuzz target runs in the test suite")
 
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+# Link options of an installed shared library: only the symbols of its version script, and
+# every reference resolved at link time. Clang's sanitizers keep their runtime in the program,
+# not in shared libraries, so a sanitized clang build resolves those at load time instead.
+function(brevalcore_shared_library_links target map)
+  target_link_options(${target} PRIVATE -Wl,--version-script=${map})
+  if(NOT (CMAKE_CXX_COMPILER_ID MATCHES "Clang" AND (BREVALCORE_SANITIZE OR BREVALCORE_FUZZ)))
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
+endfunction()
