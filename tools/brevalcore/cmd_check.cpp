@@ -1,6 +1,7 @@
 // brevalcore check PATH: what in a banner package would fail on a doctor's screen, found with
 // the control's own code (see tools/authoring/check.h).
 #include <cstdio>
+#include <memory>
 
 #include "tools/authoring/check.h"
 #include "tools/authoring/input_file.h"
@@ -9,11 +10,37 @@
 namespace brevalcore::tools {
 namespace {
 
-int RunCheck(const std::vector<std::string>& args);
+struct CheckOptions {
+  std::string path;
+  bool json = false;
+  bool werror = false;
+};
 
-const Subcommand kCheck{
+int RunCheck(const CheckOptions& o) {
+  Tell("check", "checking " + o.path);
+  const authoring::CheckResult result = authoring::CheckPath(o.path);
+  // Findings name files and quote their text: printed with line breaks kept, nothing else raw.
+  if (o.json) {
+    std::fputs(authoring::FormatFindingsJson(result.findings).c_str(), stdout);
+  } else {
+    std::fputs(Printable(authoring::FormatFindings(result.findings), true).c_str(), stdout);
+    if (!Manners().quiet)
+      std::fputs(Printable(authoring::FormatSummary(result.findings, result.filesChecked), true).c_str(), stdout);
+  }
+  return authoring::CheckExitStatus(result, o.werror);
+}
+
+Runner DefineCheck(CLI::App& app) {
+  auto o = std::make_shared<CheckOptions>();
+  app.add_option("PATH", o->path, "a package folder, a BVCRES.DLL, a script, a page or an RTF template")
+      ->required();
+  app.add_flag("--json", o->json, "print the findings as a JSON array of {file, line, column, severity, code, message}");
+  app.add_flag("--werror", o->werror, "count warnings as errors");
+  return [o] { return RunCheck(*o); };
+}
+
+const SubcommandRegistration registration({
     "check", "check a banner package (folder or BVCRES.DLL), a script, a page or a template",
-    "usage: brevalcore check PATH [--json] [--werror]\n"
     "PATH is a package folder, a resource library (BVCRES.DLL), or a single script (.script,\n"
     ".vbs), page (.html) or RTF template (.rtf), checked against the files of its folder.\n"
     "The checker applies the control's own code: the script read in Windows-1252 and bound to\n"
@@ -21,36 +48,10 @@ const Subcommand kCheck{
     "looked up with the platform's rules (letter case does not count).\n"
     "Each finding is printed as FILE:LINE:COL: error|warning: MESSAGE [code], sorted by file\n"
     "and position (0:0 is the file as a whole; FILE is relative to the package folder), then\n"
-    "a summary 'N errors, M warnings in K files'.\n"
-    "  --json     print the findings as a JSON array of {file, line, column, severity, code,\n"
-    "             message} instead (no summary)\n"
-    "  --werror   count warnings as errors\n"
+    "a summary 'N errors, M warnings in K files' (not with --quiet or --json).\n"
     "Scripts, pages and templates larger than 16 MB, binary files, and anything that is not a\n"
-    "regular file or folder cannot be checked.\n"
-    "Exit status: 0 no errors (warnings allowed), 1 errors, 2 unusable input.\n",
-    RunCheck};
-SubcommandRegistration registration(kCheck);
-
-int RunCheck(const std::vector<std::string>& args) {
-  std::string path;
-  bool json = false, werror = false;
-  for (const std::string& a : args) {
-    if (a == "--json") json = true;
-    else if (a == "--werror") werror = true;
-    else if (!a.empty() && a[0] == '-') return UsageError(kCheck, "unknown option " + a);
-    else if (path.empty()) path = a;
-    else return UsageError(kCheck, "one PATH only");
-  }
-  if (path.empty()) return UsageError(kCheck, "missing PATH");
-  const authoring::CheckResult result = authoring::CheckPath(path);
-  if (json) {
-    std::fputs(authoring::FormatFindingsJson(result.findings).c_str(), stdout);
-  } else {
-    std::fputs(authoring::FormatFindings(result.findings).c_str(), stdout);
-    std::fputs(authoring::FormatSummary(result.findings, result.filesChecked).c_str(), stdout);
-  }
-  return authoring::CheckExitStatus(result, werror);
-}
+    "regular file or folder cannot be checked: exit status 2.\n",
+    DefineCheck});
 
 }  // namespace
 }  // namespace brevalcore::tools

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <fstream>
 
 #include "control/banner_control.h"
@@ -26,7 +27,7 @@ constexpr char kSessionStart[] = "06/12/2026 08:30:00";  // the story's morning,
 class Narrator : public SessionReport {
  public:
   Narrator(std::string bannerFolder, std::string controlFolder)
-      : bannerFolder_(std::move(bannerFolder)), controlFolder_(std::move(controlFolder)), color_(::isatty(1)) {}
+      : bannerFolder_(std::move(bannerFolder)), controlFolder_(std::move(controlFolder)), color_(ColourOnStdout()) {}
 
   void HostCall(StringView member, CallKind kind, std::span<const Variant> args) override {
     if (kind == CallKind::kGet) return;  // the session reading the control's state is not a host call
@@ -78,7 +79,8 @@ class Narrator : public SessionReport {
   }
   void Echo(StringView text) override {
     std::printf("\n");
-    for (const auto& line : Wrap(ToUtf8(text), kWidth)) std::printf("%s%s%s\n", Style(kItalic), line.c_str(), Style(kPlain));
+    for (const auto& line : Wrap(Printable(ToUtf8(text)), kWidth))
+      std::printf("%s%s%s\n", Style(kItalic), line.c_str(), Style(kPlain));
     std::fflush(stdout);
   }
   void Finished(StringView iniFilePath) override {
@@ -88,7 +90,7 @@ class Narrator : public SessionReport {
                 Paths(ToUtf8(iniFilePath)).c_str());
     for (std::string line; std::getline(in, line);) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      std::printf("    %s\n", automation::IsValidUtf8(line) ? line.c_str() : ToUtf8(automation::FromCp1252(line)).c_str());
+      std::printf("    %s\n", Printable(automation::IsValidUtf8(line) ? line : ToUtf8(automation::FromCp1252(line))).c_str());
     }
   }
 
@@ -100,7 +102,8 @@ class Narrator : public SessionReport {
     return color_ ? kCodes[tone] : "";
   }
   void Say(const std::string& label, const std::string& text, Tone tone = kPlain) {
-    std::printf("  %s%-9s%s %s%s%s\n", Style(kDim), label.c_str(), Style(kPlain), Style(tone), text.c_str(), Style(kPlain));
+    std::printf("  %s%-9s%s %s%s%s\n", Style(kDim), label.c_str(), Style(kPlain), Style(tone), Printable(text).c_str(),
+                Style(kPlain));
     std::fflush(stdout);
   }
   // The session's temporary folders, written by what they are.
@@ -170,64 +173,35 @@ fs::path ToolFolder() {
   return ec ? fs::current_path() : self.parent_path();
 }
 
-int RunDemo(const std::vector<std::string>& args);
-
-const Subcommand kDemo{
-    "demo",
-    "play the sample prescription session, narrated",
-    "usage: brevalcore demo [--package BVCRES.DLL] [--session SESSION.vbs] [--data-root DIR]\n"
-    "                       [--control-dir DIR] [--trace-db FILE] [--now \"dd/mm/yyyy hh:nn:ss\"] [--gui]\n"
-    "  Installs the sample banner package through the control's own package update and\n"
-    "  plays the sample session (the scenario language of `brevalcore run`), telling each\n"
-    "  host call, the banner the rules chose, each page, event, dialog and document.\n"
-    "  --trace-db FILE keeps each traced event as a record of FILE, as a host installation does.\n"
-    "  --gui opens the demo window (brevalcore-demo) on the same package instead.\n",
-    RunDemo};
-
-const SubcommandRegistration registration(kDemo);
-
 // The window demo: the host program with the control embedded, on the same package.
 int OpenWindow(const std::string& package) {
   const std::string program = (ToolFolder() / "brevalcore-demo").string();
   const std::string folder = fs::path(package).parent_path().string();
   ::execl(program.c_str(), program.c_str(), "--banners", folder.c_str(), static_cast<char*>(nullptr));
-  std::fprintf(stderr, "brevalcore demo: cannot start %s (build the brevalcore-demo target)\n", program.c_str());
-  return 1;
+  return Complain("demo", "cannot start " + program + " (build the brevalcore-demo target)", kExitFailed);
 }
 
-int RunDemo(const std::vector<std::string>& args) {
+struct DemoCommand {
   SessionOptions options;
   bool gui = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string error;
-    if (TakeSessionOption(args, i, options, error)) {
-      if (!error.empty()) return UsageError(kDemo, error);
-    } else if (args[i] == "--session" && i + 1 < args.size()) {
-      options.scriptPath = args[++i];
-    } else if (args[i] == "--gui") {
-      gui = true;
-    } else {
-      return UsageError(kDemo, "unknown argument " + args[i]);
-    }
-  }
+};
+
+int RunDemo(DemoCommand& command) {
+  SessionOptions& options = command.options;
   const fs::path tools = ToolFolder();
   if (options.package.empty())
     options.package = FindSample({tools / "../samples/BVCRES.DLL", tools / "../share/brevalcore/BVCRES.DLL"});
   if (options.scriptPath.empty())
     options.scriptPath = FindSample({fs::path(BREVALCORE_SOURCE_DIR) / "samples/session.vbs",
                                      tools / "../share/brevalcore/session.vbs"});
-  if (options.package.empty()) return UsageError(kDemo, "no sample package found: build it, or give --package");
+  if (options.package.empty()) return Complain("demo", "no sample package found: build it, or give --package", kExitUsage);
   std::error_code ec;
-  if (!fs::is_regular_file(options.package, ec)) {
-    std::fprintf(stderr, "brevalcore demo: no package at %s\n", options.package.c_str());
-    return 2;
-  }
-  if (gui) return OpenWindow(options.package);
-  if (options.scriptPath.empty()) return UsageError(kDemo, "no sample session found: give --session");
-  if (const std::string problem = ReadScriptFile(options.scriptPath, options.code); !problem.empty()) {
-    std::fprintf(stderr, "brevalcore demo: %s: %s\n", options.scriptPath.c_str(), problem.c_str());
-    return 2;
-  }
+  if (!fs::is_regular_file(options.package, ec))
+    return Complain("demo", "--package " + options.package + ": no package there", kExitUsage);
+  if (command.gui) return OpenWindow(options.package);
+  if (options.scriptPath.empty()) return Complain("demo", "no sample session found: give --session", kExitUsage);
+  if (const std::string problem = ReadScriptFile(options.scriptPath, options.code); !problem.empty())
+    return Complain("demo", options.scriptPath + ": " + problem, kExitUsage);
   if (!options.now) options.now = automation::ParseDate(automation::FromUtf8(kSessionStart));
   CompleteFolders(options);
 
@@ -247,6 +221,24 @@ int RunDemo(const std::vector<std::string>& args) {
                 options.traceDb.c_str());
   return status;
 }
+
+Runner DefineDemo(CLI::App& app) {
+  auto c = std::make_shared<DemoCommand>();
+  app.add_option("--session", c->options.scriptPath, "the session to play (the sample session by default)")
+      ->type_name("FILE");
+  AddSessionOptions(app, c->options);
+  app.add_flag("--gui", c->gui, "open the demo window (brevalcore-demo) on the same package instead");
+  return [c] { return RunDemo(*c); };
+}
+
+const SubcommandRegistration registration({
+    "demo", "play the sample prescription session, narrated",
+    "Installs the sample banner package (or --package) through the control's own package update\n"
+    "and plays the sample session (the scenario language of `brevalcore run`), telling each host\n"
+    "call, the banner the rules chose, each page, event, dialog and document. Colours only on a\n"
+    "terminal and never with NO_COLOR. --trace-db FILE keeps each traced event as a record of\n"
+    "FILE, as a host installation does.\n",
+    DefineDemo});
 
 }  // namespace
 }  // namespace brevalcore::tools

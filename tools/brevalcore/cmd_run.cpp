@@ -2,6 +2,7 @@
 // host (see session.h); every observable effect is printed on one line: a word, then JSON
 // literals, so that tests compare whole runs.
 #include <cstdio>
+#include <memory>
 
 #include "control/banner_control.h"
 #include "control/rule_script.h"
@@ -97,61 +98,16 @@ void PrintCoverage(const SessionSummary& summary) {
   }
 }
 
-int RunScenario(const std::vector<std::string>& args);
-
-const Subcommand kRun{
-    "run",
-    "run a scenario script against the control with a headless browser",
-    "usage: brevalcore run SCENARIO.vbs [--data-root DIR] [--control-dir DIR] [--banners DIR]\n"
-    "                      [--package BVCRES.DLL] [--trace-db FILE] [--now \"dd/mm/yyyy hh:nn:ss\"]\n"
-    "                      [--strict] [--coverage] [--keep]\n"
-    "  The scenario plays the host: \"control\" is the banner control, \"sim\" the simulator\n"
-    "  (Click, ClickElement, RightClick, AnswerNext, DescribeDrug, Field, Reachable, SetNow,\n"
-    "  Visible, Echo, IniRead). Click and ClickElement press only what the page shown holds.\n"
-    "  The banner folder is DATA-ROOT/Brevalcore; --banners copies a folder's files into it\n"
-    "  first; --package puts a resource library in the control folder, which the control's\n"
-    "  start unpacks. --trace-db gives the control its own tracer on FILE: each trace line\n"
-    "  printed is one record there, for `brevalcore trace report --db FILE`. Data root and\n"
-    "  control folder default to new temporary folders, removed at the end unless --keep\n"
-    "  (which names them on stderr).\n"
-    "  Each effect is printed on one line; a rule that fails prints\n"
-    "  rule-error \"FILE:LINE:COL\" NUMBER \"TEXT\" \"PROCEDURE\" \"RUN BY\".\n"
-    "  --strict    also prints no-effect \"HREF\" for a press that did nothing and missing \"URL\"\n"
-    "              for a page that is not there, and exits with status 1 when a rule failed,\n"
-    "              a press did nothing or a page was missing\n"
-    "  --coverage  prints the banners shown and not shown, the procedures the control ran and\n"
-    "              every statement line of banner.script with its runs (##### never ran)\n"
-    "  SCENARIO.vbs must be a regular file of at most 16 MB. A failing scenario exits with\n"
-    "  status 2.\n",
-    RunScenario};
-
-const SubcommandRegistration registration(kRun);
-
-int RunScenario(const std::vector<std::string>& args) {
+struct RunCommand {
   SessionOptions options;
   bool coverage = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string error;
-    if (args[i] == "--strict") {
-      options.strict = true;
-    } else if (args[i] == "--coverage") {
-      coverage = true;
-    } else if (args[i] == "--keep") {
-      options.keep = true;
-    } else if (TakeSessionOption(args, i, options, error)) {
-      if (!error.empty()) return UsageError(kRun, error);
-    } else if (!args[i].empty() && args[i][0] == '-') {
-      return UsageError(kRun, "unknown option " + args[i]);
-    } else if (options.scriptPath.empty()) {
-      options.scriptPath = args[i];
-    } else {
-      return UsageError(kRun, "one scenario only");
-    }
-  }
-  if (options.scriptPath.empty()) return UsageError(kRun, "no scenario given");
+};
+
+int RunScenario(RunCommand& command) {
+  SessionOptions& options = command.options;
+  const bool coverage = command.coverage;
   if (const std::string problem = ReadScriptFile(options.scriptPath, options.code); !problem.empty()) {
-    std::fprintf(stderr, "brevalcore run: %s: %s\n", options.scriptPath.c_str(), problem.c_str());
-    return 2;
+    return Complain("run", options.scriptPath + ": " + problem, kExitUsage);
   }
   CompleteFolders(options);
   LineReport report;
@@ -160,12 +116,43 @@ int RunScenario(const std::vector<std::string>& args) {
   if (coverage) PrintCoverage(summary);
   CleanUpFolders(options, "run");
   if (status == 0 && options.strict && (summary.ruleFailures || summary.linksWithoutEffect || summary.pagesMissing)) {
-    std::fprintf(stderr, "brevalcore run: --strict: %d rule failures, %d presses without effect, %d missing pages\n",
-                 summary.ruleFailures, summary.linksWithoutEffect, summary.pagesMissing);
-    status = 1;
+    status = Complain("run",
+                      "--strict: " + std::to_string(summary.ruleFailures) + " rule failures, " +
+                          std::to_string(summary.linksWithoutEffect) + " presses without effect, " +
+                          std::to_string(summary.pagesMissing) + " missing pages",
+                      kExitFailed);
   }
   return status;
 }
+
+Runner DefineRun(CLI::App& app) {
+  auto c = std::make_shared<RunCommand>();
+  app.add_option("SCENARIO.vbs", c->options.scriptPath, "the scenario: a script that plays the host")
+      ->required();
+  AddSessionOptions(app, c->options);
+  app.add_flag("--strict", c->options.strict,
+               "also print presses without effect and missing pages, and fail (status 1) on them and on rule errors");
+  app.add_flag("--coverage", c->coverage,
+               "print the banners shown and not, the procedures run and every statement line with its runs");
+  app.add_flag("--keep", c->options.keep, "keep the temporary folders and name them on stderr");
+  return [c] { return RunScenario(*c); };
+}
+
+const SubcommandRegistration registration({
+    "run", "run a scenario script against the control with a headless browser",
+    "The scenario plays the host: \"control\" is the banner control, \"sim\" the simulator\n"
+    "(Click, ClickElement, RightClick, AnswerNext, DescribeDrug, Field, Reachable, SetNow,\n"
+    "Visible, Echo, IniRead). Click and ClickElement press only what the page shown holds.\n"
+    "The banner folder is DATA-ROOT/Brevalcore; --banners copies a folder's files into it\n"
+    "first; --package puts a resource library in the control folder, which the control's\n"
+    "start unpacks. --trace-db gives the control its own tracer on FILE: each trace line\n"
+    "printed is one record there, for `brevalcore trace report --db FILE`. Data root and\n"
+    "control folder default to new temporary folders, removed at the end unless --keep.\n"
+    "Each effect is printed on one line: a word, then JSON literals. A rule that fails prints\n"
+    "rule-error \"FILE:LINE:COL\" NUMBER \"TEXT\" \"PROCEDURE\" \"RUN BY\".\n"
+    "SCENARIO.vbs must be a regular file of at most 16 MB. A failing scenario exits with\n"
+    "status 2.\n",
+    DefineRun});
 
 }  // namespace
 }  // namespace brevalcore::tools

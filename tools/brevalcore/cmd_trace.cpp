@@ -2,11 +2,11 @@
 // how many doctors, and how often each of its commands was pressed, from the local trace
 // database or from the analytics server; `push` ships the local records to the server exactly
 // once; `init-server` creates or upgrades the server's schema.
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <memory>
+#include <tuple>
 
 #include "platform/automation/convert.h"
 #include "rules/tracing/report.h"
@@ -15,7 +15,7 @@
 #include "tools/analytics/schema.h"
 #include "tools/analytics/server_report.h"
 #include "tools/authoring/input_file.h"
-#include "tools/brevalcore/command.h"
+#include "tools/brevalcore/cli.h"
 
 namespace brevalcore::tools {
 namespace {
@@ -26,30 +26,14 @@ using analytics::ServerError;
 // Pushes of fewer records finish before a progress line would be read.
 constexpr int64_t kProgressFrom = 20000;
 
-int RunTrace(const std::vector<std::string>& args);
+struct TraceOptions {
+  std::string db, from, since, until, banner, by = "banner", format = "table";
+  bool json = false;
+  std::string to, pseudonymise, url;
+  size_t batch = 0;
+};
 
-const Subcommand kTrace{
-    "trace", "report banner shows and presses; push the trace records to the analytics server",
-    "usage: brevalcore trace report [--db FILE | --from URL] [--since DATE] [--until DATE] [--banner NAME]\n"
-    "                               [--by banner|region|asl|week] [--format table|csv|json|html]\n"
-    "       brevalcore trace push --to URL [--db FILE] [--pseudonymise KEYFILE] [--batch N] [--quiet]\n"
-    "       brevalcore trace init-server URL\n"
-    "  --db FILE      the local trace database (default: $BREVALCORE_TRACE_DB, else BVCTrace.db in the\n"
-    "                 control folder)\n"
-    "  --from URL     report from the analytics server instead\n"
-    "  URL            a PostgreSQL connection URI (postgresql://...) or keyword string (\"host=... dbname=...\");\n"
-    "                 TLS, ~/.pgpass, PG* variables and service files work as in psql\n"
-    "  --since/--until DATE   first and last day, dd/mm/yyyy or yyyy-mm-dd, both included\n"
-    "  --pseudonymise KEYFILE  send a keyed hash of each doctor's code instead of the code\n"
-    "  Exit status: 0 done; 1 the database, the server or the network failed (the message says why;\n"
-    "  nothing the server did not commit is marked sent); 2 bad arguments.\n",
-    &RunTrace};
-const SubcommandRegistration kRegistration{kTrace};
-
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "brevalcore trace: %s\n", message.c_str());
-  return 1;
-}
+int Fail(const std::string& message) { return Complain("trace", message, kExitFailed); }
 
 // A day as "yyyy-mm-dd" from either form; empty when it is none.
 std::string Day(const std::string& text) {
@@ -58,27 +42,8 @@ std::string Day(const std::string& text) {
   return date ? tracing::SortableTime(*date).substr(0, 10) : std::string();
 }
 
-// Options as pairs; `flags` are the ones without a value. Returns an error text or "".
-std::string TakeOptions(const std::vector<std::string>& args, size_t from, const std::vector<std::string>& known,
-                        const std::vector<std::string>& flags, std::map<std::string, std::string>& options) {
-  for (size_t i = from; i < args.size(); ++i) {
-    const std::string& name = args[i];
-    if (std::find(flags.begin(), flags.end(), name) != flags.end()) {
-      options[name] = "1";
-    } else if (std::find(known.begin(), known.end(), name) == known.end()) {
-      return "unexpected argument: " + name;
-    } else if (i + 1 >= args.size()) {
-      return name + " needs a value";
-    } else {
-      options[name] = args[++i];
-    }
-  }
-  return {};
-}
-
-std::unique_ptr<tracing::TraceDatabase> OpenLocal(const std::map<std::string, std::string>& options, std::string& error) {
-  const auto option = options.find("--db");
-  const std::string db = option == options.end() ? tracing::DefaultTraceDatabase() : option->second;
+std::unique_ptr<tracing::TraceDatabase> OpenLocal(const TraceOptions& o, std::string& error) {
+  const std::string db = o.db.empty() ? tracing::DefaultTraceDatabase() : o.db;
   // Never a FIFO or a device, and no more than a tool reads.
   if (auto refused = authoring::CheckInputFile(db, authoring::kMaxLibraryFileBytes)) {
     error = db + ": " + *refused;
@@ -87,41 +52,32 @@ std::unique_ptr<tracing::TraceDatabase> OpenLocal(const std::map<std::string, st
   return tracing::TraceDatabase::Open(db, /*create=*/false, &error);
 }
 
-int Report(const std::vector<std::string>& args) {
-  std::map<std::string, std::string> o;
-  if (auto error = TakeOptions(args, 1, {"--db", "--from", "--since", "--until", "--banner", "--by", "--format"}, {}, o);
-      !error.empty())
-    return UsageError(kTrace, error);
-  if (o.count("--db") && o.count("--from")) return UsageError(kTrace, "--db and --from exclude each other");
+int Report(const TraceOptions& o) {
   static const std::map<std::string, tracing::Grouping> kGroupings = {
       {"banner", tracing::Grouping::kBanner}, {"region", tracing::Grouping::kRegion},
       {"asl", tracing::Grouping::kAsl}, {"week", tracing::Grouping::kWeek}};
   tracing::CountQuery query;
-  const auto by = kGroupings.find(o.count("--by") ? o["--by"] : "banner");
-  if (by == kGroupings.end()) return UsageError(kTrace, "--by: banner, region, asl or week, not " + o["--by"]);
-  query.by = by->second;
-  const std::string format = o.count("--format") ? o["--format"] : "table";
-  if (format != "table" && format != "csv" && format != "json" && format != "html")
-    return UsageError(kTrace, "--format: table, csv, json or html, not " + format);
-  for (auto [option, day] : {std::pair{"--since", &query.since}, std::pair{"--until", &query.until}}) {
-    if (!o.count(option)) continue;
-    *day = Day(o[option]);
-    if (day->empty()) return UsageError(kTrace, std::string(option) + ": not a date: " + o[option]);
+  query.by = kGroupings.at(o.by);
+  const std::string format = o.json ? "json" : o.format;
+  for (auto [option, text, day] : {std::tuple{"--since", &o.since, &query.since}, std::tuple{"--until", &o.until, &query.until}}) {
+    if (text->empty()) continue;
+    *day = Day(*text);
+    if (day->empty()) return Complain("trace report", std::string(option) + ": not a date: " + *text, kExitUsage);
   }
-  query.banner = o["--banner"];
+  query.banner = o.banner;
 
   std::function<std::vector<tracing::CountRow>(const tracing::CountQuery&)> counts;
   std::string source, error;
   std::unique_ptr<Connection> server;
   std::unique_ptr<tracing::TraceDatabase> local;
-  if (o.count("--from")) {
-    server = std::make_unique<Connection>(o["--from"]);
+  if (!o.from.empty()) {
+    server = std::make_unique<Connection>(o.from);
     analytics::CheckServer(*server);
     source = "records on the analytics server " + server->Describe();
     counts = [&](const tracing::CountQuery& q) { return analytics::ServerCounts(*server, q); };
   } else {
     local = OpenLocal(o, error);
-    if (!local) return Fail(error);
+    if (!local) return Complain("trace", error, kExitUsage);
     source = "records of " + local->File();
     counts = [&](const tracing::CountQuery& q) { return local->Counts(q); };
   }
@@ -145,30 +101,19 @@ int Report(const std::vector<std::string>& args) {
   return 0;
 }
 
-int Push(const std::vector<std::string>& args) {
-  std::map<std::string, std::string> o;
-  if (auto error = TakeOptions(args, 1, {"--to", "--db", "--pseudonymise", "--batch"}, {"--quiet"}, o); !error.empty())
-    return UsageError(kTrace, error);
-  if (!o.count("--to")) return UsageError(kTrace, "push needs --to URL");
+int Push(const TraceOptions& o) {
   analytics::PushOptions options;
-  if (o.count("--batch")) {
-    try {
-      options.batchSize = std::stoul(o["--batch"]);
-    } catch (const std::exception&) {
-      options.batchSize = 0;
-    }
-    if (options.batchSize == 0) return UsageError(kTrace, "--batch: a positive number, not " + o["--batch"]);
-  }
-  const bool quiet = o.count("--quiet") > 0;
+  if (o.batch) options.batchSize = o.batch;
+  const bool quiet = Manners().quiet;
   std::string error;
   auto local = OpenLocal(o, error);
-  if (!local) return Fail(error);
+  if (!local) return Complain("trace", error, kExitUsage);
   int64_t sent = 0;
   try {
-    if (o.count("--pseudonymise")) options.key = analytics::ReadKeyFile(o["--pseudonymise"]);
-    Connection server(o["--to"]);
+    if (!o.pseudonymise.empty()) options.key = analytics::ReadKeyFile(o.pseudonymise);
+    Connection server(o.to);
     analytics::CheckServer(server);
-    const bool showProgress = !quiet && ::isatty(2) && local->UnsentCount() >= kProgressFrom;
+    const bool showProgress = ProgressOnStderr() && local->UnsentCount() >= kProgressFrom;
     options.progress = [&](int64_t done, int64_t total) {
       sent = done;
       if (showProgress) std::fprintf(stderr, "\rsent %lld of %lld records", static_cast<long long>(done), static_cast<long long>(total));
@@ -190,10 +135,9 @@ int Push(const std::vector<std::string>& args) {
   }
 }
 
-int InitServer(const std::vector<std::string>& args) {
-  if (args.size() != 2) return UsageError(kTrace, "init-server takes one URL");
+int InitServer(const TraceOptions& o) {
   try {
-    Connection server(args[1]);
+    Connection server(o.url);
     const analytics::InitOutcome outcome = analytics::InitServer(server);
     if (outcome.from == outcome.to) {
       std::printf("the schema of %s is at version %d already\n", server.Describe().c_str(), outcome.to);
@@ -206,17 +150,64 @@ int InitServer(const std::vector<std::string>& args) {
   }
 }
 
-int RunTrace(const std::vector<std::string>& args) {
-  if (args.empty()) return UsageError(kTrace, "expected report, push or init-server");
+int RunTrace(const std::string& verb, const TraceOptions& o) {
   try {
-    if (args[0] == "report") return Report(args);
-    if (args[0] == "push") return Push(args);
-    if (args[0] == "init-server") return InitServer(args);
+    if (verb == "report") return Report(o);
+    if (verb == "push") return Push(o);
+    return InitServer(o);
   } catch (const ServerError& e) {
     return Fail(e.what());
   }
-  return UsageError(kTrace, "expected report, push or init-server, not " + args[0]);
 }
+
+void AddDatabaseOption(CLI::App& app, TraceOptions& o) {
+  app.add_option("--db", o.db, "the local trace database (default: $BREVALCORE_TRACE_DB, else BVCTrace.db in the control folder)")
+      ->type_name("FILE");
+}
+
+void DefineReport(CLI::App& app, TraceOptions& o) {
+  CLI::Option* db = app.add_option("--db", o.db, "the local trace database (the default as for push)")->type_name("FILE");
+  app.add_option("--from", o.from, "report from the analytics server (a PostgreSQL URI or keyword string) instead")
+      ->type_name("URL")
+      ->excludes(db);
+  app.add_option("--since", o.since, "the first day, dd/mm/yyyy or yyyy-mm-dd")->type_name("DATE");
+  app.add_option("--until", o.until, "the last day, included")->type_name("DATE");
+  app.add_option("--banner", o.banner, "one banner only")->type_name("NAME");
+  app.add_option("--by", o.by, "the rows: per banner, region, ASL or week")
+      ->check(CLI::IsMember({"banner", "region", "asl", "week"}));
+  app.add_option("--format", o.format, "table, csv, json or html (a page with the counts per day and region)")
+      ->check(CLI::IsMember({"table", "csv", "json", "html"}));
+  app.add_flag("--json", o.json, "the same as --format json");
+}
+
+void DefinePush(CLI::App& app, TraceOptions& o) {
+  app.add_option("--to", o.to, "the analytics server: a PostgreSQL URI or keyword string")->required()->type_name("URL");
+  AddDatabaseOption(app, o);
+  app.add_option("--pseudonymise", o.pseudonymise, "send a keyed hash of each doctor's code instead of the code")
+      ->type_name("FILE");
+  app.add_option("--batch", o.batch, "records per transaction")->check(CLI::PositiveNumber)->type_name("N");
+}
+
+Runner DefineTrace(CLI::App& app) {
+  auto o = std::make_shared<TraceOptions>();
+  app.require_subcommand(1);
+  CLI::App* report = app.add_subcommand("report", "how often each banner was shown, to how many doctors, and its presses");
+  CLI::App* push = app.add_subcommand("push", "ship the local records to the analytics server, each exactly once");
+  CLI::App* init = app.add_subcommand("init-server", "create or upgrade the analytics server's schema");
+  for (CLI::App* sub : {report, push, init}) AddMannerOptions(*sub);
+  DefineReport(*report, *o);
+  DefinePush(*push, *o);
+  init->add_option("URL", o->url, "the analytics server: a PostgreSQL URI or keyword string")->required();
+  return [o, report, push] { return RunTrace(report->parsed() ? "report" : push->parsed() ? "push" : "init-server", *o); };
+}
+
+const SubcommandRegistration kRegistration({
+    "trace", "report banner shows and presses; push the trace records to the analytics server",
+    "URL is a PostgreSQL connection URI (postgresql://...) or keyword string (\"host=... dbname=...\");\n"
+    "TLS, ~/.pgpass, PG* variables and service files work as in psql. A push that fails marks\n"
+    "nothing the server did not commit as sent; the message says why. A push of many records\n"
+    "shows its progress on a terminal.\n",
+    DefineTrace});
 
 }  // namespace
 }  // namespace brevalcore::tools

@@ -2,6 +2,7 @@
 #include <dirent.h>
 
 #include <cstdio>
+#include <memory>
 #include <filesystem>
 
 #include "platform/automation/error.h"
@@ -17,25 +18,6 @@
 
 namespace brevalcore::tools {
 namespace {
-
-int RunUnpack(const std::vector<std::string>& args);
-
-const Subcommand kUnpack{
-    "unpack",
-    "unpack a banner package into a folder, as the control does",
-    "usage: brevalcore unpack FILE DIR [--force]\n"
-    "\n"
-    "Does what the control does with a package of another version: checks the whole package\n"
-    "(file names, duplicates ignoring case, room on the disk) and, unless a file of DIR is in\n"
-    "use, deletes the plain files of DIR (subfolders and hidden files stay), writes every file\n"
-    "of the package, and writes the marker file VERSION.BVC. A package with a bad entry (a\n"
-    "folder part, a name the platform cannot hold) changes nothing and names the entry. DIR is\n"
-    "created when missing; a DIR that holds anything is refused unless --force, so nothing of\n"
-    "yours is deleted by mistake. FILE must be a regular file of at most 1 GB.\n"
-    "Exit status 0 when done, 3 when DIR is busy, 1 on an error or a refusal, 2 on bad arguments.\n",
-    RunUnpack};
-
-const SubcommandRegistration kRegistration(kUnpack);
 
 // The first few names in `folder` (hidden ones too), for the refusal's message; empty when
 // the folder is empty or missing.
@@ -53,46 +35,38 @@ std::vector<std::string> SomeEntries(const std::string& folder, size_t count) {
   return names;
 }
 
-int RunUnpack(const std::vector<std::string>& args) {
-  std::vector<std::string> operands;
+struct UnpackOptions {
+  std::string file, folder;
   bool force = false;
-  for (const std::string& a : args) {
-    if (a == "--force") force = true;
-    else if (!a.empty() && a[0] == '-') return UsageError(kUnpack, "unknown option " + a);
-    else operands.push_back(a);
-  }
-  if (operands.size() != 2) return UsageError(kUnpack, "FILE and DIR are required");
-  const std::string& file = operands[0];
-  const std::string& folder = operands[1];
-  if (auto refused = authoring::CheckInputFile(file, authoring::kMaxLibraryFileBytes)) {
-    std::fprintf(stderr, "brevalcore unpack: %s: %s\n", file.c_str(), refused->c_str());
-    return 1;
-  }
+};
+
+int RunUnpack(const UnpackOptions& o) {
+  const std::string& file = o.file;
+  const std::string& folder = o.folder;
+  const bool force = o.force;
+  if (auto refused = authoring::CheckInputFile(file, authoring::kMaxLibraryFileBytes))
+    return Complain("unpack", file + ": " + *refused, kExitUsage);
   std::error_code ec;
   if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec)) {
-    std::fprintf(stderr, "brevalcore unpack: %s: not a folder\n", folder.c_str());
-    return 1;
+    return Complain("unpack", folder + ": not a folder", kExitUsage);
   }
   if (const auto present = SomeEntries(folder, 3); !present.empty() && !force) {
     std::string names;
     for (const auto& name : present) names += (names.empty() ? "" : ", ") + name;
-    std::fprintf(stderr,
-                 "brevalcore unpack: %s is not empty (it holds %s%s); unpacking deletes its plain files. Nothing "
-                 "changed: name an empty or new folder, or add --force\n",
-                 folder.c_str(), names.c_str(), present.size() == 3 ? ", ..." : "");
-    return 1;
+    return Complain("unpack",
+                    folder + " is not empty (it holds " + names + (present.size() == 3 ? ", ..." : "") +
+                        "); unpacking deletes its plain files. Nothing changed: name an empty or new folder, or add "
+                        "--force",
+                    kExitFailed);
   }
   packages::cResource library;
   try {
     library.SetLibraryFilePath(automation::FromUtf8(file));
   } catch (const automation::AutomationError& e) {
-    std::fprintf(stderr, "brevalcore unpack: %s\n", automation::ToUtf8(e.description()).c_str());
-    return 1;
+    return Complain("unpack", file + ": not a banner package (" + automation::ToUtf8(e.description()) + ")",
+                    kExitUsage);
   }
-  if (library.LibraryFilePath().empty()) {
-    std::fprintf(stderr, "brevalcore unpack: %s: no such file\n", file.c_str());
-    return 1;
-  }
+  if (library.LibraryFilePath().empty()) return Complain("unpack", file + ": no such file", kExitUsage);
   packages::CFileVersionInfo info;
   info.RefreshFrom(pe::VersionResource::FromImage(*library.image()));
   const automation::String version = info.Available() ? info.FileVersion() : automation::String();
@@ -101,17 +75,14 @@ int RunUnpack(const std::vector<std::string>& args) {
   automation::String problem;
   const auto package = packages::ReadPackage(library, version, problem);
   if (!package) {
-    std::fprintf(stderr, "brevalcore unpack: %s; nothing changed\n", automation::ToUtf8(problem).c_str());
-    return 1;
+    return Complain("unpack", automation::ToUtf8(problem) + "; nothing changed", kExitFailed);
   }
   if (const auto noRoom = packages::RoomProblem(*package, folder)) {
-    std::fprintf(stderr, "brevalcore unpack: %s; nothing changed\n", automation::ToUtf8(*noRoom).c_str());
-    return 1;
+    return Complain("unpack", automation::ToUtf8(*noRoom) + "; nothing changed", kExitFailed);
   }
-  if (packages::IsBannerFolderBusy(folder)) {
-    std::fprintf(stderr, "brevalcore unpack: a file of %s is in use; nothing changed\n", folder.c_str());
-    return 3;
-  }
+  if (packages::IsBannerFolderBusy(folder))
+    return Complain("unpack", "a file of " + folder + " is in use; nothing changed", kExitBusy);
+  Tell("unpack", "unpacking " + file + " into " + folder);
   packages::EmptyBannerFolder(folder);
   ProgressBar bar("unpack");
   const size_t total = package->files.size();
@@ -120,14 +91,33 @@ int RunUnpack(const std::vector<std::string>& args) {
       [&](int files, uint64_t bytes) { bar.Update(static_cast<size_t>(files), total, bytes); });
   bar.Finish();
   if (!result.ok) {
-    std::fprintf(stderr, "brevalcore unpack: %s (after %d files)\n", automation::ToUtf8(result.errorText).c_str(),
-                 result.filesWritten);
-    return 1;
+    return Complain("unpack", automation::ToUtf8(result.errorText) + " (after " + std::to_string(result.filesWritten) + " files)",
+                    kExitFailed);
   }
-  std::printf("%s: version %s, %d files, %llu bytes\n", folder.c_str(), automation::ToUtf8(version).c_str(),
+  std::printf("%s: version %s, %d files, %llu bytes\n", Printable(folder).c_str(),
+              Printable(automation::ToUtf8(version)).c_str(),
               result.filesWritten, static_cast<unsigned long long>(result.bytesWritten));
   return 0;
 }
+
+Runner DefineUnpack(CLI::App& app) {
+  auto o = std::make_shared<UnpackOptions>();
+  app.add_option("FILE", o->file, "the banner package (BVCRES.DLL)")->required();
+  app.add_option("DIR", o->folder, "the banner folder to fill (created when missing)")->required();
+  app.add_flag("--force", o->force, "unpack into a folder that holds files, deleting its plain files");
+  return [o] { return RunUnpack(*o); };
+}
+
+const SubcommandRegistration kRegistration({
+    "unpack", "unpack a banner package into a folder, as the control does",
+    "Does what the control does with a package of another version: checks the whole package\n"
+    "(file names, duplicates ignoring case, room on the disk) and, unless a file of DIR is in\n"
+    "use, deletes the plain files of DIR (subfolders and hidden files stay), writes every file\n"
+    "of the package, and writes the marker file VERSION.BVC. A package with a bad entry (a\n"
+    "folder part, a name the platform cannot hold) changes nothing and names the entry. DIR is\n"
+    "created when missing; a DIR that holds anything is refused unless --force, so nothing of\n"
+    "yours is deleted by mistake. FILE must be a regular file of at most 1 GB.\n",
+    DefineUnpack});
 
 }  // namespace
 }  // namespace brevalcore::tools

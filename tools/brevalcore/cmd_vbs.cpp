@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 
 #include "platform/automation/convert.h"
@@ -123,29 +124,19 @@ String ReadScript(const std::string& bytes) {
   return automation::IsValidUtf8(b) ? automation::FromUtf8(b) : automation::FromCp1252(b);
 }
 
-int RunVbs(const std::vector<std::string>& args);
+struct VbsOptions {
+  std::string path;
+  std::vector<std::string> arguments;
+};
 
-const Subcommand kVbs{
-    "vbs", "run a VBScript file with a console WScript object",
-    "usage: brevalcore vbs FILE [ARGS...]\n"
-    "Runs FILE with the project's VBScript engine. WScript.Echo writes to standard output.\n"
-    "FILE must be a regular file of at most 16 MB.\n"
-    "Exit status: 0, the code given to WScript.Quit, or 1 after an error.\n",
-    RunVbs};
-SubcommandRegistration registration(kVbs);
-
-int RunVbs(const std::vector<std::string>& args) {
-  if (args.empty()) return UsageError(kVbs, "missing FILE");
-  const std::string& path = args[0];
+int RunVbs(const VbsOptions& o) {
+  const std::string& path = o.path;
   const authoring::InputFile file = authoring::ReadInputFile(path, authoring::kMaxTextFileBytes);
-  if (file.problem != authoring::InputProblem::None) {
-    std::fprintf(stderr, "brevalcore vbs: %s: %s\n", path.c_str(), file.message.c_str());
-    return 1;
-  }
+  if (file.problem != authoring::InputProblem::None) return Complain("vbs", path + ": " + file.message, kExitUsage);
   const String source = ReadScript(file.bytes);
 
   std::vector<String> scriptArgs;
-  for (size_t i = 1; i < args.size(); ++i) scriptArgs.push_back(automation::FromUtf8(args[i]));
+  for (const std::string& argument : o.arguments) scriptArgs.push_back(automation::FromUtf8(argument));
   const size_t slash = path.find_last_of('/');
   const String name = automation::FromUtf8(slash == std::string::npos ? path : path.substr(slash + 1));
 
@@ -161,13 +152,31 @@ int RunVbs(const std::vector<std::string>& args) {
     status = q.code;
   } catch (const script::ScriptError& e) {
     std::fflush(stdout);
-    std::fprintf(stderr, "%s(%d, %d) %s: %s (%d)\n", path.c_str(), e.line(), e.column(),
-                 automation::ToUtf8(e.source()).c_str(), automation::ToUtf8(e.description()).c_str(), e.number());
+    // As a compiler reports a place in a file, so editors jump to it.
+    std::fprintf(stderr, "%s:%d:%d: error: %s: %s (%d)\n", Printable(path).c_str(), e.line(), e.column(),
+                 automation::ToUtf8(e.source()).c_str(), Printable(automation::ToUtf8(e.description())).c_str(),
+                 e.number());
     status = 1;
   }
   std::fflush(stdout);
   return status;
 }
+
+Runner DefineVbs(CLI::App& app) {
+  auto o = std::make_shared<VbsOptions>();
+  app.add_option("FILE", o->path, "the script")->required();
+  app.add_option("ARGS", o->arguments, "WScript.Arguments (after -- when one starts with -)");
+  return [o] { return RunVbs(*o); };
+}
+
+const SubcommandRegistration registration({
+    "vbs", "run a VBScript file with a console WScript object",
+    "Runs FILE with the project's VBScript engine, with a WScript object (Echo, Quit, Arguments,\n"
+    "ScriptName, ScriptFullName, Sleep). WScript.Echo writes to standard output; an error is\n"
+    "printed as FILE:LINE:COL: error: SOURCE: DESCRIPTION (NUMBER). FILE must be a regular file\n"
+    "of at most 16 MB. The exit status is the code given to WScript.Quit, else 0, or 1 after an\n"
+    "error.\n",
+    DefineVbs});
 
 }  // namespace
 }  // namespace brevalcore::tools

@@ -1,17 +1,17 @@
 #pragma once
 // The progress bar of the package subcommands: drawn on standard error only when it is a
-// terminal, so pipes and logs stay clean.
-#include <unistd.h>
-
+// terminal (and neither NO_COLOR nor --quiet is set), so pipes and logs stay clean.
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#include "tools/brevalcore/command.h"
 
 namespace brevalcore::tools {
 
 class ProgressBar {
  public:
-  explicit ProgressBar(std::string label) : label_(std::move(label)), enabled_(::isatty(STDERR_FILENO) == 1) {}
+  explicit ProgressBar(std::string label) : label_(std::move(label)), enabled_(ProgressOnStderr()) {}
   ~ProgressBar() { Finish(); }
 
   void Update(size_t done, size_t total, uint64_t bytes) {

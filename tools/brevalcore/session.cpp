@@ -12,6 +12,8 @@
 #include <map>
 #include <sstream>
 
+#include <CLI/CLI.hpp>
+
 #include "control/addresses.h"
 #include "control/banner_control.h"
 #include "control/rule_script.h"
@@ -596,29 +598,26 @@ std::string PrepareFolders(const SessionOptions& options) {
 
 }  // namespace
 
-bool TakeSessionOption(const std::vector<std::string>& args, size_t& i, SessionOptions& options, std::string& error) {
-  static const std::map<std::string, std::string SessionOptions::*> kFolders = {
-      {"--data-root", &SessionOptions::dataRoot},
-      {"--control-dir", &SessionOptions::controlDir},
-      {"--banners", &SessionOptions::banners},
-      {"--package", &SessionOptions::package},
-      {"--trace-db", &SessionOptions::traceDb}};
-  const std::string& option = args[i];
-  const auto folder = kFolders.find(option);
-  if (folder == kFolders.end() && option != "--now") return false;
-  if (i + 1 >= args.size()) {
-    error = option + " needs a value";
-    return true;
-  }
-  const std::string& value = args[++i];
-  if (folder != kFolders.end()) {
-    options.*(folder->second) = value;
-  } else if (auto date = automation::ParseDate(FromUtf8(value))) {
-    options.now = *date;
-  } else {
-    error = "--now: not a date: " + value;
-  }
-  return true;
+void AddSessionOptions(CLI::App& app, SessionOptions& options) {
+  app.add_option("--data-root", options.dataRoot, "the machine's data folder; the banner folder is DIR/Brevalcore")
+      ->type_name("DIR");
+  app.add_option("--control-dir", options.controlDir, "the control's own folder (doctors' settings, BVCRES.DLL)")
+      ->type_name("DIR");
+  app.add_option("--banners", options.banners, "copy this folder's files into the banner folder first")
+      ->type_name("DIR");
+  app.add_option("--package", options.package, "put this resource library in the control folder")
+      ->type_name("FILE");
+  app.add_option("--trace-db", options.traceDb, "give the control its own tracer writing to FILE")
+      ->type_name("FILE");
+  app.add_option_function<std::string>(
+         "--now",
+         [&options](const std::string& text) {
+           const auto date = automation::ParseDate(FromUtf8(text));
+           if (!date) throw CLI::ValidationError("--now", "not a date: " + text);
+           options.now = *date;
+         },
+         "the session's clock, \"dd/mm/yyyy hh:nn:ss\" (the real time by default)")
+      ->type_name("DATE");
 }
 
 void CompleteFolders(SessionOptions& options) {

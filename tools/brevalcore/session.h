@@ -14,6 +14,10 @@
 #include "platform/automation/text.h"
 #include "platform/automation/variant.h"
 
+namespace CLI {
+class App;
+}
+
 namespace brevalcore::tools {
 
 using automation::String;
@@ -96,10 +100,9 @@ struct SessionSummary {
   std::map<int, uint32_t> lineRuns;      // statement lines of the script and their runs
 };
 
-// Takes the option at args[i] when it is one of those every session command has
-// (--data-root, --control-dir, --banners, --package, --trace-db, --now), moving i past its value. Returns
-// false when the option is not one of them; sets `error` when its value is missing or bad.
-bool TakeSessionOption(const std::vector<std::string>& args, size_t& i, SessionOptions& options, std::string& error);
+// Adds the options every session command has (--data-root, --control-dir, --banners,
+// --package, --trace-db, --now), bound to `options`.
+void AddSessionOptions(CLI::App& app, SessionOptions& options);
 
 // Gives the data root and control folder their defaults (new temporary folders, listed in
 // `temporaryFolders`) and makes both absolute.

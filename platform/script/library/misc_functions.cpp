@@ -1,5 +1,6 @@
 // Arrays, inspection, the engine's identity, the user-interface functions, CreateObject, RGB.
 #include "platform/automation/factory.h"
+#include "platform/script/engine_version.h"
 #include "platform/script/library/library.h"
 #include "platform/ui/user_interface.h"
 
@@ -8,10 +9,9 @@ namespace {
 
 using namespace automation;
 
-// The engine version the scripts see.
-constexpr int32_t kMajorVersion = 5;
-constexpr int32_t kMinorVersion = 8;
-constexpr int32_t kBuildVersion = 16384;
+constexpr int32_t kMajorVersion = kEngineMajorVersion;
+constexpr int32_t kMinorVersion = kEngineMinorVersion;
+constexpr int32_t kBuildVersion = kEngineBuildVersion;
 // Title of a message or input box whose script gives none.
 constexpr const char16_t* kDefaultTitle = u"VBScript";
 
