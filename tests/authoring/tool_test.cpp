@@ -23,19 +23,19 @@ TEST(Tools, RefuseWhatIsNotARegularFile) {
     int status;
     std::string message;
   } rows[] = {
-      {"info " + f, 1, "not a regular file (a FIFO)"},
-      {"info /dev/zero", 1, "not a regular file (a character device)"},
-      {"info " + Quote(scratch.path()), 1, "not a regular file (a folder)"},
-      {"unpack " + f + " " + out, 1, "not a regular file (a FIFO)"},
+      {"info " + f, 2, "not a regular file (a FIFO)"},
+      {"info /dev/zero", 2, "not a regular file (a character device)"},
+      {"info " + Quote(scratch.path()), 2, "not a regular file (a folder)"},
+      {"unpack " + f + " " + out, 2, "not a regular file (a FIFO)"},
       {"check " + f, 2, "cannot be checked: not a regular file (a FIFO)"},
       {"check /dev/zero", 2, "cannot be checked: not a regular file (a character device)"},
-      {"ini read " + f + " BVC GUID", 1, "not a regular file (a FIFO)"},
-      {"ini write /dev/null BVC GUID x", 1, "not a regular file (a character device)"},
-      {"rtf " + f + " " + out, 1, "not a regular file (a FIFO)"},
-      {"vbs " + f, 1, "not a regular file (a FIFO)"},
-      {"vbs /dev/zero", 1, "not a regular file (a character device)"},
+      {"ini read " + f + " BVC GUID", 2, "not a regular file (a FIFO)"},
+      {"ini write /dev/null BVC GUID x", 2, "not a regular file (a character device)"},
+      {"rtf " + f + " " + out, 2, "not a regular file (a FIFO)"},
+      {"vbs " + f, 2, "not a regular file (a FIFO)"},
+      {"vbs /dev/zero", 2, "not a regular file (a character device)"},
       {"run " + f, 2, "not a regular file (a FIFO)"},
-      {"trace report --db " + f, 1, "not a regular file (a FIFO)"},
+      {"trace report --db " + f, 2, "not a regular file (a FIFO)"},
       {"pack " + Quote(scratch.path()) + " --version 1.0.0.0 -o " + out, 2, "cannot be checked: not a regular file"},
   };
   for (const auto& row : rows) {

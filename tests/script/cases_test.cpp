@@ -77,7 +77,7 @@ const ToolRow kToolRows[] = {
     {"vbs_arguments_and_quit", "vbs", "WScript.Echo WScript.Arguments.Count, WScript.Arguments(1), WScript.ScriptName\nWScript.Quit 3\nWScript.Echo \"no\"",
      "a b", 3, "2 b tool.vbs\n"},
     {"vbs_error_has_position", "vbs", "WScript.Echo True\nx = 1 / 0", "", 1,
-     "-1\n{F}(2, 1) Microsoft VBScript runtime error: Division by zero (11)\n"},
+     "-1\n{F}:2:1: error: Microsoft VBScript runtime error: Division by zero (11)\n"},
     {"vbs_windows_1252_text", "vbs", "WScript.Echo \"caff\xE8\", Len(\"\xE8\")", "", 0, "caff\xC3\xA8 1\n"},
     {"check_clean", "check", "Dim a\na = 1", "", 0, "0 errors, 0 warnings in 1 file\n"},
     {"check_every_error", "check", "a = \nb = (1\n", "", 1,

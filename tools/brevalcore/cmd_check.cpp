@@ -24,7 +24,7 @@ int RunCheck(const CheckOptions& o) {
     std::fputs(authoring::FormatFindingsJson(result.findings).c_str(), stdout);
   } else {
     std::fputs(Printable(authoring::FormatFindings(result.findings), true).c_str(), stdout);
-    if (!Manners().quiet)
+    if (!Manners().quiet && !result.unusable)
       std::fputs(Printable(authoring::FormatSummary(result.findings, result.filesChecked), true).c_str(), stdout);
   }
   return authoring::CheckExitStatus(result, o.werror);

@@ -126,7 +126,7 @@ Runner DefineIni(CLI::App& app) {
     CLI::App* sub = app.add_subcommand(verb.name, verb.summary);
     AddMannerOptions(*sub);
     sub->add_option("FILE", o->file, "the profile file (missing reads as empty)")->required();
-    for (const auto& [name, field] : verb.operands) sub->add_option(name, (*o).*field)->required()->type_name("TEXT");
+    for (const auto& [name, field] : verb.operands) sub->add_option(name, (*o).*field, OperandHelp(name))->required();
     if (verb.prints) sub->add_flag("--json", o->json, "print a JSON string (read) or array of strings");
     chosen.emplace_back(sub, verb.name);
   }

@@ -63,10 +63,12 @@ int RunPack(PackCommand& c) {
     return Complain("pack", "--version: four numbers such as 2.0.1.5, not '" + options.version + "'", kExitUsage);
 
   const authoring::CheckResult checked = authoring::CheckPath(folder);
-  PrintFindings(checked);
+  // A folder that cannot be read at all is one line: the finding that says why.
   if (checked.unusable) {
-    return Complain("pack", folder + " cannot be packed as it is; nothing written", kExitUsage);
+    const std::string why = checked.findings.empty() ? "cannot be read" : checked.findings.front().message;
+    return Complain("pack", folder + ": " + why + "; nothing written", kExitUsage);
   }
+  PrintFindings(checked);
   if (authoring::CheckExitStatus(checked, false) != 0) {
     if (!force) {
       return Complain("pack", folder + " has errors; nothing written (--force packs it all the same)", kExitFailed);

@@ -26,11 +26,11 @@ struct RtfOptions {
 };
 
 int RunRtf(const RtfOptions& o) {
-  if (auto refused = authoring::CheckInputFile(o.templateFile, authoring::kMaxTextFileBytes))
-    return Complain("rtf", o.templateFile + ": " + *refused, kExitUsage);
   for (const std::string& variable : o.variables)
     if (variable.find('=') == std::string::npos)
       return Complain("rtf", "expected NAME=VALUE, not '" + variable + "'", kExitUsage);
+  if (auto refused = authoring::CheckInputFile(o.templateFile, authoring::kMaxTextFileBytes))
+    return Complain("rtf", o.templateFile + ": " + *refused, kExitUsage);
   auto rtf = automation::MakeRef<commands::RtfCompile>();
   PrintRequests requests;
   rtf->Events().Connect(&requests);
