@@ -51,7 +51,7 @@ TEST(Tool, PackInfoUnpack) {
       {"unpack " + dll + " " + out + " --force", 1,
        "Bad file name or number: package file \"img\\logo.gif\" (string 2) has a folder part; files go straight "
        "into the folder; nothing changed"},
-      {"info '" + (scratch / "src" / "index.html").string() + "'", 2, "index.html: not a banner package (LoadLibrary API failed"},
+      {"info '" + (scratch / "src" / "index.html").string() + "'", 2, "not a banner package: The LoadLibrary API failed"},
   };
   fs::create_directories(scratch / "out" / "img");
   WriteFile(scratch / "out" / "keep.txt", "keep");

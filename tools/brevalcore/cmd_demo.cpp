@@ -197,7 +197,7 @@ int RunDemo(DemoCommand& command) {
   if (options.package.empty()) return Complain("demo", "no sample package found: build it, or give --package", kExitUsage);
   std::error_code ec;
   if (!fs::is_regular_file(options.package, ec))
-    return Complain("demo", "--package " + options.package + ": no package there", kExitUsage);
+    return Complain("demo", "--package: no package at " + options.package, kExitUsage);
   if (command.gui) return OpenWindow(options.package);
   if (options.scriptPath.empty()) return Complain("demo", "no sample session found: give --session", kExitUsage);
   if (const std::string problem = ReadScriptFile(options.scriptPath, options.code); !problem.empty())

@@ -118,7 +118,7 @@ int RunInfo(const InfoOptions& o) {
   try {
     library.SetLibraryFilePath(automation::FromUtf8(o.file));
   } catch (const automation::AutomationError& e) {
-    return Complain("info", o.file + ": not a banner package (" + Utf8(e.description()) + ")", kExitUsage);
+    return Complain("info", "not a banner package: " + Utf8(e.description()), kExitUsage);
   }
   if (library.LibraryFilePath().empty()) return Complain("info", o.file + ": no such file", kExitUsage);
   const PackageInfo info = Describe(library, o.file);

@@ -63,8 +63,7 @@ int RunUnpack(const UnpackOptions& o) {
   try {
     library.SetLibraryFilePath(automation::FromUtf8(file));
   } catch (const automation::AutomationError& e) {
-    return Complain("unpack", file + ": not a banner package (" + automation::ToUtf8(e.description()) + ")",
-                    kExitUsage);
+    return Complain("unpack", "not a banner package: " + automation::ToUtf8(e.description()), kExitUsage);
   }
   if (library.LibraryFilePath().empty()) return Complain("unpack", file + ": no such file", kExitUsage);
   packages::CFileVersionInfo info;
