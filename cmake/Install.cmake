@@ -19,7 +19,7 @@ foreach(tool brevalcore brevalcore-demo)
     install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
 endforeach()
-install(FILES docs/integrators-guide.md docs/authors-guide.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES docs/integrators-guide.md docs/authors-guide.md docs/cli.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # CMake: find_package(Brevalcore) gives Brevalcore::brevalcore and Brevalcore::gtk.
 install(EXPORT BrevalcoreTargets NAMESPACE Brevalcore:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Brevalcore)
