@@ -165,7 +165,8 @@ class Tool(unittest.TestCase):
             (["info", s / "fifo-missing"], "fifo-missing"),
             (["info", self.package + "/B1.html"], "not a banner package: "),
             (["ini", "read", "/dev/null", "S", "K"], "/dev/null: not a regular file"),
-            (["pack", "/dev/null", "--version", "1.0.0.0", "-o", s / "x.dll"], "/dev/null"),
+            # pack tells what it cannot read as check does, as a finding, before its verdict
+            (["pack", "/dev/null", "--version", "1.0.0.0", "-o", s / "x.dll"], "/dev/null", 2),
             (["unpack", fifo, s / "u"], "not a regular file (a FIFO)"),
             (["unpack", lib, lib], "BVCRES.DLL: not a folder"),
             (["rtf", fifo, s / "o.rtf"], "not a regular file (a FIFO)"),
@@ -174,14 +175,15 @@ class Tool(unittest.TestCase):
             (["trace", "report", "--db", fifo], "not a regular file (a FIFO)"),
             (["vbs", "/dev/zero"], "not a regular file (a character device)"),
         ]
-        for args, message in rows:
+        for args, message, *count in rows:
+            lines = count[0] if count else 1
             with self.subTest(args=args):
                 result = run(*map(str, args))
                 # check reports what it cannot read as a finding, on standard output
                 err = (result.stdout + result.stderr).decode()
                 self.assertEqual(result.returncode, 2, err)
                 self.assertIn(message, err)
-                self.assertEqual(err.count("\n"), 1, err)
+                self.assertEqual(err.count("\n"), lines, err)
                 self.assertNotIn("terminate", err)
                 if args[:1] != ["check"]:
                     self.assertEqual(result.stdout, b"")
@@ -237,23 +239,39 @@ class Tool(unittest.TestCase):
         self.assertEqual(run("ini", "sections", hostile).stdout, b"\\x1B[2JS\n")
         self.assertEqual(run("ini", "read", hostile, "\x1b[2JS", "k").stdout, b"\\x07v\\x1B]0;t\n")
 
-    def test_no_escape_codes_off_a_terminal_or_with_no_color(self):
+    def test_progress_and_colour_only_on_a_terminal_without_no_color(self):
         big = self.scratch.package("big", pages=400)
         out = self.scratch / "big.dll"
-        piped = run("pack", big, "--version", "1.0.0.0", "-o", out)
-        self.assertEqual(piped.returncode, 0)
-        self.assertIsNone(ESCAPES.search((piped.stdout + piped.stderr).decode()))
-        status, on_terminal = run_on_terminal("pack", big, "--version", "1.0.0.0", "-o", out)
+        self.assertEqual(run("pack", big, "--version", "1.0.0.0", "-o", out).returncode, 0)
+        rows = [  # the command, and what its progress line starts with
+            (["pack", big, "--version", "1.0.0.0", "-o", out], "\rpack ["),
+            (["check", big], "\rcheck ["),
+            (["unpack", out, self.scratch / "unpacked", "--force"], "\runpack ["),
+        ]
+        for args, progress in rows:
+            with self.subTest(args=args[0]):
+                args = list(map(str, args))
+                piped = run(*args)
+                self.assertEqual(piped.returncode, 0, piped.stderr)
+                self.assertIsNone(ESCAPES.search((piped.stdout + piped.stderr).decode()))
+                status, on_terminal = run_on_terminal(*args)
+                self.assertEqual(status, 0)
+                self.assertIn(progress, on_terminal)  # the control case: a terminal shows it
+                for variant, env in [(["--quiet"], None), ([], {"NO_COLOR": "1"})]:
+                    status, plain = run_on_terminal(*args, *variant, env=env)
+                    self.assertEqual(status, 0)
+                    self.assertNotIn(progress.strip(), plain)
+                    self.assertIsNone(re.search(r"\x1b\[", plain))
+        demo = ["demo", "--data-root", self.scratch / "demo-data", "--control-dir", self.scratch / "demo-control"]
+        demo = list(map(str, demo))
+        self.assertIsNone(ESCAPES.search(run(*demo).stdout.decode()))
+        status, coloured = run_on_terminal(*demo)
         self.assertEqual(status, 0)
-        self.assertIn("\rpack [", on_terminal)  # the control case: a terminal shows progress
-        for env in [{"NO_COLOR": "1"}]:
-            status, plain = run_on_terminal("pack", big, "--version", "1.0.0.0", "-o", out, env=env)
-            self.assertEqual(status, 0)
-            self.assertNotIn("pack [", plain)
-            self.assertIsNone(re.search(r"\x1b\[", plain))
-        status, quiet = run_on_terminal("unpack", out, self.scratch / "unpacked", "--quiet")
+        self.assertIn("\x1b[32m", coloured)
+        status, plain = run_on_terminal(*demo, env={"NO_COLOR": "1"})
         self.assertEqual(status, 0)
-        self.assertNotIn("unpack [", quiet)
+        self.assertIn("chose banner", plain)
+        self.assertIsNone(re.search(r"\x1b\[", plain))
 
     def test_bash_completion_completes_commands_options_and_values(self):
         script = os.path.join(SHELL_FILES, "brevalcore.bash")

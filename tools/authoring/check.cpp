@@ -69,7 +69,7 @@ int CountFiles(const Package& package) {
 }
 
 // Every part, over a whole package.
-CheckResult CheckPackage(const Package& package) {
+CheckResult CheckPackage(const Package& package, const CheckProgress& progress) {
   Checker checker(package);
   checker.CheckPackageNames();
   const NameMatch script = ResolveFileName(package.fileNames(), automation::Ascii(control::kScriptFileName));
@@ -77,16 +77,26 @@ CheckResult CheckPackage(const Package& package) {
     const PackageEntry& entry = *package.Find(script.name);
     checker.CheckScript(entry, entry.display);
   }
+  std::vector<const PackageEntry*> pages;
   for (const PackageEntry& entry : package.entries())
     if (entry.kind == PackageEntry::Kind::File && RoleOf(entry.name) == FileRole::Page &&
         entry.name.find(u'\\') == String::npos)
-      checker.CheckPage(entry, entry.display);
-  std::set<String> templates = checker.templatesUsed;
+      pages.push_back(&entry);
+  std::set<String> templates;
   for (const String& name : package.fileNames())
     if (RoleOf(name) == FileRole::Template) templates.insert(name);
+  // Pages come first: they name the templates their links use, which are checked too.
+  const size_t total = pages.size() + templates.size();
+  size_t done = 0;
+  for (const PackageEntry* entry : pages) {
+    checker.CheckPage(*entry, entry->display);
+    if (progress) progress(++done, total);
+  }
+  templates.insert(checker.templatesUsed.begin(), checker.templatesUsed.end());
   for (const String& name : templates) {
     const PackageEntry& entry = *package.Find(name);
     checker.CheckTemplate(entry, entry.display);
+    if (progress) progress(std::min(++done, total), total);
   }
   checker.CheckUnreachablePages();
   return Finish(checker, CountFiles(package));
@@ -229,10 +239,10 @@ void Checker::CheckUnreachablePages() {
   }
 }
 
-CheckResult CheckPath(const std::string& path) {
+CheckResult CheckPath(const std::string& path, const CheckProgress& progress) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return Unusable(path, "no such file or folder");
-  if (S_ISDIR(st.st_mode)) return CheckPackage(Package::FromFolder(path));
+  if (S_ISDIR(st.st_mode)) return CheckPackage(Package::FromFolder(path), progress);
   if (auto refused = CheckInputFile(path, kMaxLibraryFileBytes)) return Unusable(path, *refused);
 
   const FileRole role = RoleOf(automation::FromUtf8(fs::path(path).filename().string()));
@@ -240,7 +250,7 @@ CheckResult CheckPath(const std::string& path) {
     std::string error;
     const std::unique_ptr<Package> package = Package::FromLibrary(path, error);
     if (!package) return Unusable(path, error);
-    return CheckPackage(*package);
+    return CheckPackage(*package, progress);
   }
   if (role == FileRole::Other)
     return Unusable(path, "not a package folder, a resource library, a script (.script, .vbs), a page (.html) or a "

@@ -4,6 +4,7 @@
 // bound to the real rule objects, pages parsed by the control's page model and their links by
 // its link parser, names looked up by the platform's rules) and reports what would fail on a
 // doctor's screen.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,12 @@ struct CheckResult {
   bool unusable = false;  // something could not be read at all: exit status 2
 };
 
+// Called after each page or template of a package is checked: how many of how many.
+using CheckProgress = std::function<void(size_t done, size_t total)>;
+
 // PATH is a package folder, a resource library (BVCRES.DLL), or a single script, page or RTF
 // template, checked against the files of its folder.
-CheckResult CheckPath(const std::string& path);
+CheckResult CheckPath(const std::string& path, const CheckProgress& progress = {});
 
 // Exit status of `brevalcore check`: 2 for unusable input, 1 when there is an error (or, with
 // `warningsAreErrors`, a warning), else 0.

@@ -6,6 +6,7 @@
 #include "tools/authoring/check.h"
 #include "tools/authoring/input_file.h"
 #include "tools/brevalcore/command.h"
+#include "tools/brevalcore/progress_bar.h"
 
 namespace brevalcore::tools {
 namespace {
@@ -18,7 +19,10 @@ struct CheckOptions {
 
 int RunCheck(const CheckOptions& o) {
   Tell("check", "checking " + o.path);
-  const authoring::CheckResult result = authoring::CheckPath(o.path);
+  ProgressBar bar("check");
+  const authoring::CheckResult result =
+      authoring::CheckPath(o.path, [&](size_t done, size_t total) { bar.Update(done, total); });
+  bar.Finish();
   // Findings name files and quote their text: printed with line breaks kept, nothing else raw.
   if (o.json) {
     std::fputs(authoring::FormatFindingsJson(result.findings).c_str(), stdout);

@@ -12,7 +12,7 @@
 #include "storage/packages/updater.h"
 #include "tools/authoring/check.h"
 #include "tools/brevalcore/command.h"
-#include "tools/brevalcore/package_progress.h"
+#include "tools/brevalcore/progress_bar.h"
 
 namespace brevalcore::tools {
 namespace {
@@ -40,7 +40,8 @@ bool WriteLibrary(const std::string& output, const std::vector<uint8_t>& bytes) 
 void PrintFindings(const authoring::CheckResult& result) {
   if (result.findings.empty()) return;
   std::fputs(Printable(authoring::FormatFindings(result.findings), true).c_str(), stderr);
-  if (!Manners().quiet)
+  // Input that cannot be read is told by its finding alone: a count would add nothing.
+  if (!Manners().quiet && !result.unusable)
     std::fputs(Printable(authoring::FormatSummary(result.findings, result.filesChecked), true).c_str(), stderr);
 }
 
@@ -62,13 +63,12 @@ int RunPack(PackCommand& c) {
   if (!packages::ParseVersion(options.version, parts))
     return Complain("pack", "--version: four numbers such as 2.0.1.5, not '" + options.version + "'", kExitUsage);
 
-  const authoring::CheckResult checked = authoring::CheckPath(folder);
-  // A folder that cannot be read at all is one line: the finding that says why.
-  if (checked.unusable) {
-    const std::string why = checked.findings.empty() ? "cannot be read" : checked.findings.front().message;
-    return Complain("pack", folder + ": " + why + "; nothing written", kExitUsage);
-  }
+  ProgressBar checking("check");
+  const authoring::CheckResult checked =
+      authoring::CheckPath(folder, [&](size_t done, size_t total) { checking.Update(done, total); });
+  checking.Finish();
   PrintFindings(checked);
+  if (checked.unusable) return Complain("pack", folder + " cannot be packed as it is; nothing written", kExitUsage);
   if (authoring::CheckExitStatus(checked, false) != 0) {
     if (!force) {
       return Complain("pack", folder + " has errors; nothing written (--force packs it all the same)", kExitFailed);

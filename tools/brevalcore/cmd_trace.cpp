@@ -42,14 +42,18 @@ std::string Day(const std::string& text) {
   return date ? tracing::SortableTime(*date).substr(0, 10) : std::string();
 }
 
-std::unique_ptr<tracing::TraceDatabase> OpenLocal(const TraceOptions& o, std::string& error) {
+// The local trace database, or nullptr after saying why: exit 2 when it is no file the tool
+// can read (a FIFO, a device, missing), 1 when the database itself fails to open.
+std::unique_ptr<tracing::TraceDatabase> OpenLocal(const TraceOptions& o, int& status) {
   const std::string db = o.db.empty() ? tracing::DefaultTraceDatabase() : o.db;
-  // Never a FIFO or a device, and no more than a tool reads.
   if (auto refused = authoring::CheckInputFile(db, authoring::kMaxLibraryFileBytes)) {
-    error = db + ": " + *refused;
+    status = Complain("trace", db + ": " + *refused, kExitUsage);
     return nullptr;
   }
-  return tracing::TraceDatabase::Open(db, /*create=*/false, &error);
+  std::string error;
+  auto database = tracing::TraceDatabase::Open(db, /*create=*/false, &error);
+  if (!database) status = Fail(error);
+  return database;
 }
 
 int Report(const TraceOptions& o) {
@@ -67,7 +71,7 @@ int Report(const TraceOptions& o) {
   query.banner = o.banner;
 
   std::function<std::vector<tracing::CountRow>(const tracing::CountQuery&)> counts;
-  std::string source, error;
+  std::string source;
   std::unique_ptr<Connection> server;
   std::unique_ptr<tracing::TraceDatabase> local;
   if (!o.from.empty()) {
@@ -76,8 +80,9 @@ int Report(const TraceOptions& o) {
     source = "records on the analytics server " + server->Describe();
     counts = [&](const tracing::CountQuery& q) { return analytics::ServerCounts(*server, q); };
   } else {
-    local = OpenLocal(o, error);
-    if (!local) return Complain("trace", error, kExitUsage);
+    int status = kExitOk;
+    local = OpenLocal(o, status);
+    if (!local) return status;
     source = "records of " + local->File();
     counts = [&](const tracing::CountQuery& q) { return local->Counts(q); };
   }
@@ -105,9 +110,9 @@ int Push(const TraceOptions& o) {
   analytics::PushOptions options;
   if (o.batch) options.batchSize = o.batch;
   const bool quiet = Manners().quiet;
-  std::string error;
-  auto local = OpenLocal(o, error);
-  if (!local) return Complain("trace", error, kExitUsage);
+  int status = kExitOk;
+  auto local = OpenLocal(o, status);
+  if (!local) return status;
   int64_t sent = 0;
   try {
     if (!o.pseudonymise.empty()) options.key = analytics::ReadKeyFile(o.pseudonymise);

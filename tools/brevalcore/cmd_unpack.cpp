@@ -14,7 +14,7 @@
 #include "storage/packages/unpack.h"
 #include "tools/authoring/input_file.h"
 #include "tools/brevalcore/command.h"
-#include "tools/brevalcore/package_progress.h"
+#include "tools/brevalcore/progress_bar.h"
 
 namespace brevalcore::tools {
 namespace {
