@@ -262,13 +262,13 @@ class Tool(unittest.TestCase):
                     self.assertEqual(status, 0)
                     self.assertNotIn(progress.strip(), plain)
                     self.assertIsNone(re.search(r"\x1b\[", plain))
-        demo = ["demo", "--data-root", self.scratch / "demo-data", "--control-dir", self.scratch / "demo-control"]
-        demo = list(map(str, demo))
-        self.assertIsNone(ESCAPES.search(run(*demo).stdout.decode()))
-        status, coloured = run_on_terminal(*demo)
+        # The demo remembers the doctor in its folders: each run starts from new ones.
+        demo = lambda n: ["demo", "--data-root", self.scratch / f"demo{n}/data", "--control-dir", self.scratch / f"demo{n}/control"]
+        self.assertIsNone(ESCAPES.search(run(*map(str, demo(1))).stdout.decode()))
+        status, coloured = run_on_terminal(*map(str, demo(2)))
         self.assertEqual(status, 0)
         self.assertIn("\x1b[32m", coloured)
-        status, plain = run_on_terminal(*demo, env={"NO_COLOR": "1"})
+        status, plain = run_on_terminal(*map(str, demo(3)), env={"NO_COLOR": "1"})
         self.assertEqual(status, 0)
         self.assertIn("chose banner", plain)
         self.assertIsNone(re.search(r"\x1b\[", plain))
