@@ -69,6 +69,12 @@ if [ -x "$prefix/bin/brevalcore" ]; then
   echo "== installed brevalcore demo"
   "$prefix/bin/brevalcore" demo --data-root "$work/demo-data" --control-dir "$work/demo-control" >"$work/demo.txt"
   grep -q "The session is over" "$work/demo.txt" || fail "brevalcore demo"
+  echo "== installed completion and manual pages"
+  [ -f "$prefix/share/bash-completion/completions/brevalcore" ] || fail "no bash completion installed"
+  [ -f "$prefix/share/zsh/vendor-completions/_brevalcore" ] || fail "no zsh completion installed"
+  for page in brevalcore brevalcore-check brevalcore-pack brevalcore-trace; do
+    MANWIDTH=80 man -l "$prefix/share/man/man1/$page.1" >/dev/null 2>&1 || fail "manual page $page(1)"
+  done
 fi
 
 echo "== cpack -G DEB"
@@ -77,7 +83,8 @@ deb=$(find "$work/deb" -maxdepth 1 -name '*.deb' -print -quit)
 [ -n "$deb" ] || fail "cpack made no .deb"
 contents=$(dpkg-deb -c "$deb")
 for file in libbrevalcore.so.1 include/brevalcore/brevalcore.h include/brevalcore/control.h pkgconfig/brevalcore.pc \
-            cmake/Brevalcore/BrevalcoreConfig.cmake bin/brevalcore; do
+            cmake/Brevalcore/BrevalcoreConfig.cmake bin/brevalcore man1/brevalcore-check.1 \
+            bash-completion/completions/brevalcore; do
   grep -qF "$file" <<<"$contents" || fail "the package lacks $file"
 done
 grep -q '\.a$' <<<"$contents" && fail "the package holds static archives"
