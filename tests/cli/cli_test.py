@@ -203,11 +203,13 @@ class Tool(unittest.TestCase):
             (["ini", "section", ini, "Auto"], lambda text, data: self.assertEqual(text, "".join(e + "\n" for e in data))),
             (["ini", "sections", ini], lambda text, data: self.assertEqual(text.splitlines(), data)),
             (["check", broken], self.findings_match),
+            (["run", self.scenario, "--now", "07/12/2026 08:30:00"], self.effects_match),
         ]
         for args, compare in rows:
             with self.subTest(args=args):
                 text = run(*map(str, args)).stdout.decode()
-                data = json.loads(run(*map(str, args), "--json").stdout)
+                printed = run(*map(str, args), "--json").stdout
+                data = [json.loads(line) for line in printed.splitlines()] if args[0] == "run" else json.loads(printed)
                 compare(text, data)
 
     def info_matches(self, text, data):
@@ -217,6 +219,10 @@ class Tool(unittest.TestCase):
         for f in data["files"]:
             self.assertIn(f"{f['number']:6d} {f['size']:10d}  {f['name']}\n", text)
         self.assertIn(f"{data['fileCount']} files, {data['bytes']} bytes\n", text)
+
+    def effects_match(self, text, data):
+        self.assertIn({"effect": "echo", "values": ["hello"]}, data)
+        self.assertEqual(text.splitlines(), [" ".join([d["effect"]] + [json.dumps(v) for v in d["values"]]) for d in data])
 
     def findings_match(self, text, data):
         self.assertTrue(data)

@@ -18,45 +18,53 @@ using automation::ToUtf8;
 
 std::string Json(StringView text) { return authoring::JsonString(ToUtf8(text)); }
 
-void Line(const std::string& line) {
+// Each effect is a word and JSON literals: as a text line "word literal...", or with --json as
+// one JSON object per line, {"effect": word, "values": [literal...]}.
+bool jsonLines = false;
+
+void Effect(const std::string& word, const std::vector<std::string>& literals) {
+  std::string line = jsonLines ? "{\"effect\": " + authoring::JsonString(word) + ", \"values\": [" : word;
+  for (size_t i = 0; i < literals.size(); ++i) line += (jsonLines ? (i ? ", " : "") : " ") + literals[i];
+  if (jsonLines) line += "]}";
   std::printf("%s\n", line.c_str());
   std::fflush(stdout);
 }
 
 class LineReport : public SessionReport {
  public:
-  void Navigate(StringView url) override { Line("navigate " + Json(url)); }
+  void Navigate(StringView url) override { Effect("navigate", {Json(url)}); }
   void Event(int id, StringView name, std::span<const Variant> question, const String*) override {
-    std::string line = "event " + ToUtf8(name);
+    std::vector<std::string> values = {Json(name)};
     // OnClick carries the mouse button and position: numbers, printed bare.
     for (const auto& arg : question)
-      line += " " + (id == control::event_id::kOnClick ? ToUtf8(automation::ToString(arg)) : Json(automation::ToString(arg)));
-    Line(line);
+      values.push_back(id == control::event_id::kOnClick ? ToUtf8(automation::ToString(arg)) : Json(automation::ToString(arg)));
+    if (!jsonLines) values.front() = ToUtf8(name);  // the text form names the event bare
+    Effect("event", values);
   }
   void MessageBox(int styleCode, StringView title, StringView text) override {
-    Line("msgbox " + std::to_string(styleCode) + " " + Json(title) + " " + Json(text));
+    Effect("msgbox", {std::to_string(styleCode), Json(title), Json(text)});
   }
   void Dialog(StringView name, const std::vector<String>& lines) override {
-    std::string line = "dialog " + Json(name);
-    for (const auto& l : lines) line += " " + Json(l);
-    Line(line);
+    std::vector<std::string> values = {Json(name)};
+    for (const auto& l : lines) values.push_back(Json(l));
+    Effect("dialog", values);
   }
-  void ShellOpen(StringView target) override { Line("shell " + Json(target)); }
-  void Spawn(const std::string& commandLine) override { Line("spawn " + Json(automation::FromUtf8(commandLine))); }
-  void Shortcut(StringView path, StringView target) override { Line("shortcut " + Json(path) + " " + Json(target)); }
+  void ShellOpen(StringView target) override { Effect("shell", {Json(target)}); }
+  void Spawn(const std::string& commandLine) override { Effect("spawn", {Json(automation::FromUtf8(commandLine))}); }
+  void Shortcut(StringView path, StringView target) override { Effect("shortcut", {Json(path), Json(target)}); }
   void Trace(std::span<const Variant> values) override {
-    std::string line = "trace";
-    for (const auto& value : values) line += " " + Json(automation::ToString(value));
-    Line(line);
+    std::vector<std::string> literals;
+    for (const auto& value : values) literals.push_back(Json(automation::ToString(value)));
+    Effect("trace", literals);
   }
-  void Echo(StringView text) override { Line("echo " + Json(text)); }
+  void Echo(StringView text) override { Effect("echo", {Json(text)}); }
   void RuleFailed(const RuleFailure& f) override {
-    Line("rule-error " + Json(automation::FromUtf8(f.where)) + " " + std::to_string(f.number) + " " +
-         Json(f.description) + " " + Json(f.procedure) + " " + Json(f.entryPoint));
+    Effect("rule-error", {Json(automation::FromUtf8(f.where)), std::to_string(f.number), Json(f.description),
+                          Json(f.procedure), Json(f.entryPoint)});
   }
-  void LinkWithoutEffect(StringView href) override { Line("no-effect " + Json(href)); }
-  void PageMissing(StringView url) override { Line("missing " + Json(url)); }
-  void Log(StringView message) override { Line("log " + Json(message)); }
+  void LinkWithoutEffect(StringView href) override { Effect("no-effect", {Json(href)}); }
+  void PageMissing(StringView url) override { Effect("missing", {Json(url)}); }
+  void Log(StringView message) override { Effect("log", {Json(message)}); }
 };
 
 std::vector<String> SourceLines(const String& text) {
@@ -101,11 +109,13 @@ void PrintCoverage(const SessionSummary& summary) {
 struct RunCommand {
   SessionOptions options;
   bool coverage = false;
+  bool json = false;
 };
 
 int RunScenario(RunCommand& command) {
   SessionOptions& options = command.options;
   const bool coverage = command.coverage;
+  jsonLines = command.json;
   if (const std::string problem = ReadScriptFile(options.scriptPath, options.code); !problem.empty()) {
     return Complain("run", options.scriptPath + ": " + problem, kExitUsage);
   }
@@ -132,8 +142,10 @@ Runner DefineRun(CLI::App& app) {
   AddSessionOptions(app, c->options);
   app.add_flag("--strict", c->options.strict,
                "also print presses without effect and missing pages, and fail (status 1) on them and on rule errors");
-  app.add_flag("--coverage", c->coverage,
-               "print the banners shown and not, the procedures run and every statement line with its runs");
+  CLI::Option* coverage = app.add_flag(
+      "--coverage", c->coverage, "print the banners shown and not, the procedures run and every statement line with its runs");
+  app.add_flag("--json", c->json, "print each effect as one JSON object per line: {\"effect\": WORD, \"values\": [...]}")
+      ->excludes(coverage);
   app.add_flag("--keep", c->options.keep, "keep the temporary folders and name them on stderr");
   return [c] { return RunScenario(*c); };
 }
