@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "platform/automation/text.h"
+#include "platform/script/compiler/analysis.h"
 #include "platform/script/engine_version.h"
 #include "tools/brevalcore/build_info.h"
 
@@ -27,30 +28,13 @@ bool NoColorSet() {
   return value && *value;
 }
 
-size_t EditDistance(std::string_view a, std::string_view b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
-// The known word closest to `word`, when it is close enough to be a typing mistake.
+// The known word closest to `word`, when it is close enough to be a typing mistake; the same
+// measure the checker uses for misspelt names.
 std::string Closest(std::string_view word, const std::vector<std::string>& known) {
-  std::string best;
-  size_t bestDistance = std::max<size_t>(2, word.size() / 3) + 1;
-  for (const std::string& candidate : known) {
-    const size_t d = EditDistance(word, candidate);
-    if (d < bestDistance) best = candidate, bestDistance = d;
-  }
-  return best;
+  std::vector<automation::String> candidates;
+  for (const std::string& name : known) candidates.push_back(automation::FromUtf8(name));
+  const auto near = script::analysis::NearNames(automation::FromUtf8(word), candidates);
+  return near.empty() ? std::string() : automation::ToUtf8(near.front());
 }
 
 const CLI::App* Deepest(const CLI::App& app) {
