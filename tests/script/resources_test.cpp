@@ -99,7 +99,7 @@ TEST_F(Resources, PeakResidentMemoryOfTheWorkloadsAndTheMorning) {
 TEST_F(Resources, AScriptThatAllocatesWithoutEndStaysWithinTheCap) {
   const ChildRun baseline = RunTool({"vbs", Script("empty", "WScript.Echo 1").string()});
   const ChildRun run = RunTool(
-      {"vbs", Script("greedy", "Dim a(), n, s : ReDim a(1000000) : s = String(1000, \"x\") : n = 0\n"
+      {"vbs", Script("greedy", "Dim a(), n, s : ReDim a(100000) : s = String(100000, \"x\") : n = 0\n"
                                "On Error Resume Next\n"
                                "Do While Err.Number = 0 : a(n) = s & n : n = n + 1 : Loop\n"
                                "If Err.Number <> 7 Then WScript.Quit 3\n")
