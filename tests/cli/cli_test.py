@@ -308,6 +308,28 @@ class Tool(unittest.TestCase):
         result = subprocess.run(["bash", "-c", program], capture_output=True, cwd=self.scratch.path)
         self.assertIn("pkg", result.stdout.decode().splitlines())
 
+    def test_zsh_completion_completes_commands_options_and_values(self):
+        # The completion system's builtins replaced by ones that print what they are given.
+        script = os.path.join(SHELL_FILES, "_brevalcore")
+        stubs = "compadd() { [[ $1 == -- ]] && shift; print -l -- \"$@\"; }; _files() { print -- FILES$1; }; "
+        rows = [
+            (["brevalcore", ""], "", {"check", "demo", "info", "ini", "pack", "rtf", "run", "trace", "unpack", "vbs"}),
+            (["brevalcore", "check", "--"], "--", {"--json", "--werror", "--quiet", "--verbose", "--help"}),
+            (["brevalcore", "ini", ""], "", {"read", "section", "sections", "write", "write-section"}),
+            (["brevalcore", "trace", "report", "--by", ""], "", {"banner", "region", "asl", "week"}),
+            (["brevalcore", "unpack", "BVCRES.DLL", ""], "", {"FILES"}),
+        ]
+        for words, prefix, expected in rows:
+            with self.subTest(words=words):
+                quoted = " ".join(f"'{w}'" for w in words)
+                program = (f"{stubs} words=({quoted}); CURRENT={len(words)}; PREFIX='{prefix}'; "
+                           f"PATH_BEFORE=$PATH; source {script}; [[ $PATH == $PATH_BEFORE ]] || print PATH-CHANGED")
+                result = subprocess.run(["zsh", "-f", "-c", program], capture_output=True, cwd=self.scratch.path)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                lines = set(result.stdout.decode().splitlines())
+                self.assertTrue(expected <= lines, lines)
+                self.assertNotIn("PATH-CHANGED", lines)
+
     def test_every_manual_page_renders(self):
         pages = sorted(os.listdir(os.path.join(SHELL_FILES, "man")))
         expected = {"brevalcore.1"} | {f"brevalcore-{c}.1" for c in

@@ -190,14 +190,15 @@ std::string BashCompletion(const CLI::App& root) {
 std::string ZshCompletion(const CLI::App& root) {
   std::ostringstream s;
   s << "#compdef brevalcore\n"
-       "# zsh completion for brevalcore, generated from its command-line definitions\n"
-       "local path= i\n"
+       "# zsh completion for brevalcore, generated from its command-line definitions. (Not\n"
+       "# \"path\": zsh ties that name to PATH.)\n"
+       "local cmdpath= i\n"
        "for ((i = 2; i < CURRENT; i++)); do\n"
-       "  case \"$path ${words[i]}\" in\n";
+       "  case \"$cmdpath ${words[i]}\" in\n";
   const auto all = AllCommands(root);
   for (const CLI::App* app : all)
-    if (app->get_parent()) s << "    \" " << CommandPath(*app) << "\") path=\"$path ${words[i]}\" ;;\n";
-  s << "  esac\ndone\nlocal prev=${words[CURRENT-1]}\ncase \"$path|$prev\" in\n";
+    if (app->get_parent()) s << "    \" " << CommandPath(*app) << "\") cmdpath=\"$cmdpath ${words[i]}\" ;;\n";
+  s << "  esac\ndone\nlocal prev=${words[CURRENT-1]}\ncase \"$cmdpath|$prev\" in\n";
   for (const CLI::App* app : all) {
     for (const CLI::Option* option : VisibleOptions(*app)) {
       const ValueKind kind = KindOf(*option);
@@ -211,7 +212,7 @@ std::string ZshCompletion(const CLI::App& root) {
           << " ;;\n";
     }
   }
-  s << "esac\nlocal -a opts subs\nlocal operands=\ncase \"$path\" in\n";
+  s << "esac\nlocal -a opts subs\nlocal operands=\ncase \"$cmdpath\" in\n";
   for (const CLI::App* app : all) {
     const ValueKind operands = OperandKind(*app);
     s << "  \"" << (app->get_parent() ? " " : "") << CommandPath(*app) << "\") opts=(" << Words(OptionNames(*app))
