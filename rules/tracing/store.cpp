@@ -68,6 +68,11 @@ class Statement {
     return text ? std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(sqlite3_column_bytes(stmt_, i)))
                 : std::string();
   }
+  // The column's text into `out`, reusing its buffer.
+  void TextInto(int i, std::string& out) const {
+    const auto* text = sqlite3_column_text(stmt_, i);
+    out.assign(text ? reinterpret_cast<const char*>(text) : "", text ? static_cast<size_t>(sqlite3_column_bytes(stmt_, i)) : 0);
+  }
   int64_t Int(int i) const { return sqlite3_column_int64(stmt_, i); }
 
  private:
@@ -259,20 +264,28 @@ bool TraceDatabase::Commit() { return Exec(db_, "COMMIT"); }
 
 std::vector<TraceRecord> TraceDatabase::Records(int64_t afterSeq, size_t limit, bool unsentOnly) const {
   std::vector<TraceRecord> records;
+  VisitRecords(afterSeq, limit, unsentOnly, [&](const TraceRecord& r) { records.push_back(r); });
+  return records;
+}
+
+size_t TraceDatabase::VisitRecords(int64_t afterSeq, size_t limit, bool unsentOnly,
+                                   const std::function<void(const TraceRecord&)>& visit) const {
   Statement select(db_, std::string("SELECT ") + kRecordColumns + " FROM trace WHERE id > ?" +
                             (unsentOnly ? " AND sent = 0" : "") + " ORDER BY id LIMIT ?");
-  if (!select) return records;
+  if (!select) return 0;
   select.Bind(1, afterSeq);
   select.Bind(2, limit > static_cast<size_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(limit));
+  TraceRecord r;
+  std::string* fields[] = {&r.time, &r.banner, &r.action, &r.parameter, &r.software, &r.region,
+                           &r.province, &r.uid, &r.role, &r.doctor, &r.asl, &r.branch};
+  size_t visited = 0;
   while (select.Step()) {
-    TraceRecord r;
     r.seq = select.Int(0);
-    std::string* fields[] = {&r.time, &r.banner, &r.action, &r.parameter, &r.software, &r.region,
-                             &r.province, &r.uid, &r.role, &r.doctor, &r.asl, &r.branch};
-    for (int i = 0; i < 12; ++i) *fields[i] = select.Text(i + 1);
-    records.push_back(std::move(r));
+    for (int i = 0; i < 12; ++i) select.TextInto(i + 1, *fields[i]);
+    visit(r);
+    ++visited;
   }
-  return records;
+  return visited;
 }
 
 int64_t TraceDatabase::UnsentCount() const { return Scalar(db_, "SELECT count(*) FROM trace WHERE sent = 0"); }

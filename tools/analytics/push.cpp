@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 
+#include <charconv>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -19,34 +20,38 @@ constexpr int kAttempts = 3;
 
 constexpr char kColumns[] = "installation, seq, time, doctor, banner, action, parameter, software, region, asl, branch";
 
-// Text as the server takes it: UTF-8 (a damaged record's bytes read as Windows-1252, as the
-// profile files are) and without NULs, which PostgreSQL text cannot hold.
-std::string ServerText(const std::string& text) {
-  std::string clean = automation::IsValidUtf8(text) ? text : automation::ToUtf8(automation::FromCp1252(text));
-  std::erase(clean, '\0');
-  return clean;
+// A field of the COPY text format: the separators and the escape character escaped, NULs
+// (which PostgreSQL text cannot hold) dropped; runs of plain bytes are copied at once.
+void AppendEscaped(std::string& out, std::string_view text) {
+  size_t plain = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const char* escape = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\0' ? "" : nullptr;
+    if (!escape) continue;
+    out.append(text.data() + plain, i - plain);
+    out += escape;
+    plain = i + 1;
+  }
+  out.append(text.data() + plain, text.size() - plain);
 }
 
-// One field of the COPY text format: the separators and the escape character escaped.
-void AppendField(std::string& line, const std::string& text, bool last = false) {
-  for (char c : ServerText(text)) {
-    switch (c) {
-      case '\\': line += "\\\\"; break;
-      case '\t': line += "\\t"; break;
-      case '\n': line += "\\n"; break;
-      case '\r': line += "\\r"; break;
-      default: line += c;
-    }
-  }
-  line += last ? '\n' : '\t';
+// The server takes UTF-8: a damaged record's bytes are read as Windows-1252, as the profile
+// files are.
+void AppendField(std::string& out, std::string_view text, char end) {
+  if (automation::IsValidUtf8(text))
+    AppendEscaped(out, text);
+  else
+    AppendEscaped(out, automation::ToUtf8(automation::FromCp1252(text)));
+  out += end;
 }
+
+// "BEGIN", the durability setting and the savepoint travel in one round trip. The commit is
+// acknowledged only once it is durable, whatever the server's default: the local mark that
+// follows must never outlive the records.
+constexpr char kBeginBatch[] = "BEGIN; SET LOCAL synchronous_commit TO on; SAVEPOINT batch";
 
 void SendBatch(Connection& server, const std::string& rows) {
-  server.Exec("BEGIN");
-  // The commit is acknowledged only once it is durable, whatever the server's default: the
-  // local mark that follows must never outlive the records.
-  server.Exec("SET LOCAL synchronous_commit TO on");
-  server.Exec("SAVEPOINT batch");
+  server.Exec(kBeginBatch);
   try {
     server.CopyIn(std::string("COPY brevalcore.records (") + kColumns + ") FROM STDIN", rows);
   } catch (const ServerError& e) {
@@ -60,13 +65,33 @@ void SendBatch(Connection& server, const std::string& rows) {
   server.Exec("COMMIT");
 }
 
-void SendBatchRetrying(Connection& server, const std::string& rows) {
-  for (int attempt = 1;; ++attempt) {
+// A row whose month has no partition yet: the server says so with a check violation.
+bool IsMissingPartition(const ServerError& error) { return error.sqlstate() == "23514"; }
+
+// Makes the partitions of `months` ("yyyy-mm"), outside any batch's transaction, so that making
+// a partition never waits inside one.
+void EnsureMonths(Connection& server, const std::set<std::string>& months) {
+  std::string list;
+  for (const auto& month : months) list += (list.empty() ? "{" : ",") + month + "-01";
+  server.Exec("SELECT brevalcore.ensure_month(m) FROM unnest($1::date[]) AS m", {list + "}"});
+}
+
+// The partitions are there nearly always (whoever pushed first in a month made them), so a
+// batch goes straight in; only when the server finds a month missing are they made and the
+// batch sent again.
+void SendBatchRetrying(Connection& server, const std::string& rows, const std::set<std::string>& months) {
+  bool monthsMade = false;
+  for (int attempt = 1;;) {
     try {
       return SendBatch(server, rows);
     } catch (const ServerError& e) {
       server.RollBackQuietly();
-      if (!IsTransient(e) || attempt == kAttempts) throw;
+      if (IsMissingPartition(e) && !monthsMade) {
+        EnsureMonths(server, months);
+        monthsMade = true;
+        continue;
+      }
+      if (!IsTransient(e) || attempt++ == kAttempts) throw;
     }
   }
 }
@@ -97,48 +122,57 @@ std::string ReadKeyFile(const std::string& path) {
   return key;
 }
 
-std::string CopyLine(const std::string& installation, const tracing::TraceRecord& r,
+void AppendCopyLine(std::string& out, const std::string& installation, const tracing::TraceRecord& r,
+                    const std::optional<std::string>& key) {
+  AppendField(out, installation, '\t');
+  char seq[24];
+  const auto [seqEnd, unused] = std::to_chars(seq, seq + sizeof seq, r.seq);
+  out.append(seq, seqEnd);
+  out += '\t';
+  AppendField(out, r.time, '\t');
+  AppendField(out, key ? Pseudonym(*key, r.doctor) : r.doctor, '\t');
+  for (const std::string* field : {&r.banner, &r.action, &r.parameter, &r.software, &r.region, &r.asl})
+    AppendField(out, *field, '\t');
+  AppendField(out, r.branch, '\n');
+}
+
+std::string CopyLine(const std::string& installation, const tracing::TraceRecord& record,
                      const std::optional<std::string>& key) {
   std::string line;
-  AppendField(line, installation);
-  AppendField(line, std::to_string(r.seq));
-  AppendField(line, r.time);
-  AppendField(line, key ? Pseudonym(*key, r.doctor) : r.doctor);
-  for (const std::string* field : {&r.banner, &r.action, &r.parameter, &r.software, &r.region, &r.asl})
-    AppendField(line, *field);
-  AppendField(line, r.branch, /*last=*/true);
+  AppendCopyLine(line, installation, record, key);
   return line;
 }
 
 PushResult Push(Connection& server, tracing::TraceDatabase& database, const PushOptions& options) {
   PushResult result;
   const int64_t total = database.UnsentCount();
-  std::set<std::string> months;  // partitions made sure of in this push
+  std::string rows;  // one batch in the COPY text format, its buffer kept from batch to batch
+  std::vector<int64_t> skipped;
   int64_t after = 0;
   while (true) {
-    const auto records = database.Records(after, options.batchSize, /*unsentOnly=*/true);
-    if (records.empty()) break;
-    std::string rows, newMonths;
-    std::vector<int64_t> skipped;
-    for (const auto& record : records) {
+    rows.clear();
+    skipped.clear();
+    std::set<std::string> months;
+    int64_t first = 0, last = 0;
+    const size_t read = database.VisitRecords(after, options.batchSize, /*unsentOnly=*/true,
+                                              [&](const tracing::TraceRecord& record) {
+      if (first == 0) first = record.seq;
+      last = record.seq;
       if (!tracing::IsSortableTime(record.time)) {
         skipped.push_back(record.seq);
-        continue;
+        return;
       }
-      rows += CopyLine(database.Installation(), record, options.key);
-      if (const std::string month = record.time.substr(0, 7) + "-01"; months.insert(month).second)
-        newMonths += (newMonths.empty() ? "" : ",") + month;
-    }
-    // Before the batch's transaction, so that making a partition never waits inside it.
-    if (!newMonths.empty())
-      server.Exec("SELECT brevalcore.ensure_month(m) FROM unnest($1::date[]) AS m", {"{" + newMonths + "}"});
-    if (!rows.empty()) SendBatchRetrying(server, rows);
-    const int64_t first = records.front().seq, last = records.back().seq;
+      AppendCopyLine(rows, database.Installation(), record, options.key);
+      // Records come in time order nearly always: a month is looked up once per change.
+      if (months.empty() || record.time.compare(0, 7, *months.rbegin()) != 0) months.insert(record.time.substr(0, 7));
+    });
+    if (read == 0) break;
+    if (!rows.empty()) SendBatchRetrying(server, rows, months);
     if (!database.MarkSent(first, last, skipped))
       throw std::runtime_error("the server holds records " + std::to_string(first) + " to " + std::to_string(last) +
                                " but " + database.File() +
                                " could not mark them sent; the next push sends them again, without duplicates");
-    result.sent += static_cast<int64_t>(records.size() - skipped.size());
+    result.sent += static_cast<int64_t>(read - skipped.size());
     result.skipped.insert(result.skipped.end(), skipped.begin(), skipped.end());
     after = last;
     if (options.progress) options.progress(result.sent, total);

@@ -19,7 +19,7 @@
 
 namespace brevalcore::analytics {
 
-inline constexpr size_t kDefaultBatchSize = 5000;
+inline constexpr size_t kDefaultBatchSize = 20000;
 // A pseudonymisation key shorter than this would let the doctors' codes be guessed back.
 inline constexpr size_t kMinKeyBytes = 16;
 
