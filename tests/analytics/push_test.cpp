@@ -182,6 +182,24 @@ TEST_F(ServerTest, ConcurrentInitsAgreeAndRunningAgainChangesNothing) {
   EXPECT_EQ(c.Exec("SELECT count(*) FROM brevalcore.schema_migrations").Int(0, 0), LatestSchemaVersion());
 }
 
+// Partitions are made when the server finds a month missing: in a later push, and in one
+// batch whose months come out of order (a clock set back).
+TEST_F(ServerTest, MonthsWithoutAPartitionAreMadeWhenTheyAreFirstMet) {
+  auto db = Local("a.db", 100);
+  EXPECT_EQ(PushAll(url_, *db).sent, 100);
+  for (const automation::Date when : {shell::MakeDate({2026, 6, 3, 9, 0, 0}), shell::MakeDate({2026, 4, 30, 23, 59, 0}),
+                                      shell::MakeDate({2026, 6, 4, 9, 0, 0}), shell::MakeDate({2024, 2, 29, 8, 0, 0})})
+    ASSERT_TRUE(db->Append(when, {u"B9", u"SHOW"}, {u"D9", u"", u""}));
+  EXPECT_EQ(PushAll(url_, *db).sent, 4);
+  ExpectExactlyOnce({db.get()});
+  Connection c(url_);
+  EXPECT_EQ(c.Exec("SELECT count(*) FROM pg_inherits i JOIN pg_class p ON p.oid = i.inhrelid"
+                   " WHERE i.inhparent = 'brevalcore.records'::regclass"
+                   " AND p.relname IN ('records_2026_06', 'records_2026_04', 'records_2024_02')")
+                .Int(0, 0),
+            3);
+}
+
 TEST_F(ServerTest, PseudonymsAreKeyedHashesThatStillCountDoctors) {
   auto db = Local("a.db", 100);
   std::ofstream(File("key")) << "0123456789abcdef-a-key-for-tests";
@@ -208,13 +226,27 @@ TEST(Pseudonym, IsHmacSha256) {
 }
 
 TEST(CopyLine, EscapesWhatTheFormatReserves) {
-  tracing::TraceRecord r;
-  r.seq = 7;
-  r.time = "2026-03-01 10:00:00";
-  r.banner = "a\tb\\c\nd";
-  r.parameter = std::string("x\0y", 3);
-  r.region = "\xE8";  // a damaged record: Windows-1252 bytes
-  EXPECT_EQ(CopyLine("g", r, std::nullopt), "g\t7\t2026-03-01 10:00:00\t\ta\\tb\\\\c\\nd\t\txy\t\t\xC3\xA8\t\t\n");
+  struct Case {
+    std::string banner, expected;
+  };
+  const std::vector<Case> cases = {
+      {"plain", "plain"},
+      {"a\tb\\c\nd", "a\\tb\\\\c\\nd"},
+      {"\tfirst and last\r", "\\tfirst and last\\r"},
+      {"\n\n", "\\n\\n"},
+      {std::string("x\0y\0", 4), "xy"},
+      {std::string("\0", 1), ""},
+      {"\xE8\t", "\xC3\xA8\\t"},  // a damaged record: Windows-1252 bytes, then escaped
+  };
+  for (const auto& c : cases) {
+    tracing::TraceRecord r;
+    r.seq = 7;
+    r.time = "2026-03-01 10:00:00";
+    r.banner = c.banner;
+    r.branch = c.banner;
+    EXPECT_EQ(CopyLine("g", r, std::nullopt), "g\t7\t2026-03-01 10:00:00\t\t" + c.expected + "\t\t\t\t\t\t" + c.expected + "\n")
+        << c.banner;
+  }
 }
 
 }  // namespace

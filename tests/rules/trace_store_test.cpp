@@ -88,6 +88,25 @@ TEST_F(StoreTest, MarksCoverTheBatchButNeverWhatWasSkipped) {
   EXPECT_EQ(db->Records(3, 1, true).front().seq, 5);
 }
 
+// The visitor hands every record in one reused record: a short or empty text after a long
+// one must not keep the long one's tail.
+TEST_F(StoreTest, VisitedRecordsCarryNothingOverFromTheOneBefore) {
+  auto db = TraceDatabase::Open(File("visit.db"));
+  ASSERT_TRUE(db);
+  ASSERT_TRUE(db->Append(At(4, 1, 2026), {u"a-long-banner-name", u"PRESCRIBE", u"029876015"}, {u"D1", u"ASL1", u"MG"}));
+  ASSERT_TRUE(db->Append(At(5, 1, 2026), {u"B", u"", u"x"}, {u"D2", u"", u""}));
+  ASSERT_TRUE(db->MarkSent(1, 1));
+  ASSERT_TRUE(db->Append(At(6, 1, 2026), {u"C", u"SHOW"}));
+  std::vector<std::string> seen;
+  const size_t visited = db->VisitRecords(0, SIZE_MAX, /*unsentOnly=*/true, [&](const TraceRecord& r) {
+    seen.push_back(std::to_string(r.seq) + "|" + r.banner + "|" + r.action + "|" + r.parameter + "|" + r.doctor + "|" +
+                   r.asl + "|" + r.branch);
+  });
+  EXPECT_EQ(visited, 2u);
+  EXPECT_EQ(seen, (std::vector<std::string>{"2|B||x|D2||", "3|C|SHOW||||"}));
+  EXPECT_EQ(db->VisitRecords(2, 5, false, [](const TraceRecord&) {}), 1u) << "after a sequence number";
+}
+
 TEST_F(StoreTest, TheAutomaticPushIsClaimedOncePerInterval) {
   auto db = TraceDatabase::Open(File("t.db"));
   auto other = TraceDatabase::Open(File("t.db"));  // a second host on the machine
