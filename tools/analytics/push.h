@@ -47,6 +47,9 @@ struct PushResult {
 // doctor (or pseudonym), banner, action, parameter, software, region, ASL, branch.
 std::string CopyLine(const std::string& installation, const tracing::TraceRecord& record,
                      const std::optional<std::string>& key);
+// The same line appended to `out`, without a string of its own.
+void AppendCopyLine(std::string& out, const std::string& installation, const tracing::TraceRecord& record,
+                    const std::optional<std::string>& key);
 
 // Sends every unsent record. Throws ServerError when the server fails or refuses (records of
 // the batches already committed stay marked), std::runtime_error when the local marks cannot
