@@ -4,11 +4,23 @@
 #include "platform/automation/locale.h"
 
 #include <algorithm>
+#include <span>
 #include <utility>
 #include <vector>
 
 namespace brevalcore::automation {
 namespace {
+
+using MonthTexts = std::span<const char16_t* const, 12>;
+using DayTexts = std::span<const char16_t* const, 7>;
+
+// The names of months and days, full and abbreviated, Sunday first.
+void SetNames(Locale& l, MonthTexts months, MonthTexts monthsShort, DayTexts days, DayTexts daysShort) {
+  std::copy(months.begin(), months.end(), l.monthNames);
+  std::copy(monthsShort.begin(), monthsShort.end(), l.monthAbbreviations);
+  std::copy(days.begin(), days.end(), l.dayNames);
+  std::copy(daysShort.begin(), daysShort.end(), l.dayAbbreviations);
+}
 
 Locale English(int32_t lcid, const char16_t* name) {
   Locale l;
@@ -24,10 +36,7 @@ Locale English(int32_t lcid, const char16_t* name) {
                                      u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
   const char16_t* days[7] = {u"Sunday", u"Monday", u"Tuesday", u"Wednesday", u"Thursday", u"Friday", u"Saturday"};
   const char16_t* daysShort[7] = {u"Sun", u"Mon", u"Tue", u"Wed", u"Thu", u"Fri", u"Sat"};
-  std::copy(months, months + 12, l.monthNames);
-  std::copy(monthsShort, monthsShort + 12, l.monthAbbreviations);
-  std::copy(days, days + 7, l.dayNames);
-  std::copy(daysShort, daysShort + 7, l.dayAbbreviations);
+  SetNames(l, months, monthsShort, days, daysShort);
   return l;
 }
 
@@ -74,10 +83,7 @@ Locale German() {
                                      u"Jul", u"Aug", u"Sep", u"Okt", u"Nov", u"Dez"};
   const char16_t* days[7] = {u"Sonntag", u"Montag", u"Dienstag", u"Mittwoch", u"Donnerstag", u"Freitag", u"Samstag"};
   const char16_t* daysShort[7] = {u"So", u"Mo", u"Di", u"Mi", u"Do", u"Fr", u"Sa"};
-  std::copy(months, months + 12, l.monthNames);
-  std::copy(monthsShort, monthsShort + 12, l.monthAbbreviations);
-  std::copy(days, days + 7, l.dayNames);
-  std::copy(daysShort, daysShort + 7, l.dayAbbreviations);
+  SetNames(l, months, monthsShort, days, daysShort);
   return l;
 }
 
@@ -96,10 +102,7 @@ Locale French() {
                                      u"juil.", u"ao\u00FBt", u"sept.", u"oct.", u"nov.", u"d\u00E9c."};
   const char16_t* days[7] = {u"dimanche", u"lundi", u"mardi", u"mercredi", u"jeudi", u"vendredi", u"samedi"};
   const char16_t* daysShort[7] = {u"dim.", u"lun.", u"mar.", u"mer.", u"jeu.", u"ven.", u"sam."};
-  std::copy(months, months + 12, l.monthNames);
-  std::copy(monthsShort, monthsShort + 12, l.monthAbbreviations);
-  std::copy(days, days + 7, l.dayNames);
-  std::copy(daysShort, daysShort + 7, l.dayAbbreviations);
+  SetNames(l, months, monthsShort, days, daysShort);
   return l;
 }
 
@@ -119,10 +122,7 @@ Locale Spanish(int32_t lcid) {
                                      u"jul", u"ago", u"sep", u"oct", u"nov", u"dic"};
   const char16_t* days[7] = {u"domingo", u"lunes", u"martes", u"mi\u00E9rcoles", u"jueves", u"viernes", u"s\u00E1bado"};
   const char16_t* daysShort[7] = {u"dom", u"lun", u"mar", u"mi\u00E9", u"jue", u"vie", u"s\u00E1b"};
-  std::copy(months, months + 12, l.monthNames);
-  std::copy(monthsShort, monthsShort + 12, l.monthAbbreviations);
-  std::copy(days, days + 7, l.dayNames);
-  std::copy(daysShort, daysShort + 7, l.dayAbbreviations);
+  SetNames(l, months, monthsShort, days, daysShort);
   return l;
 }
 
@@ -143,10 +143,7 @@ Locale Dutch() {
                                      u"jul", u"aug", u"sep", u"okt", u"nov", u"dec"};
   const char16_t* days[7] = {u"zondag", u"maandag", u"dinsdag", u"woensdag", u"donderdag", u"vrijdag", u"zaterdag"};
   const char16_t* daysShort[7] = {u"zo", u"ma", u"di", u"wo", u"do", u"vr", u"za"};
-  std::copy(months, months + 12, l.monthNames);
-  std::copy(monthsShort, monthsShort + 12, l.monthAbbreviations);
-  std::copy(days, days + 7, l.dayNames);
-  std::copy(daysShort, daysShort + 7, l.dayAbbreviations);
+  SetNames(l, months, monthsShort, days, daysShort);
   return l;
 }
 
@@ -168,10 +165,7 @@ Locale Brazilian() {
   const char16_t* days[7] = {u"domingo", u"segunda-feira", u"ter\u00E7a-feira", u"quarta-feira",
                              u"quinta-feira", u"sexta-feira", u"s\u00E1bado"};
   const char16_t* daysShort[7] = {u"dom", u"seg", u"ter", u"qua", u"qui", u"sex", u"s\u00E1b"};
-  std::copy(months, months + 12, l.monthNames);
-  std::copy(monthsShort, monthsShort + 12, l.monthAbbreviations);
-  std::copy(days, days + 7, l.dayNames);
-  std::copy(daysShort, daysShort + 7, l.dayAbbreviations);
+  SetNames(l, months, monthsShort, days, daysShort);
   return l;
 }
 
