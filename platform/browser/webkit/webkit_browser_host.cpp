@@ -56,25 +56,27 @@ class WebKitElement : public Element {
   ElementInfo info_;
 };
 
+// The type of the event GTK is handling now, GDK_NOTHING when there is none.
+GdkEventType CurrentEventType() {
+  GdkEvent* event = gtk_get_current_event();
+  if (!event) return GDK_NOTHING;
+  const GdkEventType type = event->type;
+  gdk_event_free(event);
+  return type;
+}
+
+bool IsPress(GdkEventType type) {
+  return type == GDK_BUTTON_PRESS || type == GDK_2BUTTON_PRESS || type == GDK_3BUTTON_PRESS || type == GDK_TOUCH_BEGIN;
+}
+
 // Input the doctor gave: the event GTK is handling now is a press, a key or a touch. Anything
 // else asking for the focus comes from the page (element.focus(), window.focus(), autofocus).
 bool HandlingDoctorsInput() {
-  GdkEvent* event = gtk_get_current_event();
-  if (!event) return false;
-  const GdkEventType type = event->type;
-  gdk_event_free(event);
-  return type == GDK_BUTTON_PRESS || type == GDK_2BUTTON_PRESS || type == GDK_3BUTTON_PRESS ||
-         type == GDK_KEY_PRESS || type == GDK_TOUCH_BEGIN;
+  const GdkEventType type = CurrentEventType();
+  return IsPress(type) || type == GDK_KEY_PRESS;
 }
 
-bool HandlingMousePress() {
-  GdkEvent* event = gtk_get_current_event();
-  if (!event) return false;
-  const GdkEventType type = event->type;
-  gdk_event_free(event);
-  return type == GDK_BUTTON_PRESS || type == GDK_2BUTTON_PRESS || type == GDK_3BUTTON_PRESS ||
-         type == GDK_TOUCH_BEGIN;
-}
+bool HandlingMousePress() { return IsPress(CurrentEventType()); }
 
 bool IsTabKey(guint keyval) {
   return keyval == GDK_KEY_Tab || keyval == GDK_KEY_ISO_Left_Tab || keyval == GDK_KEY_KP_Tab;
