@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -91,8 +92,39 @@ struct Workspace {
     // machine of two cores; the report benchmark analyses the roll-up itself.
     Connection admin(server->Url());
     admin.Exec("ALTER SYSTEM SET autovacuum = off");
+    admin.Exec("ALTER SYSTEM SET track_functions = 'pl'");  // the roll-up's share of each side
     admin.Exec("SELECT pg_reload_conf()");
+    if (std::getenv("BREVALCORE_PUSH_BENCH_STATEMENTS")) TrackStatements();
   }
+  // Each statement's time on the server, nested ones (the roll-up's) included, printed after
+  // each side: where a side's time goes as the server sees it.
+  void TrackStatements() {
+    {
+      Connection admin(server->Url());
+      admin.Exec("ALTER SYSTEM SET shared_preload_libraries = 'pg_stat_statements'");
+      admin.Exec("CHECKPOINT");  // the server commits without waiting: what it made goes to disk first
+    }
+    server->Crash();
+    server->Start();
+    Connection admin(server->Url());
+    admin.Exec("ALTER SYSTEM SET pg_stat_statements.track = 'all'");  // known once the library is loaded
+    admin.Exec("SELECT pg_reload_conf()");
+    for (const auto& name : {pushDb, copyDb}) Connection(server->Url(name)).Exec("CREATE EXTENSION pg_stat_statements");
+    trackingStatements = true;
+  }
+  void PrintStatements(const std::string& database) const {
+    if (!trackingStatements) return;
+    Connection c(server->Url(database));
+    const Result top = c.Exec(
+        "SELECT round(total_exec_time::numeric / 1000, 2), calls, shared_blks_hit, shared_blks_read, left(regexp_replace(query,"
+        " '\\s+', ' ', 'g'), 90) FROM pg_stat_statements WHERE dbid = (SELECT oid FROM pg_database WHERE datname ="
+        " current_database()) ORDER BY total_exec_time DESC LIMIT 8");
+    std::fprintf(stderr, "%s: seconds, calls, blocks hit, blocks read, statement\n", database.c_str());
+    for (int r = 0; r < top.Rows(); ++r)
+      std::fprintf(stderr, "  %8s %7s %10s %9s  %s\n", top.Text(r, 0).c_str(), top.Text(r, 1).c_str(),
+                   top.Text(r, 2).c_str(), top.Text(r, 3).c_str(), top.Text(r, 4).c_str());
+  }
+  bool trackingStatements = false;
   // Each side starts on a quiet server: the other's dirty pages written out beforehand.
   void Settle() { Connection(server->Url()).Exec("CHECKPOINT"); }
   ~Workspace() {
@@ -108,6 +140,22 @@ Workspace& Space() {
 
 int64_t TotalRecords() { return int64_t(kInstallations) * kRecords; }
 
+// The server's side of a run: index blocks each table's indexes had to read in (from the OS,
+// not found in shared buffers), summed over the partitions. Where the two sides differ here is
+// where their costs differ.
+void AddBlockReads(benchmark::State& state, Workspace& w, const std::string& database) {
+  Connection server(w.server->Url(database));
+  const Result reads = server.Exec(
+      "SELECT coalesce(sum(idx_blks_read) FILTER (WHERE relname = 'daily'), 0),"
+      " coalesce(sum(idx_blks_read) FILTER (WHERE relname LIKE 'records%'), 0)"
+      " FROM pg_statio_user_tables WHERE schemaname = 'brevalcore'");
+  state.counters["daily_index_reads"] = double(reads.Int(0, 0));
+  state.counters["records_index_reads"] = double(reads.Int(0, 1));
+  const Result rollUp = server.Exec(
+      "SELECT coalesce(sum(total_time), 0) / 1000 FROM pg_stat_user_functions WHERE funcname = 'roll_up_records'");
+  state.counters["roll_up_s"] = std::stod(rollUp.Text(0, 0));
+}
+
 void PsqlCopy(benchmark::State& state) {
   Workspace& w = Space();
   for (auto _ : state) {
@@ -121,6 +169,18 @@ void PsqlCopy(benchmark::State& state) {
     state.SetIterationTime(w.copySeconds);
   }
   state.counters["records_per_s"] = double(TotalRecords()) / w.copySeconds;
+  AddBlockReads(state, w, w.copyDb);
+  w.PrintStatements(w.copyDb);
+}
+
+// The roll-up's content, independent of row order: its rows, events, and a sum of a hash of
+// each row.
+std::string DailyFingerprint(Workspace& w, const std::string& database) {
+  Connection server(w.server->Url(database));
+  const Result r = server.Exec(
+      "SELECT count(*) || ' ' || sum(events) || ' ' || sum(hashtext(concat_ws('|', banner, day, region, asl, doctor,"
+      " action, events))::bigint) FROM brevalcore.daily");
+  return r.Text(0, 0);
 }
 
 // Every installation pushes its own database, one after the other, each on its own connection.
@@ -130,18 +190,30 @@ void Push(benchmark::State& state) {
     w.Settle();
     const auto start = Clock::now();
     int64_t sent = 0;
+    double connecting = 0, checking = 0;
     for (const auto& file : w.locals) {
       auto db = tracing::TraceDatabase::Open(file, false);
+      auto step = Clock::now();
       Connection server(w.server->Url(w.pushDb));
+      connecting += Seconds(step);
+      step = Clock::now();
       CheckServer(server);
+      checking += Seconds(step);
       sent += analytics::Push(server, *db, {}).sent;
     }
     w.pushSeconds = Seconds(start);
+    state.counters["connect_s"] = connecting;
+    state.counters["check_s"] = checking;
     state.SetIterationTime(w.pushSeconds);
     if (sent != TotalRecords()) state.SkipWithError("not every record was sent");
+    // A fair comparison ends where psql's ends: the same roll-up.
+    if (w.copySeconds > 0 && DailyFingerprint(w, w.pushDb) != DailyFingerprint(w, w.copyDb))
+      state.SkipWithError("the push's roll-up differs from psql's");
   }
   state.counters["records_per_s"] = double(TotalRecords()) / w.pushSeconds;
   state.counters["ratio_to_PsqlCopy"] = w.copySeconds > 0 ? w.pushSeconds / w.copySeconds : 0;
+  AddBlockReads(state, w, w.pushDb);
+  w.PrintStatements(w.pushDb);
 }
 
 // One banner over one month, through the roll-up, as `brevalcore trace report --from` does.

@@ -182,6 +182,30 @@ TEST_F(ServerTest, ConcurrentInitsAgreeAndRunningAgainChangesNothing) {
   EXPECT_EQ(c.Exec("SELECT count(*) FROM brevalcore.schema_migrations").Int(0, 0), LatestSchemaVersion());
 }
 
+// A server still on the first schema, holding records, upgraded in place: its roll-up is kept
+// as it was, now under the key of the latest schema, and later pushes add to it.
+TEST_F(ServerTest, AServerOfTheFirstSchemaIsUpgradedWithItsRecords) {
+  database_ = server_->CreateDatabase();
+  url_ = server_->Url(database_);
+  Connection c(url_);
+  ASSERT_EQ(InitServer(c, 1).to, 1);
+  auto db = Local("a.db", 900);
+  EXPECT_EQ(Push(c, *db, {}).sent, 900) << "pushed as the release of the first schema did";
+  const auto rollUp = [&c] { return c.Exec("SELECT count(*) || '/' || sum(events) FROM brevalcore.daily").Text(0, 0); };
+  const std::string before = rollUp();
+  const InitOutcome upgrade = InitServer(c);
+  EXPECT_EQ(upgrade.from, 1);
+  EXPECT_EQ(upgrade.to, LatestSchemaVersion());
+  EXPECT_EQ(rollUp(), before);
+  EXPECT_EQ(c.Exec("SELECT pg_get_constraintdef(oid) FROM pg_constraint WHERE conrelid = 'brevalcore.daily'::regclass"
+                   " AND contype = 'p'")
+                .Text(0, 0),
+            "PRIMARY KEY (banner, doctor, day, region, asl, action)");
+  Append(*db, 400, 900);  // the same days and doctors: rows of the roll-up grow and new ones come
+  EXPECT_EQ(PushAll(url_, *db, 150).sent, 400);
+  ExpectExactlyOnce({db.get()});
+}
+
 // Partitions are made when the server finds a month missing: in a later push, and in one
 // batch whose months come out of order (a clock set back).
 TEST_F(ServerTest, MonthsWithoutAPartitionAreMadeWhenTheyAreFirstMet) {

@@ -143,6 +143,15 @@ class ServerTest : public ::testing::Test {
     EXPECT_EQ(ServerCount(), total);
     EXPECT_EQ(c.Exec("SELECT coalesce(sum(events), 0) FROM brevalcore.daily").Int(0, 0), total)
         << "the roll-up counts each record once";
+    EXPECT_EQ(RollUpMismatches(c), 0) << "every row of the roll-up is the records' own";
+  }
+
+  // Rows where `daily` and a roll-up made afresh from the records disagree, in either direction.
+  static int64_t RollUpMismatches(Connection& c) {
+    return c.Exec("SELECT count(*) FROM brevalcore.daily d FULL JOIN (SELECT banner, time::date AS day, region, asl,"
+                  " doctor, action, count(*) AS events FROM brevalcore.records GROUP BY 1, 2, 3, 4, 5, 6) r"
+                  " USING (banner, day, region, asl, doctor, action) WHERE d.events IS DISTINCT FROM r.events")
+        .Int(0, 0);
   }
 
   static inline TempPostgres* server_ = nullptr;

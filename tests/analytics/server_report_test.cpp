@@ -52,7 +52,7 @@ TEST_F(ServerTest, BadInputIsRefusedWithAClearMessage) {
   struct Case {
     const char* name;
     std::function<std::vector<std::string>()> spoil;  // returns the push's arguments
-    const char* message;
+    std::string message;
   };
   auto exec = [&](const std::string& sql) { Connection(url_).Exec(sql); };
   auto args = [&](const std::string& url) {
@@ -87,7 +87,8 @@ TEST_F(ServerTest, BadInputIsRefusedWithAClearMessage) {
          exec("INSERT INTO brevalcore.schema_migrations (version, description) VALUES (99, 'later')");
          return args(url_);
        },
-       "the server's schema is at version 99, newer than this brevalcore knows (1)"},
+       "the server's schema is at version 99, newer than this brevalcore knows (" +
+           std::to_string(LatestSchemaVersion()) + ")"},
       {"short key", [&]() {
          std::ofstream(File("key")) << "short";
          auto a = args(url_);

@@ -1,5 +1,6 @@
 #include "tools/analytics/schema.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <vector>
@@ -77,6 +78,31 @@ END $$;
 CREATE TRIGGER roll_up AFTER INSERT ON brevalcore.records
   REFERENCING NEW TABLE AS added FOR EACH STATEMENT EXECUTE FUNCTION brevalcore.roll_up_records();
 )sql"},
+      {2, "the roll-up keyed by banner then doctor, so that a push writes few places of it", R"sql(
+-- A push carries one installation, nearly always one doctor. Keyed banner, day, ..., doctor,
+-- its rows fell one to a page all over the key, and a roll-up larger than the server's
+-- buffers read a page for each; keyed banner, doctor, day, ... they make one run per banner.
+-- A report of one banner still reads one range of the key.
+DO $$
+DECLARE
+  key text := (SELECT conname FROM pg_constraint WHERE conrelid = 'brevalcore.daily'::regclass AND contype = 'p');
+BEGIN
+  IF key IS NOT NULL THEN
+    EXECUTE format('ALTER TABLE brevalcore.daily DROP CONSTRAINT %I', key);
+  END IF;
+END $$;
+ALTER TABLE brevalcore.daily ADD CONSTRAINT daily_pkey PRIMARY KEY (banner, doctor, day, region, asl, action);
+
+CREATE OR REPLACE FUNCTION brevalcore.roll_up_records() RETURNS trigger
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+  INSERT INTO brevalcore.daily AS d (banner, doctor, day, region, asl, action, events)
+  SELECT banner, doctor, time::date, region, asl, action, count(*) FROM added
+  GROUP BY 1, 2, 3, 4, 5, 6 ORDER BY 1, 2, 3, 4, 5, 6
+  ON CONFLICT (banner, doctor, day, region, asl, action) DO UPDATE SET events = d.events + EXCLUDED.events;
+  RETURN NULL;
+END $$;
+)sql"},
   };
   return migrations;
 }
@@ -150,7 +176,7 @@ void CheckServerVersion(int serverVersion) {
                     "; brevalcore needs PostgreSQL " + std::to_string(kMinServerVersion / 10000) + " or later");
 }
 
-InitOutcome InitServer(Connection& server) {
+InitOutcome InitServer(Connection& server, int upTo) {
   CheckServerVersion(server.ServerVersion());
   InitOutcome outcome;
   try {
@@ -163,7 +189,7 @@ InitOutcome InitServer(Connection& server) {
     outcome.from = AppliedVersion(server);
     if (outcome.from > LatestSchemaVersion()) throw ServerError(Newer(outcome.from));
     for (const Migration& m : Migrations()) {
-      if (m.version <= outcome.from) continue;
+      if (m.version <= outcome.from || m.version > upTo) continue;
       server.Exec(m.sql);
       server.Exec("INSERT INTO brevalcore.schema_migrations (version, description) VALUES ($1, $2)",
                   {std::to_string(m.version), m.description});
@@ -174,7 +200,7 @@ InitOutcome InitServer(Connection& server) {
     server.RollBackQuietly();
     throw;
   }
-  outcome.to = LatestSchemaVersion();
+  outcome.to = std::max(outcome.from, std::min(upTo, LatestSchemaVersion()));
   return outcome;
 }
 

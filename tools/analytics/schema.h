@@ -8,6 +8,7 @@
 // brevalcore.daily     the roll-up the reports read: events per banner, day, region, ASL,
 //                      doctor and action word, kept by a trigger on records, so that any
 //                      way of inserting records (a push, a COPY) keeps it right.
+#include <limits>
 #include <string>
 
 #include "tools/analytics/pg.h"
@@ -28,8 +29,9 @@ struct InitOutcome {
   int from = 0, to = 0;  // schema versions before and after
 };
 // Creates or upgrades the schema, one transaction, serialised against other clients doing the
-// same. Running it again changes nothing.
-InitOutcome InitServer(Connection& server);
+// same. Running it again changes nothing. `upTo` stops at an earlier version (an upgrade rolled
+// out in steps); a schema already past it is left as it is.
+InitOutcome InitServer(Connection& server, int upTo = std::numeric_limits<int>::max());
 
 // Before a push or a report: throws ServerError with a message saying what to do when the
 // server is not ready or its schema is not the one this program knows.
