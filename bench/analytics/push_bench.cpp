@@ -5,7 +5,8 @@
 // report under a second.
 //
 // BREVALCORE_PUSH_BENCH_INSTALLATIONS and BREVALCORE_PUSH_BENCH_RECORDS scale it down for a
-// quick look.
+// quick look; BREVALCORE_PUSH_BENCH_STATEMENTS=1 prints the server's time per statement after
+// each side (pg_stat_statements, loaded by restarting the server before the sides run).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
