@@ -25,6 +25,7 @@ inline constexpr int32_t kCantPerformOperation = 17;
 inline constexpr int32_t kOutOfStackSpace = 28;
 inline constexpr int32_t kSubOrFunctionNotDefined = 35;
 inline constexpr int32_t kBadFileNameOrNumber = 52;
+inline constexpr int32_t kInternalError = 51;
 inline constexpr int32_t kFileNotFound = 53;
 inline constexpr int32_t kBadFileMode = 54;
 inline constexpr int32_t kFileAlreadyOpen = 55;

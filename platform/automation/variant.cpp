@@ -48,11 +48,7 @@ Variant::Variant(Ref<ArrayData> a) noexcept : type_(VarType::Array) {
   }
 }
 
-Variant::Variant(const Variant& o) noexcept : type_(o.type_), u_(o.u_) {
-  if (HasPayload()) AddRefPayload();
-}
-
-Variant& Variant::operator=(const Variant& o) noexcept {
+Variant& Variant::AssignSlow(const Variant& o) noexcept {
   if (this != &o) {
     Variant copy(o);
     swap(copy);
@@ -60,7 +56,7 @@ Variant& Variant::operator=(const Variant& o) noexcept {
   return *this;
 }
 
-Variant& Variant::operator=(Variant&& o) noexcept {
+Variant& Variant::MoveSlow(Variant&& o) noexcept {
   if (this != &o) {
     Variant moved(std::move(o));
     swap(moved);

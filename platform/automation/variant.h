@@ -78,10 +78,30 @@ class Variant {
   static Variant Missing() noexcept { return Variant(ErrorCode{kParamNotFound}); }
   static Variant Nothing() noexcept { return Variant(Ref<Object>()); }
 
-  Variant(const Variant& o) noexcept;
+  // Numbers, Booleans, Empty and Null copy as plain bits; only strings, objects and arrays
+  // touch a reference count, out of line.
+  Variant(const Variant& o) noexcept : type_(o.type_), u_(o.u_) {
+    if (HasPayload()) AddRefPayload();
+  }
   Variant(Variant&& o) noexcept : type_(o.type_), u_(o.u_) { o.type_ = VarType::Empty; o.u_.i8 = 0; }
-  Variant& operator=(const Variant& o) noexcept;
-  Variant& operator=(Variant&& o) noexcept;
+  Variant& operator=(const Variant& o) noexcept {
+    if (!HasPayload() && !o.HasPayload()) {
+      type_ = o.type_;
+      u_ = o.u_;
+      return *this;
+    }
+    return AssignSlow(o);
+  }
+  Variant& operator=(Variant&& o) noexcept {
+    if (!HasPayload() && this != &o) {
+      type_ = o.type_;
+      u_ = o.u_;
+      o.type_ = VarType::Empty;
+      o.u_.i8 = 0;
+      return *this;
+    }
+    return MoveSlow(std::move(o));
+  }
   ~Variant() { if (HasPayload()) ReleasePayload(); }
 
   VarType type() const noexcept { return type_; }
@@ -122,13 +142,27 @@ class Variant {
 
   void swap(Variant& o) noexcept { std::swap(type_, o.type_); std::swap(u_, o.u_); }
 
+  // Stores a number or Boolean in place, releasing what was there: the machine's operators
+  // write their results with these, with no temporary Variant.
+  void SetInteger(int16_t v) noexcept { Reset(VarType::Integer); u_.i2 = v; }
+  void SetLong(int32_t v) noexcept { Reset(VarType::Long); u_.i4 = v; }
+  void SetDouble(double v) noexcept { Reset(VarType::Double); u_.r8 = v; }
+  void SetBool(bool v) noexcept { Reset(VarType::Boolean); u_.b = v; }
+
  private:
   struct StringRep;
   bool HasPayload() const noexcept {
     return type_ == VarType::String || type_ == VarType::Object || type_ == VarType::Array;
   }
+  void Reset(VarType type) noexcept {
+    if (HasPayload()) ReleasePayload();
+    type_ = type;
+    u_.i8 = 0;
+  }
   void AddRefPayload() const noexcept;
   void ReleasePayload() noexcept;
+  Variant& AssignSlow(const Variant& o) noexcept;
+  Variant& MoveSlow(Variant&& o) noexcept;
 
   VarType type_;
   union Payload {

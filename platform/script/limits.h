@@ -114,12 +114,14 @@ class ValueStack {
   struct Mark {
     size_t segment;
     size_t top;
+    size_t size;  // of the frame pushed after it
   };
 
-  // A frame of `n` values, Empty, and their slot pointers, each pointing at its value.
-  Mark Push(size_t n, automation::Variant*& values, automation::Variant**& slots);
-  // Releases the frame pushed after `mark` (its `n` values).
-  void Pop(Mark mark, automation::Variant* values, size_t n) noexcept;
+  // A frame of `n` values, Empty, and their slot pointers; the first `live` point at their
+  // values (the rest are the caller's to set, and their values are never written).
+  Mark Push(size_t n, automation::Variant*& values, automation::Variant**& slots, size_t live = SIZE_MAX);
+  // Releases the frame pushed after `mark`, emptying its first `live` values.
+  void Pop(Mark mark, automation::Variant* values, size_t live) noexcept;
   size_t used() const { return used_; }
 
  private:

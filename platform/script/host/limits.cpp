@@ -88,9 +88,9 @@ RunLimits::Activation::Activation(RunLimits& limits) noexcept : previous_(active
 
 RunLimits::Activation::~Activation() { activeLimits = previous_; }
 
-ValueStack::Mark ValueStack::Push(size_t n, Variant*& values, Variant**& slots) {
+ValueStack::Mark ValueStack::Push(size_t n, Variant*& values, Variant**& slots, size_t live) {
   if (used_ + n > kValueStackSlots) throw ScriptAbort(automation::err::kOutOfStackSpace);
-  const Mark mark{segment_, top_};
+  const Mark mark{segment_, top_, n};
   if (segments_.empty() || top_ + n > segments_[segment_].size) {
     // The frame starts the next segment; the rest of this one stays unused until it returns.
     const size_t next = segments_.empty() ? 0 : segment_ + 1;
@@ -109,15 +109,16 @@ ValueStack::Mark ValueStack::Push(size_t n, Variant*& values, Variant**& slots) 
   Segment& s = segments_[segment_];
   values = &s.values[top_];
   slots = &s.slots[top_];
-  for (size_t i = 0; i < n; ++i) slots[i] = &values[i];
+  live = std::min(live, n);
+  for (size_t i = 0; i < live; ++i) slots[i] = &values[i];
   top_ += n;
   used_ += n;
   return mark;
 }
 
-void ValueStack::Pop(Mark mark, Variant* values, size_t n) noexcept {
-  for (size_t i = 0; i < n; ++i) values[i] = Variant();
-  used_ -= n;
+void ValueStack::Pop(Mark mark, Variant* values, size_t live) noexcept {
+  for (size_t i = 0; i < live; ++i) values[i] = Variant();
+  used_ -= mark.size;
   segment_ = mark.segment;
   top_ = mark.top;
 }

@@ -35,28 +35,6 @@ class ArgList {
   std::vector<Variant> heap_;
 };
 
-// Releases a procedure's frame when the call ends, also by an error.
-struct FrameGuard {
-  ValueStack& stack;
-  RunLimits& limits;
-  ValueStack::Mark mark;
-  Variant* values;
-  size_t count;
-  ~FrameGuard() {
-    stack.Pop(mark, values, count);
-    limits.LeaveCall();
-  }
-};
-
-// Built-ins and object members take time in proportion to the text they are given: counted,
-// so a loop of calls on megabytes reads the clock in time.
-void SpendOnText(std::span<Variant> args) {
-  size_t units = 0;
-  for (const Variant& a : args)
-    if (a.IsString()) units += a.AsString().size();
-  if (units) SpendInActiveRun(units);
-}
-
 Variant& MeField(Frame& f, int slot) {
   if (!f.me) Raise(err::kObjectRequired);
   return f.me->Field(slot);
@@ -434,55 +412,25 @@ Variant Interpreter::EvalNew(const NewExpr& n) {
 Variant Interpreter::CallProcedure(const Procedure& proc, ScriptObject* me, const CallExpr* call, Frame& caller) {
   const size_t given = call ? call->args.size() : 0;
   if (static_cast<int>(given) != proc.paramCount) Raise(err::kWrongNumberOfArguments);
-  const size_t n = static_cast<size_t>(proc.slotCount);
-  limits_.EnterCall();
-  Variant* values = nullptr;
-  Variant** slots = nullptr;
-  ValueStack::Mark mark;
-  try {
-    mark = stack_.Push(n, values, slots);
-  } catch (...) {
-    limits_.LeaveCall();
-    throw;
-  }
-  FrameGuard guard{stack_, limits_, mark, values, n};
+  CallFrame frame(stack_, limits_, CodeOf(proc));
   for (size_t i = 0; i < given; ++i) {
     const Expr* a = call->args[i].get();
     if (!a) Raise(err::kWrongNumberOfArguments);
     if (!proc.byVal[i]) {
       if (Variant* where = AddressOf(*a, caller)) {
-        slots[i + 1] = where;
+        frame.slots[i + 1] = where;
         continue;
       }
     }
-    values[i + 1] = Eval(*a, caller);
+    frame.values[i + 1] = Eval(*a, caller);
   }
   Ref<Object> keep(me);
-  return RunProcedure(proc, me, slots);
+  return RunProcedure(proc, me, frame.slots);
 }
 
 Variant Interpreter::CallProcedureWithValues(const Procedure& proc, ScriptObject* me, std::span<Variant> args) {
-  if (static_cast<int>(args.size()) != proc.paramCount) Raise(err::kWrongNumberOfArguments);
   RunScope scope(*this);
-  const size_t n = static_cast<size_t>(proc.slotCount);
-  limits_.EnterCall();
-  Variant* values = nullptr;
-  Variant** slots = nullptr;
-  ValueStack::Mark mark;
-  try {
-    mark = stack_.Push(n, values, slots);
-  } catch (...) {
-    limits_.LeaveCall();
-    throw;
-  }
-  FrameGuard guard{stack_, limits_, mark, values, n};
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i].IsMissing()) Raise(err::kWrongNumberOfArguments);
-    if (proc.byVal[i]) values[i + 1] = args[i];
-    else slots[i + 1] = &args[i];
-  }
-  Ref<Object> keep(me);
-  return RunProcedure(proc, me, slots);
+  return CallWithValues(proc, me, args);
 }
 
 Variant Interpreter::RunProcedure(const Procedure& proc, ScriptObject* me, Variant** slots) {
@@ -490,7 +438,7 @@ Variant Interpreter::RunProcedure(const Procedure& proc, ScriptObject* me, Varia
   f.slots = slots;
   f.me = me;
   f.proc = &proc;
-  ExecBlock(proc.decl->body, f);
+  RunCode(CodeOf(proc), f);
   return std::move(*slots[0]);
 }
 

@@ -140,8 +140,7 @@ void Interpreter::RunGlobalCode(StringView code) {
   compile::CompileProgram(*this, program, nullptr, nullptr);
   programs_.push_back(program);
   RunScope scope(*this);
-  Frame f;
-  ExecBlock(program->body, f);
+  RunUnit(*program, nullptr);
 }
 
 void Interpreter::RunStatement(StringView code) {
@@ -159,8 +158,7 @@ void Interpreter::RunStatement(StringView code) {
     else programs_.push_back(program);
   }
   RunScope scope(*this);
-  Frame f;
-  ExecBlock(program->body, f);
+  RunUnit(*program, nullptr);
 }
 
 Variant Interpreter::EvalText(StringView expression) {
@@ -198,12 +196,11 @@ void Interpreter::ExecuteText(StringView code, Frame& f, bool global) {
   if (global) {
     compile::CompileProgram(*this, program, nullptr, nullptr);
     programs_.push_back(program);
-    Frame g;
-    ExecBlock(program->body, g);
+    RunUnit(*program, nullptr);
   } else {
     compile::CompileProgram(*this, program, f.proc, f.me ? &f.me->cls() : nullptr);
     programs_.push_back(program);
-    ExecBlock(program->body, f);
+    RunUnit(*program, &f);
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include "platform/script/builtins.h"
 #include "platform/script/limits.h"
+#include "platform/script/runtime/bytecode.h"
 #include "platform/script/runtime/program.h"
 #include "platform/script/script_host.h"
 
@@ -28,6 +29,45 @@ struct Frame {
 };
 
 enum class Flow : uint8_t { Normal, ExitDo, ExitFor, ExitProc };
+
+// A procedure's window on the value stack, given back when the call ends (also by an error).
+class CallFrame {
+ public:
+  CallFrame(ValueStack& stack, RunLimits& limits, const Code& code)
+      : stack_(stack), limits_(limits), live_(code.locals + code.temps) {
+    limits_.EnterCall();
+    try {
+      mark_ = stack_.Push(code.window(), values, slots, live_);
+    } catch (...) {
+      limits_.LeaveCall();
+      throw;
+    }
+  }
+  ~CallFrame() {
+    stack_.Pop(mark_, values, live_);
+    limits_.LeaveCall();
+  }
+  CallFrame(const CallFrame&) = delete;
+  CallFrame& operator=(const CallFrame&) = delete;
+
+  Variant* values = nullptr;
+  Variant** slots = nullptr;
+
+ private:
+  ValueStack& stack_;
+  RunLimits& limits_;
+  size_t live_;
+  ValueStack::Mark mark_{};
+};
+
+// Built-ins and object members take time in proportion to the text they are given: counted,
+// so a loop of calls on megabytes reads the clock in time.
+inline void SpendOnText(std::span<Variant> args) {
+  size_t units = 0;
+  for (const Variant& a : args)
+    if (a.IsString()) units += a.AsString().size();
+  if (units) SpendInActiveRun(units);
+}
 
 class ErrObject;
 
@@ -71,6 +111,23 @@ class Interpreter : public BuiltinContext {
  private:
   friend class RunScope;
   struct Arg;
+
+  // The bytecode machine (vm.cpp)
+  const Code& CodeOf(const Procedure& proc);
+  const Code& CodeOf(ast::Program& program, const Procedure* scope);
+  // Runs a unit's script-level code in a window of its own; text run by Execute inside a
+  // procedure (`outer`) shares that procedure's locals.
+  Flow RunUnit(ast::Program& program, Frame* outer);
+  Flow RunCode(const Code& code, Frame& f);
+  uint32_t ResumeAfter(const Code& code, uint32_t pc, const automation::AutomationError& e, Frame& f);
+  Variant CallAtSite(const Procedure& proc, ScriptObject* me, const CallSite& site, Variant** regs, Frame& caller);
+  // Calls a procedure from inside a run with argument values (by reference: into `args`).
+  Variant CallWithValues(const Procedure& proc, ScriptObject* me, std::span<Variant> args);
+  Variant IndexValues(const Variant& v, std::span<Variant> args);
+  Variant GetMember(const CallSite& site, const Variant& target, Variant** regs, uint32_t first, uint32_t count,
+                    Frame& f);
+  void PutMember(const CallSite& site, const Variant& target, Variant value, bool isSet);
+  Variant General(ast::Op op, const Variant& a, const Variant& b);
 
   // Statements
   Flow ExecBlock(const ast::Block& block, Frame& f);

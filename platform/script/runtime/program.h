@@ -20,6 +20,7 @@ using automation::StringView;
 using automation::Variant;
 
 class Interpreter;
+struct Code;
 struct Procedure;
 class ScriptClass;
 
@@ -47,6 +48,8 @@ struct Procedure {
   ScriptClass* owner = nullptr;
   // Local names and their slots, kept for Eval and Execute inside the procedure.
   std::unordered_map<String, int> locals;
+  // The body as bytecode, made when the procedure is first called.
+  mutable std::shared_ptr<Code> code;
 };
 
 struct ClassMember {

@@ -16,6 +16,7 @@ using automation::String;
 using automation::Variant;
 
 namespace runtime {
+struct Code;
 struct GlobalEntry;
 struct Procedure;
 class ScriptClass;
@@ -290,6 +291,8 @@ struct Program {
   std::vector<std::unique_ptr<ClassDecl>> classes;
   // Script-level Dim/Public/Private names, declared before any code runs.
   std::vector<String> globals;
+  // The script-level code as bytecode, made when it first runs.
+  std::shared_ptr<runtime::Code> code;
 };
 
 }  // namespace ast

@@ -1,0 +1,693 @@
+#include "platform/script/compiler/codegen.h"
+
+#include <algorithm>
+
+#include "platform/automation/error.h"
+
+namespace brevalcore::script::compile {
+namespace {
+
+using namespace ast;
+using runtime::ArgSpec;
+using runtime::CallSite;
+using runtime::Code;
+using runtime::ErrorRegion;
+using runtime::GlobalKind;
+using runtime::Instr;
+using runtime::Opcode;
+
+// Constants are numbered apart while the code is made and moved behind the temporaries at the
+// end, when their count is known.
+constexpr uint32_t kConstTag = 0x40000000u;
+constexpr uint32_t kNoTarget = UINT32_MAX;
+constexpr uint8_t kSet = runtime::kAssignSet;
+constexpr uint8_t kMove = runtime::kAssignMove;
+
+Opcode OperatorOf(Op op) {
+  switch (op) {
+    case Op::Add: return Opcode::Add;
+    case Op::Sub: return Opcode::Sub;
+    case Op::Mul: return Opcode::Mul;
+    case Op::Div: return Opcode::Div;
+    case Op::IntDiv: return Opcode::IntDiv;
+    case Op::Mod: return Opcode::Mod;
+    case Op::Pow: return Opcode::Pow;
+    case Op::Concat: return Opcode::Concat;
+    case Op::Eq: return Opcode::Eq;
+    case Op::Ne: return Opcode::Ne;
+    case Op::Lt: return Opcode::Lt;
+    case Op::Gt: return Opcode::Gt;
+    case Op::Le: return Opcode::Le;
+    case Op::Ge: return Opcode::Ge;
+    case Op::And: return Opcode::And;
+    case Op::Or: return Opcode::Or;
+    case Op::Xor: return Opcode::Xor;
+    case Op::Eqv: return Opcode::Eqv;
+    case Op::Imp: return Opcode::Imp;
+    default: return Opcode::Is;
+  }
+}
+
+bool IsVariableName(const NameExpr& n) {
+  return n.bound == NameKind::Local || n.bound == NameKind::Field || n.bound == NameKind::Undefined ||
+         (n.bound == NameKind::Global && n.global->kind == GlobalKind::Variable);
+}
+
+// Expressions whose evaluation cannot change a script variable: an operand read before them
+// need not be copied first.
+bool IsPure(const Expr& e) {
+  switch (e.kind) {
+    case ExprKind::Literal: return true;
+    case ExprKind::Name: {
+      const auto& n = static_cast<const NameExpr&>(e);
+      return n.bound == NameKind::Local || n.bound == NameKind::Constant || n.bound == NameKind::Field ||
+             (n.bound == NameKind::Global && (n.global->kind == GlobalKind::Variable || n.global->kind == GlobalKind::Constant));
+    }
+    case ExprKind::Paren: return IsPure(*static_cast<const ParenExpr&>(e).inner);
+    case ExprKind::Unary: return IsPure(*static_cast<const UnaryExpr&>(e).operand);
+    case ExprKind::Binary: {
+      const auto& b = static_cast<const BinaryExpr&>(e);
+      return IsPure(*b.left) && IsPure(*b.right);
+    }
+    case ExprKind::Call: {
+      const auto& c = static_cast<const CallExpr&>(e);
+      if (c.target->kind != ExprKind::Name || static_cast<const NameExpr&>(*c.target).bound != NameKind::Builtin) return false;
+      return std::all_of(c.args.begin(), c.args.end(), [](const ExprPtr& a) { return !a || IsPure(*a); });
+    }
+    default: return false;
+  }
+}
+
+// Operators always give a plain value (never an object), so they may be computed straight
+// into the variable they are assigned to.
+bool IsOperator(const Expr& e) {
+  return e.kind == ExprKind::Binary ||
+         (e.kind == ExprKind::Unary && static_cast<const UnaryExpr&>(e).op != Op::Plus);
+}
+
+class CodeGen {
+ public:
+  explicit CodeGen(uint32_t locals) : code_(std::make_shared<Code>()) { code_->locals = locals; }
+
+  std::shared_ptr<Code> Build(const Block& body) {
+    Statements(body);
+    Emit({Opcode::Return});
+    Finish();
+    return code_;
+  }
+
+ private:
+  // ------------------------------------------------------------------ registers and code
+  uint32_t NewTemp() {
+    const uint32_t r = code_->locals + next_++;
+    peak_ = std::max(peak_, next_);
+    return r;
+  }
+  uint32_t Temps(size_t n) {
+    const uint32_t first = code_->locals + next_;
+    for (size_t i = 0; i < n; ++i) NewTemp();
+    return first;
+  }
+  uint32_t Const(const Variant& v) {
+    code_->constants.push_back(v);
+    return kConstTag | static_cast<uint32_t>(code_->constants.size() - 1);
+  }
+  bool IsTemp(uint32_t r) const { return !(r & kConstTag) && r >= code_->locals; }
+
+  size_t Emit(Instr i) {
+    code_->instrs.push_back(i);
+    return code_->instrs.size() - 1;
+  }
+  uint32_t Here() const { return static_cast<uint32_t>(code_->instrs.size()); }
+  Instr& At(size_t i) { return code_->instrs[i]; }
+  CallSite* NewSite() {
+    code_->sites.push_back(std::make_unique<CallSite>());
+    return code_->sites.back().get();
+  }
+
+  // ------------------------------------------------------------------ expressions
+
+  // A register holding the value of `e`: a local or a constant as they are, anything else
+  // computed into a new temporary.
+  uint32_t Value(const Expr& e) {
+    switch (e.kind) {
+      case ExprKind::Literal: return Const(static_cast<const LiteralExpr&>(e).value);
+      case ExprKind::Paren: return Value(*static_cast<const ParenExpr&>(e).inner);
+      case ExprKind::Name: {
+        const auto& n = static_cast<const NameExpr&>(e);
+        if (n.bound == NameKind::Local) return static_cast<uint32_t>(n.slot);
+        if (n.bound == NameKind::Constant) return Const(n.constant);
+        break;
+      }
+      default: break;
+    }
+    const uint32_t t = NewTemp();
+    Into(e, t);
+    return t;
+  }
+
+  // Like Value, but a variable read now is copied when evaluating `later` could change it.
+  uint32_t ValueBefore(const Expr& e, const Expr& later) {
+    const uint32_t r = Value(e);
+    if (IsTemp(r) || (r & kConstTag) || IsPure(later)) return r;
+    const uint32_t t = NewTemp();
+    Emit({Opcode::Move, 0, 0, t, r});
+    return t;
+  }
+
+  void Into(const Expr& e, uint32_t dst) {
+    switch (e.kind) {
+      case ExprKind::Literal:
+        Emit({Opcode::Move, 0, 0, dst, Const(static_cast<const LiteralExpr&>(e).value)});
+        return;
+      case ExprKind::Paren: Into(*static_cast<const ParenExpr&>(e).inner, dst); return;
+      case ExprKind::Name: Name(static_cast<const NameExpr&>(e), dst); return;
+      case ExprKind::Unary: {
+        const auto& u = static_cast<const UnaryExpr&>(e);
+        if (u.op == Op::Plus) return Into(*u.operand, dst);
+        const uint32_t r = Value(*u.operand);
+        Emit({u.op == Op::Neg ? Opcode::Neg : Opcode::Not, 0, 0, dst, r});
+        return;
+      }
+      case ExprKind::Binary: Binary(static_cast<const BinaryExpr&>(e), dst); return;
+      case ExprKind::Call: Call(static_cast<const CallExpr&>(e), dst); return;
+      case ExprKind::Member: Member(static_cast<const MemberExpr&>(e), nullptr, dst); return;
+      default: Tree(e, dst); return;
+    }
+  }
+
+  void Tree(const Expr& e, uint32_t dst) {
+    holdsRefs_ = true;
+    Emit({Opcode::TreeExpr, 0, 0, dst, 0, 0, &e});
+  }
+
+  void Name(const NameExpr& n, uint32_t dst) {
+    switch (n.bound) {
+      case NameKind::Local: Emit({Opcode::Move, 0, 0, dst, static_cast<uint32_t>(n.slot)}); return;
+      case NameKind::Constant: Emit({Opcode::Move, 0, 0, dst, Const(n.constant)}); return;
+      case NameKind::Field:
+        holdsRefs_ = true;
+        Emit({Opcode::LoadField, 0, 0, dst, static_cast<uint32_t>(n.slot)});
+        return;
+      default:
+        holdsRefs_ = true;
+        Emit({Opcode::LoadName, 0, 0, dst, 0, 0, &n});
+        return;
+    }
+  }
+
+  void Binary(const BinaryExpr& b, uint32_t dst) {
+    if (b.op == Op::Concat && IsTemp(dst)) {
+      // A chain grows the text of its first fresh result in place.
+      Into(*b.left, dst);
+      const uint32_t r = Value(*b.right);
+      Emit({Opcode::Append, 0, 0, dst, r});
+      return;
+    }
+    const uint32_t l = ValueBefore(*b.left, *b.right);
+    const uint32_t r = Value(*b.right);
+    Emit({OperatorOf(b.op), 0, 0, dst, l, r});
+  }
+
+  // Arguments into consecutive new temporaries; null (left out) becomes the missing marker.
+  uint32_t ArgumentValues(const std::vector<ExprPtr>& args) {
+    const uint32_t first = Temps(args.size());
+    for (size_t i = 0; i < args.size(); ++i) {
+      if (args[i]) Into(*args[i], first + static_cast<uint32_t>(i));
+      else Emit({Opcode::Move, 0, 0, first + static_cast<uint32_t>(i), Const(Variant::Missing())});
+    }
+    return first;
+  }
+
+  static bool AnyMissing(const std::vector<ExprPtr>& args) {
+    return std::any_of(args.begin(), args.end(), [](const ExprPtr& a) { return !a; });
+  }
+
+  void Call(const CallExpr& c, uint32_t dst) {
+    if (c.target->kind == ExprKind::Member) return Member(static_cast<const MemberExpr&>(*c.target), &c, dst);
+    if (c.target->kind != ExprKind::Name) return Tree(c, dst);
+    const auto& n = static_cast<const NameExpr&>(*c.target);
+    switch (n.bound) {
+      case NameKind::Local:
+        if (n.self) return Procedure(n.self, nullptr, true, c.args, c, dst);
+        return Index(static_cast<uint32_t>(n.slot), c, dst);
+      case NameKind::Builtin: {
+        const int count = static_cast<int>(c.args.size());
+        if (count < n.builtin->minArgs || count > n.builtin->maxArgs) return Tree(c, dst);
+        const uint32_t first = ArgumentValues(c.args);
+        Emit({Opcode::CallBuiltin, 0, static_cast<uint16_t>(c.args.size()), dst, 0, first, n.builtin});
+        return;
+      }
+      case NameKind::Global: {
+        const runtime::GlobalEntry& g = *n.global;
+        if (g.kind == GlobalKind::Procedure) return Procedure(g.proc, &g, false, c.args, c, dst);
+        if (g.kind == GlobalKind::ObjectMember && c.args.size() <= UINT16_MAX) {
+          holdsRefs_ = true;
+          const uint32_t first = ArgumentValues(c.args);
+          Emit({Opcode::CallGlobalMember, 0, static_cast<uint16_t>(c.args.size()), dst, 0, first, &g});
+          return;
+        }
+        if (g.kind == GlobalKind::Variable) {
+          const uint32_t base = NewTemp();
+          Name(n, base);
+          return Index(base, c, dst);
+        }
+        return Tree(c, dst);
+      }
+      default: return Tree(c, dst);
+    }
+  }
+
+  // name(args) on a variable: an array element when it holds an array, else whatever the
+  // syntax tree makes of it (a default member, a GetRef, an error).
+  void Index(uint32_t base, const CallExpr& c, uint32_t dst) {
+    if (c.args.empty() || AnyMissing(c.args) || c.args.size() > UINT16_MAX) return Tree(c, dst);
+    holdsRefs_ = true;
+    const size_t guard = Emit({Opcode::IsArrayOrJump, 0, 0, base});
+    const uint32_t first = ArgumentValues(c.args);
+    Emit({Opcode::Index, 0, static_cast<uint16_t>(c.args.size()), dst, base, first});
+    const size_t done = Emit({Opcode::Jump});
+    At(guard).c = Here();
+    Tree(c, dst);
+    At(done).c = Here();
+  }
+
+  // A call of a script procedure: by-reference arguments are bound when the call starts.
+  void Procedure(const runtime::Procedure* proc, const runtime::GlobalEntry* global, bool onMe,
+                 const std::vector<ExprPtr>& args, const Expr& whole, uint32_t dst) {
+    if (static_cast<int>(args.size()) != proc->paramCount || AnyMissing(args)) return Tree(whole, dst);
+    holdsRefs_ = true;
+    CallSite* site = NewSite();
+    site->proc = global ? nullptr : proc;
+    site->global = global;
+    site->onMe = onMe;
+    site->expr = &whole;
+    for (const auto& a : args) {
+      ArgSpec spec;
+      const Expr& arg = *a;
+      if (arg.kind == ExprKind::Name && static_cast<const NameExpr&>(arg).bound == NameKind::Local &&
+          !static_cast<const NameExpr&>(arg).self) {
+        spec.kind = ArgSpec::LocalRef;
+        spec.local = static_cast<uint32_t>(static_cast<const NameExpr&>(arg).slot);
+      } else if (MayBeVariable(arg)) {
+        spec.kind = ArgSpec::NameRef;
+        spec.expr = &arg;
+      } else {
+        spec.reg = NewTemp();
+        spec.hasValue = true;
+        Into(arg, spec.reg);
+      }
+      site->args.push_back(spec);
+    }
+    Emit({Opcode::CallProc, 0, 0, dst, 0, 0, site});
+  }
+
+  // A name, or an element of a named array, that the callee may receive by reference.
+  static bool MayBeVariable(const Expr& e) {
+    if (e.kind == ExprKind::Name) return IsVariableName(static_cast<const NameExpr&>(e));
+    if (e.kind != ExprKind::Call) return false;
+    const Expr& target = *static_cast<const CallExpr&>(e).target;
+    return target.kind == ExprKind::Name && IsVariableName(static_cast<const NameExpr&>(target));
+  }
+
+  // object.name or object.name(args): the object may be a host's or one of the script's own
+  // class instances, known only when it runs, so arguments are evaluated for both.
+  void Member(const MemberExpr& m, const CallExpr* call, uint32_t dst) {
+    const Expr& whole = call ? static_cast<const Expr&>(*call) : m;
+    if (!m.object) return Tree(whole, dst);
+    const std::vector<ExprPtr> none;
+    const auto& args = call ? call->args : none;
+    for (const auto& a : args)
+      if (a && a->kind == ExprKind::Call && MayBeVariable(*a)) return Tree(whole, dst);  // element by reference
+    if (args.size() > UINT16_MAX) return Tree(whole, dst);
+    holdsRefs_ = true;
+    const uint32_t object = args.empty() ? Value(*m.object) : ValueBefore(*m.object, *call);
+    CallSite* site = NewSite();
+    site->member = m.name;
+    site->expr = &whole;
+    const uint32_t first = Temps(args.size());
+    for (size_t i = 0; i < args.size(); ++i) {
+      ArgSpec spec;
+      spec.reg = first + static_cast<uint32_t>(i);
+      spec.hasValue = true;
+      if (!args[i]) {
+        Emit({Opcode::Move, 0, 0, spec.reg, Const(Variant::Missing())});
+      } else {
+        const Expr& arg = *args[i];
+        Into(arg, spec.reg);
+        if (arg.kind == ExprKind::Name && IsVariableName(static_cast<const NameExpr&>(arg))) {
+          const auto& n = static_cast<const NameExpr&>(arg);
+          spec.expr = &arg;
+          spec.kind = ArgSpec::NameRef;
+          if (n.bound == NameKind::Local && !n.self) {
+            spec.kind = ArgSpec::LocalRef;
+            spec.local = static_cast<uint32_t>(n.slot);
+          }
+        }
+      }
+      site->args.push_back(spec);
+    }
+    Emit({Opcode::GetMember, 0, static_cast<uint16_t>(args.size()), dst, object, first, site});
+  }
+
+  // ------------------------------------------------------------------ statements
+
+  struct Loop {
+    bool isFor;
+    std::vector<size_t> exits;  // Jumps to the end
+    std::vector<std::pair<size_t, bool>> treeExits;  // TreeStmt: its For (b) or Do (c) target
+  };
+
+  void Statements(const Block& block) {
+    for (const auto& s : block) Statement(*s);
+  }
+
+  void Statement(const ast::Stmt& s) {
+    const uint32_t begin = Here();
+    const uint32_t mark = next_;
+    const uint32_t outerPeak = peak_;
+    const bool outerRefs = holdsRefs_;
+    peak_ = next_;
+    holdsRefs_ = false;
+    if (!Native(s)) TreeStatement(s);
+    if (holdsRefs_ && peak_ > mark) Emit({Opcode::Clear, 0, 0, code_->locals + mark, peak_ - mark});
+    code_->regions.push_back({begin, Here(), Here(), &s});
+    next_ = mark;
+    peak_ = std::max(outerPeak, peak_);
+    holdsRefs_ = outerRefs;
+  }
+
+  void TreeStatement(const ast::Stmt& s) {
+    const size_t at = Emit({Opcode::TreeStmt, 0, 0, 0, kNoTarget, kNoTarget, &s});
+    if (Loop* l = Innermost(true)) l->treeExits.emplace_back(at, true);
+    if (Loop* l = Innermost(false)) l->treeExits.emplace_back(at, false);
+  }
+
+  Loop* Innermost(bool isFor) {
+    for (auto it = loops_.rbegin(); it != loops_.rend(); ++it)
+      if (it->isFor == isFor) return &*it;
+    return nullptr;
+  }
+
+  void Count(const ast::Stmt& s) { Emit({Opcode::Count, 0, 0, 0, 0, 0, &s}); }
+
+  // Emits `s` and returns true, or returns false (nothing emitted) for the syntax tree.
+  bool Native(const ast::Stmt& s) {
+    switch (s.kind) {
+      case StmtKind::Assign: return Assign(static_cast<const AssignStmt&>(s));
+      case StmtKind::Call: return CallStatement(static_cast<const CallStmt&>(s));
+      case StmtKind::If: Count(s); If(static_cast<const IfStmt&>(s)); return true;
+      case StmtKind::Select: Count(s); Select(static_cast<const SelectStmt&>(s)); return true;
+      case StmtKind::For: return For(static_cast<const ForStmt&>(s));
+      case StmtKind::Do: Count(s); Do(static_cast<const DoStmt&>(s)); return true;
+      case StmtKind::Exit: Count(s); Exit(static_cast<const ExitStmt&>(s)); return true;
+      case StmtKind::OnError:
+        Count(s);
+        Emit({Opcode::OnError, static_cast<uint8_t>(static_cast<const OnErrorStmt&>(s).resumeNext)});
+        return true;
+      case StmtKind::Dim: {
+        const auto& d = static_cast<const DimStmt&>(s);
+        if (std::any_of(d.vars.begin(), d.vars.end(), [](const DimVar& v) { return v.isArray; })) return false;
+        Count(s);
+        return true;
+      }
+      case StmtKind::Nop: Count(s); return true;
+      default: return false;
+    }
+  }
+
+  bool Assign(const AssignStmt& s) {
+    const Expr& target = *s.target;
+    const uint8_t set = s.isSet ? kSet : 0;
+    if (target.kind == ExprKind::Name) {
+      const auto& n = static_cast<const NameExpr&>(target);
+      Count(s);
+      if (n.bound == NameKind::Local) {
+        const uint32_t slot = static_cast<uint32_t>(n.slot);
+        if (!s.isSet && AppendInPlace(slot, *s.value)) return true;
+        if (!s.isSet && IsOperator(*s.value)) {
+          Into(*s.value, slot);
+          return true;
+        }
+        const uint32_t r = Value(*s.value);
+        Emit({s.isSet ? Opcode::SetRef : Opcode::Let, Moves(r), 0, slot, r});
+        return true;
+      }
+      const uint32_t r = Value(*s.value);
+      if (n.bound == NameKind::Field) Emit({Opcode::StoreField, static_cast<uint8_t>(set | Moves(r)), 0, static_cast<uint32_t>(n.slot), r});
+      else Emit({Opcode::StoreName, static_cast<uint8_t>(set | Moves(r)), 0, 0, r, 0, &n});
+      return true;
+    }
+    if (target.kind == ExprKind::Member) {
+      const auto& m = static_cast<const MemberExpr&>(target);
+      if (!m.object) return false;
+      Count(s);
+      holdsRefs_ = true;
+      const uint32_t r = ValueBefore(*s.value, *m.object);
+      const uint32_t object = Value(*m.object);
+      CallSite* site = NewSite();
+      site->member = m.name;
+      site->expr = &target;
+      Emit({Opcode::PutMember, static_cast<uint8_t>(set | Moves(r)), 0, r, object, 0, site});
+      return true;
+    }
+    return false;
+  }
+
+  uint8_t Moves(uint32_t r) const { return IsTemp(r) ? kMove : 0; }
+
+  // s = s & a & b ...: the operands are computed first, then appended to s's own text, so a
+  // loop that builds a text costs time in proportion to its length, not to its square.
+  bool AppendInPlace(uint32_t slot, const Expr& value) {
+    std::vector<const Expr*> tail;
+    const Expr* e = &value;
+    while (e->kind == ExprKind::Binary && static_cast<const BinaryExpr*>(e)->op == Op::Concat) {
+      const auto* b = static_cast<const BinaryExpr*>(e);
+      tail.push_back(b->right.get());
+      e = b->left.get();
+    }
+    if (tail.empty() || e->kind != ExprKind::Name) return false;
+    const auto& head = static_cast<const NameExpr&>(*e);
+    if (head.bound != NameKind::Local || static_cast<uint32_t>(head.slot) != slot) return false;
+    if (!std::all_of(tail.begin(), tail.end(), [](const Expr* x) { return IsPure(*x); })) return false;
+    std::reverse(tail.begin(), tail.end());
+    std::vector<uint32_t> parts;
+    for (const Expr* x : tail) parts.push_back(Value(*x));
+    for (uint32_t r : parts) Emit({Opcode::Append, 0, 0, slot, r});
+    return true;
+  }
+
+  bool CallStatement(const CallStmt& s) {
+    const Expr& e = *s.call;
+    const Expr& callee = e.kind == ExprKind::Call ? *static_cast<const CallExpr&>(e).target : e;
+    if (callee.kind == ExprKind::Name) {
+      const auto& n = static_cast<const NameExpr&>(callee);
+      if (n.bound == NameKind::Builtin && n.builtin->resultRequired) return false;
+      // A variable or constant used as a statement has rules of its own.
+      if (n.bound != NameKind::Builtin && n.bound != NameKind::Global) return false;
+      if (n.bound == NameKind::Global && n.global->kind != GlobalKind::Procedure &&
+          n.global->kind != GlobalKind::ObjectMember)
+        return false;
+      if (e.kind == ExprKind::Name && n.bound == NameKind::Builtin) return false;
+    } else if (callee.kind != ExprKind::Member) {
+      return false;
+    }
+    Count(s);
+    const uint32_t t = NewTemp();
+    if (e.kind == ExprKind::Name) {
+      const auto& n = static_cast<const NameExpr&>(e);
+      if (n.global->kind == GlobalKind::Procedure) {
+        Procedure(n.global->proc, n.global, false, {}, e, t);
+      } else {
+        holdsRefs_ = true;
+        Emit({Opcode::CallGlobalMember, 0, 0, t, 0, 0, n.global});
+      }
+    } else {
+      Into(e, t);
+    }
+    holdsRefs_ = true;
+    return true;
+  }
+
+  void If(const IfStmt& s) {
+    std::vector<size_t> ends;
+    for (size_t i = 0; i < s.branches.size(); ++i) {
+      const auto& branch = s.branches[i];
+      size_t skip = SIZE_MAX;
+      if (branch.condition) {
+        // A condition that fails under On Error Resume Next enters its branch.
+        const uint32_t begin = Here();
+        const uint32_t r = Value(*branch.condition);
+        skip = Emit({Opcode::JumpIfFalse, 0, 0, r});
+        code_->regions.push_back({begin, Here(), Here(), &s});
+      }
+      Statements(branch.body);
+      if (i + 1 < s.branches.size()) ends.push_back(Emit({Opcode::Jump}));
+      if (skip != SIZE_MAX) At(skip).c = Here();
+    }
+    for (size_t e : ends) At(e).c = Here();
+  }
+
+  void Select(const SelectStmt& s) {
+    const uint32_t subject = NewTemp();
+    Into(*s.subject, subject);
+    std::vector<std::vector<size_t>> toBody(s.cases.size());
+    size_t elseCase = SIZE_MAX;
+    for (size_t i = 0; i < s.cases.size(); ++i) {
+      if (s.cases[i].values.empty()) {
+        elseCase = i;
+        break;
+      }
+      for (const auto& v : s.cases[i].values) toBody[i].push_back(Emit({Opcode::CaseJump, 0, 0, subject, Value(*v)}));
+    }
+    const size_t noMatch = Emit({Opcode::Jump});
+    std::vector<size_t> ends;
+    for (size_t i = 0; i < s.cases.size(); ++i) {
+      for (size_t j : toBody[i]) At(j).c = Here();
+      if (i == elseCase) At(noMatch).c = Here();
+      if (i > elseCase) break;  // after Case Else nothing can match
+      Statements(s.cases[i].body);
+      ends.push_back(Emit({Opcode::Jump}));
+    }
+    if (elseCase == SIZE_MAX) At(noMatch).c = Here();
+    for (size_t e : ends) At(e).c = Here();
+  }
+
+  bool For(const ForStmt& s) {
+    if (s.counter->kind != ExprKind::Name) return false;
+    const auto& counter = static_cast<const NameExpr&>(*s.counter);
+    const bool local = counter.bound == NameKind::Local;
+    if (!local && !(counter.bound == NameKind::Global && counter.global->kind == GlobalKind::Variable)) return false;
+    Count(s);
+    const uint32_t limits = Temps(3);  // limit, step, start (then the direction)
+    Into(*s.from, limits + 2);
+    Into(*s.to, limits);
+    if (s.step) Into(*s.step, limits + 1);
+    else Emit({Opcode::Move, 0, 0, limits + 1, Const(Variant(int16_t{1}))});
+    const uint32_t reg = local ? static_cast<uint32_t>(counter.slot) : 0;
+    const void* global = local ? nullptr : counter.global;
+    const size_t prep = Emit({Opcode::ForPrep, 0, 0, reg, limits, 0, global});
+    const uint32_t body = Here();
+    loops_.push_back({true, {}, {}});
+    Statements(s.body);
+    Emit({Opcode::ForLoop, 0, 0, reg, limits, body, global});
+    At(prep).c = Here();
+    EndLoop();
+    return true;
+  }
+
+  void Do(const DoStmt& s) {
+    const uint32_t top = Here();
+    std::vector<size_t> exits;
+    // While c: leave when c is false; Until c: leave when c is true.
+    const Opcode leave = s.until ? Opcode::JumpIfTrue : Opcode::JumpIfFalse;
+    if (s.condition && !s.testAtEnd) exits.push_back(Emit({leave, 0, 0, Value(*s.condition)}));
+    loops_.push_back({false, std::move(exits), {}});
+    Statements(s.body);
+    if (s.condition && s.testAtEnd) loops_.back().exits.push_back(Emit({leave, 0, 0, Value(*s.condition)}));
+    Emit({Opcode::Jump, 1, 0, 0, 0, top});  // backward: counts for the time-out
+    EndLoop();
+  }
+
+  void EndLoop() {
+    Loop& l = loops_.back();
+    for (size_t e : l.exits) At(e).c = Here();
+    for (auto [at, isFor] : l.treeExits) (isFor ? At(at).b : At(at).c) = Here();
+    loops_.pop_back();
+  }
+
+  void Exit(const ExitStmt& s) {
+    if (s.what == ExitKind::Do || s.what == ExitKind::For) {
+      if (Loop* l = Innermost(s.what == ExitKind::For)) {
+        l->exits.push_back(Emit({Opcode::Jump}));
+        return;
+      }
+    }
+    Emit({Opcode::Return});
+  }
+
+  // ------------------------------------------------------------------ the end
+
+  void Finish() {
+    code_->temps = peak_;
+    const uint32_t constBase = code_->locals + code_->temps;
+    auto place = [&](uint32_t& r) {
+      if (r != kNoTarget && (r & kConstTag)) r = constBase + (r & ~kConstTag);
+    };
+    for (Instr& i : code_->instrs) {
+      place(i.a);
+      place(i.b);
+      place(i.c);
+    }
+    Verify();
+  }
+
+  // Every register an instruction names lies in the window and every jump in the code; a
+  // fault here is the compiler's, and the script gets an error rather than a wild frame.
+  void Verify() const {
+    const uint32_t window = code_->window();
+    const uint32_t end = static_cast<uint32_t>(code_->instrs.size());
+    auto reg = [&](uint32_t r) { if (r >= window) automation::Raise(automation::err::kInternalError); };
+    auto target = [&](uint32_t t) { if (t != kNoTarget && t > end) automation::Raise(automation::err::kInternalError); };
+    // Constants are shared by every run of the code: nothing may write them.
+    const uint32_t writable = code_->locals + code_->temps;
+    auto written = [&](uint32_t r) { if (r >= writable) automation::Raise(automation::err::kInternalError); };
+    for (const Instr& i : code_->instrs) {
+      if (WritesA(i.op)) written(i.a);
+      switch (i.op) {
+        case Opcode::Count: case Opcode::OnError: case Opcode::Return: break;
+        case Opcode::Jump: target(i.c); break;
+        case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::IsArrayOrJump: reg(i.a); target(i.c); break;
+        case Opcode::CaseJump: reg(i.a); reg(i.b); target(i.c); break;
+        case Opcode::ForPrep: case Opcode::ForLoop: reg(i.a); reg(i.b + 2); target(i.c); break;
+        case Opcode::TreeStmt: target(i.b); target(i.c); break;
+        case Opcode::TreeExpr: case Opcode::LoadName: case Opcode::LoadField: reg(i.a); break;
+        case Opcode::StoreName: case Opcode::StoreField: reg(i.b); break;
+        case Opcode::Clear: if (i.a + i.b > window) automation::Raise(automation::err::kInternalError); break;
+        case Opcode::Index: case Opcode::CallBuiltin: case Opcode::GetMember: case Opcode::CallGlobalMember:
+          reg(i.a);
+          if (i.op == Opcode::Index || i.op == Opcode::GetMember) reg(i.b);
+          if (i.x) reg(i.c + i.x - 1u);
+          break;
+        case Opcode::CallProc:
+          reg(i.a);
+          for (const ArgSpec& a : static_cast<const CallSite*>(i.p)->args) {
+            if (a.kind == ArgSpec::LocalRef) reg(a.local);
+            if (a.hasValue) reg(a.reg);
+          }
+          break;
+        case Opcode::Move: case Opcode::Let: case Opcode::SetRef: case Opcode::Append: case Opcode::Neg:
+        case Opcode::Not: case Opcode::PutMember:
+          reg(i.a); reg(i.b);
+          break;
+        default: reg(i.a); reg(i.b); reg(i.c); break;  // operators
+      }
+    }
+  }
+
+  static bool WritesA(Opcode op) {
+    switch (op) {
+      case Opcode::Count: case Opcode::StoreName: case Opcode::StoreField: case Opcode::Clear: case Opcode::Jump:
+      case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::CaseJump: case Opcode::IsArrayOrJump:
+      case Opcode::PutMember: case Opcode::OnError: case Opcode::TreeStmt: case Opcode::Return:
+        return false;
+      case Opcode::ForPrep: case Opcode::ForLoop: return true;  // the counter (a global's has a = 0)
+      default: return true;
+    }
+  }
+
+  std::shared_ptr<Code> code_;
+  uint32_t next_ = 0;  // first free temporary
+  uint32_t peak_ = 0;  // temporaries in use at most, in the statement being made / overall
+  bool holdsRefs_ = false;  // the statement's temporaries may keep an object alive
+  std::vector<Loop> loops_;
+};
+
+}  // namespace
+
+std::shared_ptr<Code> GenerateCode(const Block& body, uint32_t locals) {
+  CodeGen gen(locals);
+  return gen.Build(body);
+}
+
+}  // namespace brevalcore::script::compile

@@ -1,0 +1,16 @@
+#pragma once
+// Turns a bound block of statements (a procedure's body, or a unit's script-level code) into
+// register bytecode. Names are already bound (compiler.h); what remains is to lay out
+// temporaries and constants in the window and to choose instructions. Constructs the machine
+// has no instruction for are left to the syntax tree, statement by statement.
+#include <memory>
+
+#include "platform/script/runtime/bytecode.h"
+
+namespace brevalcore::script::compile {
+
+// `locals` is the number of slots the code may name (a procedure's slotCount; for text run by
+// Execute inside a procedure, that procedure's).
+std::shared_ptr<runtime::Code> GenerateCode(const ast::Block& body, uint32_t locals);
+
+}  // namespace brevalcore::script::compile

@@ -1,0 +1,124 @@
+#pragma once
+// The register bytecode the compiler makes of every procedure and every unit of script-level
+// code, and the machine (vm.cpp) runs. A running code unit sees one window of registers:
+//
+//   [0, locals)                    the procedure's slots (result, parameters, locals, With)
+//   [locals, locals + temps)       temporaries of expressions, reused statement by statement
+//   [locals + temps, ... + consts) the constant pool
+//
+// Every register is a Variant*: locals given by reference point into the caller, constants
+// point into the pool, the rest at their own value in the frame. One operand form serves them
+// all, and a by-reference parameter costs nothing to read.
+//
+// Bytecode comes only from our own compiler (codegen.cpp), never from outside, and the compiler
+// checks every register and jump it writes against the window and the code's length.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/script/runtime/program.h"
+
+namespace brevalcore::script::runtime {
+
+// The instructions. R[n] is register n of the window.
+//   Count        p: the statement that starts (coverage)
+//   Move         R[a] = R[b]
+//   Let          R[a] = R[b] as an assignment: an object gives its default value
+//   SetRef       R[a] = R[b] as Set: an object is required
+//   LoadName     R[a] = value of the name p (a NameExpr bound to anything but a local)
+//   StoreName    name p = R[b]
+//   LoadField    R[a] = field b of Me
+//   StoreField   field a of Me = R[b]
+//   Clear        R[a .. a+b) = Empty
+//   Add ... Is   R[a] = R[b] op R[c]
+//   Append       R[a] = R[a] & R[b], growing R[a]'s text in place when no one else holds it
+//   Neg, Not     R[a] = op R[b]
+//   Jump         to c; x8 = 1 on a loop's way back (counts for the time-out)
+//   JumpIfFalse  to c when R[a] is not true; JumpIfTrue: when it is
+//   CaseJump     to c when R[a] = R[b] (Select Case)
+//   ForPrep      counter R[a] (or the global p) = R[b+2]; limit R[b], step R[b+1]; to c when done
+//   ForLoop      counter += step; back to c while within the limit
+//   IsArrayOrJump to c unless R[a] holds an array
+//   Index        R[a] = element R[b](R[c] .. R[c+x)) of an array, or what else R[b] gives
+//   CallProc     R[a] = call site p (a script procedure)
+//   CallBuiltin  R[a] = built-in p (R[c] .. R[c+x))
+//   CallGlobalMember R[a] = member p of a named object, known as a global name (R[c] .. R[c+x))
+//   GetMember    R[a] = R[b].member of site p (R[c] .. R[c+x))
+//   PutMember    R[b].member of site p = R[a]
+//   OnError      x8: 1 for Resume Next, 0 for GoTo 0
+//   TreeStmt     statement p as the syntax tree runs it; Exit For goes to b, Exit Do to c
+//   TreeExpr     R[a] = expression p, evaluated from the syntax tree
+//   Return       ends the code unit (also Exit Sub/Function/Property)
+#define BREVALCORE_OPCODES(X)                                                                   \
+  X(Count) X(Move) X(Let) X(SetRef) X(LoadName) X(StoreName) X(LoadField) X(StoreField) X(Clear) \
+  X(Add) X(Sub) X(Mul) X(Div) X(IntDiv) X(Mod) X(Pow) X(Concat) X(Eq) X(Ne) X(Lt) X(Gt) X(Le)   \
+  X(Ge) X(And) X(Or) X(Xor) X(Eqv) X(Imp) X(Is) X(Append) X(Neg) X(Not) X(Jump) X(JumpIfFalse)  \
+  X(JumpIfTrue) X(CaseJump) X(ForPrep) X(ForLoop) X(IsArrayOrJump) X(Index) X(CallProc)        \
+  X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(OnError) X(TreeStmt)          \
+  X(TreeExpr) X(Return)
+
+enum class Opcode : uint8_t {
+#define BREVALCORE_OPCODE_NAME(name) name,
+  BREVALCORE_OPCODES(BREVALCORE_OPCODE_NAME)
+#undef BREVALCORE_OPCODE_NAME
+};
+
+// Let, SetRef, StoreName, StoreField, PutMember: x8 flags.
+inline constexpr uint8_t kAssignSet = 1;   // a Set assignment
+inline constexpr uint8_t kAssignMove = 2;  // the source is a temporary that may be emptied
+
+// One instruction: 24 bytes, operands as register numbers into the window.
+struct Instr {
+  Opcode op;
+  uint8_t x8 = 0;
+  uint16_t x = 0;
+  uint32_t a = 0, b = 0, c = 0;
+  const void* p = nullptr;
+};
+
+// How one argument of a call reaches a script procedure.
+struct ArgSpec {
+  enum Kind : uint8_t {
+    Value,     // the value in temporary `reg`, moved into the callee
+    LocalRef,  // a local variable (`local`): by reference, or its value; for an object's
+               // member its value is also in `reg`
+    NameRef,   // a variable the syntax tree finds (`expr`) when the call starts: a global, a
+               // field of Me, an array element; for an object's member its value is in `reg`
+  };
+  Kind kind = Value;
+  bool hasValue = false;  // `reg` holds the argument's value (always for Value)
+  uint32_t reg = 0;
+  uint32_t local = 0;
+  const ast::Expr* expr = nullptr;
+};
+
+// A call of a script procedure, or of a member of an object.
+struct CallSite {
+  const Procedure* proc = nullptr;          // CallProc: the callee when known at compile time
+  const GlobalEntry* global = nullptr;      // CallProc: ... or the global that names it now
+  bool onMe = false;                        // CallProc: the callee runs with the caller's Me
+  const ast::Expr* expr = nullptr;          // the call, for the syntax tree's rare cases
+  String member;                            // GetMember, PutMember
+  mutable ast::MemberCache cache;
+  std::vector<ArgSpec> args;
+};
+
+// Where a run-time error is reported and where On Error Resume Next goes on: the innermost
+// region holding the failing instruction names the statement.
+struct ErrorRegion {
+  uint32_t begin = 0, end = 0;
+  uint32_t resume = 0;
+  const ast::Stmt* stmt = nullptr;
+};
+
+struct Code {
+  std::vector<Instr> instrs;
+  std::vector<Variant> constants;
+  std::vector<ErrorRegion> regions;  // innermost first
+  std::vector<std::unique_ptr<CallSite>> sites;
+  uint32_t locals = 0;
+  uint32_t temps = 0;
+  uint32_t window() const { return locals + temps + static_cast<uint32_t>(constants.size()); }
+};
+
+}  // namespace brevalcore::script::runtime

@@ -1,0 +1,521 @@
+// The bytecode machine: one dispatch loop per code unit (computed goto), errors mapped back to
+// the statement that was running through the code's error regions.
+#include <typeinfo>
+
+#include "platform/automation/dispatch.h"
+#include "platform/automation/error.h"
+#include "platform/script/compiler/codegen.h"
+#include "platform/script/runtime/fast_ops.h"
+#include "platform/script/runtime/interpreter.h"
+#include "platform/script/runtime/objects.h"
+#include "platform/script/runtime/operators.h"
+
+namespace brevalcore::script::runtime {
+
+using automation::InvokeKind;
+using automation::Raise;
+namespace err = automation::err;
+
+namespace {
+
+constexpr InvokeKind kGetOrCall = static_cast<InvokeKind>(automation::kInvokeGet | automation::kInvokeMethod);
+constexpr uint32_t kNoTarget = UINT32_MAX;
+constexpr size_t kInlineSubscripts = 8;
+
+const ErrorRegion* RegionAt(const Code& code, uint32_t pc) {
+  for (const ErrorRegion& r : code.regions)
+    if (pc >= r.begin && pc < r.end) return &r;
+  return nullptr;
+}
+
+Object* RequireObject(const Variant& v) {
+  if (!v.IsObject()) Raise(err::kObjectRequired);
+  if (v.IsNothing()) Raise(err::kObjectVariableNotSet);
+  return v.AsObject();
+}
+
+std::span<Variant> Span(Variant** regs, uint32_t first, uint32_t count) {
+  return count ? std::span<Variant>(regs[first], count) : std::span<Variant>();
+}
+
+Variant Take(Variant& v, bool move) { return move ? std::move(v) : v; }
+
+Variant& MeField(Frame& f, uint32_t field) {
+  if (!f.me) Raise(err::kObjectRequired);
+  return f.me->Field(static_cast<int>(field));
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------------------ code
+
+const Code& Interpreter::CodeOf(const Procedure& proc) {
+  if (!proc.code) proc.code = compile::GenerateCode(proc.decl->body, static_cast<uint32_t>(proc.slotCount));
+  return *proc.code;
+}
+
+const Code& Interpreter::CodeOf(ast::Program& program, const Procedure* scope) {
+  if (!program.code) program.code = compile::GenerateCode(program.body, scope ? static_cast<uint32_t>(scope->slotCount) : 0);
+  return *program.code;
+}
+
+Flow Interpreter::RunUnit(ast::Program& program, Frame* outer) {
+  const Code& code = CodeOf(program, outer ? outer->proc : nullptr);
+  Variant* values = nullptr;
+  Variant** slots = nullptr;
+  const size_t live = code.locals + code.temps;
+  const ValueStack::Mark mark = stack_.Push(code.window(), values, slots, live);
+  struct Release {
+    ValueStack& stack;
+    ValueStack::Mark mark;
+    Variant* values;
+    size_t live;
+    ~Release() { stack.Pop(mark, values, live); }
+  } release{stack_, mark, values, live};
+  Frame f;
+  f.slots = slots;
+  if (outer) {
+    // Text run by Execute inside a procedure sees its locals and its On Error setting.
+    for (uint32_t i = 0; i < code.locals; ++i) slots[i] = outer->slots[i];
+    f.me = outer->me;
+    f.proc = outer->proc;
+    f.resumeNext = outer->resumeNext;
+  }
+  const Flow flow = RunCode(code, f);
+  if (outer) outer->resumeNext = f.resumeNext;
+  return flow;
+}
+
+// ------------------------------------------------------------------------------ calls
+
+Variant Interpreter::CallAtSite(const Procedure& proc, ScriptObject* me, const CallSite& site, Variant** regs,
+                                Frame& caller) {
+  if (static_cast<int>(site.args.size()) != proc.paramCount) Raise(err::kWrongNumberOfArguments);
+  const Code& code = CodeOf(proc);
+  CallFrame frame(stack_, limits_, code);
+  for (size_t i = 0; i < site.args.size(); ++i) {
+    const ArgSpec& a = site.args[i];
+    const bool byRef = !proc.byVal[i];
+    Variant& value = frame.values[i + 1];
+    switch (a.kind) {
+      case ArgSpec::LocalRef:
+        if (byRef) frame.slots[i + 1] = regs[a.local];
+        else value = a.hasValue ? std::move(*regs[a.reg]) : *regs[a.local];
+        break;
+      case ArgSpec::NameRef:
+        if (byRef) {
+          if (Variant* where = AddressOf(*a.expr, caller)) {
+            frame.slots[i + 1] = where;
+            break;
+          }
+        }
+        value = a.hasValue ? std::move(*regs[a.reg]) : Eval(*a.expr, caller);
+        break;
+      default:
+        if (regs[a.reg]->IsMissing()) Raise(err::kWrongNumberOfArguments);
+        value = std::move(*regs[a.reg]);
+        break;
+    }
+  }
+  const Ref<Object> keep(me);
+  Frame f;
+  f.slots = frame.slots;
+  f.me = me;
+  f.proc = &proc;
+  RunCode(code, f);
+  return std::move(*frame.slots[0]);
+}
+
+Variant Interpreter::CallWithValues(const Procedure& proc, ScriptObject* me, std::span<Variant> args) {
+  if (static_cast<int>(args.size()) != proc.paramCount) Raise(err::kWrongNumberOfArguments);
+  const Code& code = CodeOf(proc);
+  CallFrame frame(stack_, limits_, code);
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i].IsMissing()) Raise(err::kWrongNumberOfArguments);
+    if (proc.byVal[i]) frame.values[i + 1] = args[i];
+    else frame.slots[i + 1] = &args[i];
+  }
+  const Ref<Object> keep(me);
+  Frame f;
+  f.slots = frame.slots;
+  f.me = me;
+  f.proc = &proc;
+  RunCode(code, f);
+  return std::move(*frame.slots[0]);
+}
+
+Variant Interpreter::IndexValues(const Variant& v, std::span<Variant> args) {
+  if (v.IsArray()) {
+    int32_t inlineIdx[kInlineSubscripts];
+    std::vector<int32_t> heapIdx;
+    int32_t* idx = inlineIdx;
+    if (args.size() > kInlineSubscripts) {
+      heapIdx.resize(args.size());
+      idx = heapIdx.data();
+    }
+    for (size_t i = 0; i < args.size(); ++i) {
+      if (args[i].IsMissing()) Raise(err::kSubscriptOutOfRange);
+      idx[i] = fast::Subscript(args[i]);
+    }
+    const Ref<automation::ArrayData> keep = v.AsArrayRef();
+    return keep->At(std::span<const int32_t>(idx, args.size()));
+  }
+  if (v.IsObject()) {
+    Object* obj = RequireObject(v);
+    const Ref<Object> keep(obj);
+    if (typeid(*obj) == typeid(GetRefObject)) {
+      const auto& ref = static_cast<const GetRefObject&>(*obj);
+      if (&ref.engine() == this) return CallWithValues(ref.procedure(), nullptr, args);
+    }
+    SpendOnText(args);
+    return CallHost(*obj, automation::kDispIdValue, kGetOrCall, args);
+  }
+  if (args.empty()) return v;
+  Raise(err::kTypeMismatch);
+}
+
+Variant Interpreter::GetMember(const CallSite& site, const Variant& target, Variant** regs, uint32_t first,
+                               uint32_t count, Frame& f) {
+  Object* obj = RequireObject(target);
+  const Ref<Object> keep(obj);
+  const DispId id = ResolveMember(obj, site.member, site.cache);
+  if (ScriptObject* so = OwnObject(obj)) {
+    const ClassMember& cm = so->cls().members[id - 1];
+    if (cm.method) return CallAtSite(*cm.method, so, site, regs, f);
+    if (cm.get) {
+      if (count == 0 || cm.get->paramCount != 0) return CallAtSite(*cm.get, so, site, regs, f);
+      const Variant value = CallWithValues(*cm.get, so, {});
+      return IndexValues(value, Span(regs, first, count));
+    }
+    if (cm.field >= 0) return count ? IndexValues(so->Field(cm.field), Span(regs, first, count)) : so->Field(cm.field);
+    Raise(err::kWrongNumberOfArguments);
+  }
+  const std::span<Variant> args = Span(regs, first, count);
+  SpendOnText(args);
+  return CallHost(*obj, id, kGetOrCall, args);
+}
+
+void Interpreter::PutMember(const CallSite& site, const Variant& target, Variant value, bool isSet) {
+  Object* obj = RequireObject(target);
+  const Ref<Object> keep(obj);
+  const DispId id = ResolveMember(obj, site.member, site.cache);
+  if (ScriptObject* so = OwnObject(obj)) {
+    const ClassMember& cm = so->cls().members[id - 1];
+    const Procedure* setter = isSet && cm.set ? cm.set : (cm.let ? cm.let : cm.set);
+    if (setter) {
+      CallWithValues(*setter, so, std::span<Variant>(&value, 1));
+      return;
+    }
+    if (cm.field >= 0) return Store(so->Field(cm.field), std::move(value), isSet);
+    Raise(err::kNoSuchMember);
+  }
+  const InvokeKind put = isSet ? automation::kInvokePutRef : automation::kInvokePut;
+  CallHost(*obj, id, put, std::span<Variant>(&value, 1));
+}
+
+// ------------------------------------------------------------------------------ the loop
+
+namespace {
+
+// The counter is past the limit (beyond it in the loop's direction).
+bool ForDone(const Variant& counter, const Variant& limit, bool up) {
+  int order;
+  if (!fast::Order(counter, limit, order)) {
+    const automation::Ordering o = automation::Compare(counter, limit);
+    order = o == automation::Ordering::Greater ? 1 : (o == automation::Ordering::Less ? -1 : 0);
+  }
+  return up ? order > 0 : order < 0;
+}
+
+Variant* Counter(const Instr& i, Variant** regs) {
+  return i.p ? &static_cast<GlobalEntry*>(const_cast<void*>(i.p))->value : regs[i.a];
+}
+
+}  // namespace
+
+Flow Interpreter::RunCode(const Code& code, Frame& f) {
+  static const void* const kLabels[] = {
+#define BREVALCORE_OPCODE_LABEL(name) &&op_##name,
+      BREVALCORE_OPCODES(BREVALCORE_OPCODE_LABEL)
+#undef BREVALCORE_OPCODE_LABEL
+  };
+  Variant** const R = f.slots;
+  const uint32_t constBase = code.locals + code.temps;
+  for (size_t k = 0; k < code.constants.size(); ++k) R[constBase + k] = const_cast<Variant*>(&code.constants[k]);
+  const Instr* const base = code.instrs.data();
+  const Instr* ip = base;
+#define NEXT()                                 \
+  do {                                         \
+    ++ip;                                      \
+    goto* kLabels[static_cast<int>(ip->op)];   \
+  } while (0)
+#define JUMP(target)                           \
+  do {                                         \
+    ip = base + (target);                      \
+    goto* kLabels[static_cast<int>(ip->op)];   \
+  } while (0)
+#define ARITHMETIC(name, op)                                                   \
+  op_##name : {                                                                \
+    const Variant& x = *R[ip->b];                                              \
+    const Variant& y = *R[ip->c];                                              \
+    if (!fast::Arithmetic(op, x, y, *R[ip->a])) *R[ip->a] = General(op, x, y); \
+    NEXT();                                                                    \
+  }
+#define RELATION(name, op)                                                     \
+  op_##name : {                                                                \
+    const Variant& x = *R[ip->b];                                              \
+    const Variant& y = *R[ip->c];                                              \
+    if (!fast::Relation(op, x, y, *R[ip->a])) *R[ip->a] = General(op, x, y);   \
+    NEXT();                                                                    \
+  }
+#define GENERAL(name, op)                                                      \
+  op_##name : {                                                                \
+    *R[ip->a] = General(op, *R[ip->b], *R[ip->c]);                             \
+    NEXT();                                                                    \
+  }
+
+  for (;;) {
+    try {
+      goto* kLabels[static_cast<int>(ip->op)];
+
+op_Count:
+  ++static_cast<const ast::Stmt*>(ip->p)->runs;
+  NEXT();
+op_Move:
+  *R[ip->a] = *R[ip->b];
+  NEXT();
+op_Let: {
+  Variant& source = *R[ip->b];
+  if (source.IsObject()) Store(*R[ip->a], Take(source, ip->x8 & kAssignMove), false);
+  else if (ip->x8 & kAssignMove) *R[ip->a] = std::move(source);
+  else *R[ip->a] = source;
+  NEXT();
+}
+op_SetRef:
+  Store(*R[ip->a], Take(*R[ip->b], ip->x8 & kAssignMove), true);
+  NEXT();
+op_LoadName: {
+  const auto& n = *static_cast<const ast::NameExpr*>(ip->p);
+  if (n.bound == ast::NameKind::Global) {
+    const GlobalEntry& g = *n.global;
+    if (g.kind == GlobalKind::Variable || g.kind == GlobalKind::Constant || g.kind == GlobalKind::NamedObject) {
+      *R[ip->a] = g.value;
+      NEXT();
+    }
+  }
+  *R[ip->a] = EvalName(n, f);
+  NEXT();
+}
+op_StoreName: {
+  const auto& n = *static_cast<const ast::NameExpr*>(ip->p);
+  Variant value = Take(*R[ip->b], ip->x8 & kAssignMove);
+  const bool isSet = ip->x8 & kAssignSet;
+  if (n.bound == ast::NameKind::Global && n.global->kind == GlobalKind::Variable) Store(n.global->value, std::move(value), isSet);
+  else AssignTo(n, std::move(value), isSet, f);
+  NEXT();
+}
+op_LoadField:
+  *R[ip->a] = MeField(f, ip->b);
+  NEXT();
+op_StoreField:
+  Store(MeField(f, ip->a), Take(*R[ip->b], ip->x8 & kAssignMove), ip->x8 & kAssignSet);
+  NEXT();
+op_Clear:
+  for (uint32_t i = 0; i < ip->b; ++i) *R[ip->a + i] = Variant();
+  NEXT();
+ARITHMETIC(Add, ast::Op::Add)
+ARITHMETIC(Sub, ast::Op::Sub)
+ARITHMETIC(Mul, ast::Op::Mul)
+ARITHMETIC(Div, ast::Op::Div)
+ARITHMETIC(IntDiv, ast::Op::IntDiv)
+ARITHMETIC(Mod, ast::Op::Mod)
+GENERAL(Pow, ast::Op::Pow)
+GENERAL(Concat, ast::Op::Concat)
+RELATION(Eq, ast::Op::Eq)
+RELATION(Ne, ast::Op::Ne)
+RELATION(Lt, ast::Op::Lt)
+RELATION(Gt, ast::Op::Gt)
+RELATION(Le, ast::Op::Le)
+RELATION(Ge, ast::Op::Ge)
+GENERAL(And, ast::Op::And)
+GENERAL(Or, ast::Op::Or)
+GENERAL(Xor, ast::Op::Xor)
+GENERAL(Eqv, ast::Op::Eqv)
+GENERAL(Imp, ast::Op::Imp)
+GENERAL(Is, ast::Op::Is)
+op_Append: {
+  Variant& text = *R[ip->a];
+  const Variant& tail = *R[ip->b];
+  if (&text != &tail && text.OwnsString() && !tail.IsNull()) {
+    if (tail.IsString()) {
+      limits_.Spend(tail.AsString().size());
+      text.AppendToOwnString(tail.AsString());
+    } else {
+      text.AppendToOwnString(automation::ToString(tail));
+    }
+  } else {
+    text = General(ast::Op::Concat, text, tail);
+  }
+  NEXT();
+}
+op_Neg:
+  *R[ip->a] = Negate(*R[ip->b]);
+  NEXT();
+op_Not:
+  *R[ip->a] = Not(*R[ip->b]);
+  NEXT();
+op_Jump:
+  if (ip->x8) limits_.Tick();
+  JUMP(ip->c);
+op_JumpIfFalse: {
+  bool known;
+  const bool t = fast::Truth(*R[ip->a], known);
+  if (!(known ? t : Truth(*R[ip->a]))) JUMP(ip->c);
+  NEXT();
+}
+op_JumpIfTrue: {
+  bool known;
+  const bool t = fast::Truth(*R[ip->a], known);
+  if (known ? t : Truth(*R[ip->a])) JUMP(ip->c);
+  NEXT();
+}
+op_CaseJump: {
+  const Variant& subject = *R[ip->a];
+  const Variant& value = *R[ip->b];
+  bool equal;
+  if (!fast::WholeEqual(subject, value, equal)) {
+    if (subject.IsString() || value.IsString()) limits_.Spend(subject.AsString().size() + value.AsString().size());
+    equal = automation::Compare(subject, value) == automation::Ordering::Equal;
+  }
+  if (equal) JUMP(ip->c);
+  NEXT();
+}
+op_ForPrep: {
+  Variant* counter = Counter(*ip, R);
+  Variant& limit = *R[ip->b];
+  Variant& step = *R[ip->b + 1];
+  Variant& start = *R[ip->b + 2];
+  if (start.IsNull() || limit.IsNull() || step.IsNull()) Raise(err::kInvalidUseOfNull);
+  const bool up = automation::Compare(step, Variant(int16_t{0})) != automation::Ordering::Less;
+  Store(*counter, std::move(start), false);
+  start = Variant(up);
+  if (ForDone(*counter, limit, up)) JUMP(ip->c);
+  NEXT();
+}
+op_ForLoop: {
+  Variant* counter = Counter(*ip, R);
+  const Variant& step = *R[ip->b + 1];
+  const bool up = R[ip->b + 2]->AsBool();
+  bool known;
+  bool more = fast::StepWhole(*counter, step, *R[ip->b], up, known);
+  if (!known) {
+    Variant next = Add(*counter, step);
+    counter->swap(next);
+    more = !ForDone(*counter, *R[ip->b], up);
+  }
+  limits_.Tick();
+  if (more) JUMP(ip->c);
+  NEXT();
+}
+op_IsArrayOrJump:
+  if (!R[ip->a]->IsArray()) JUMP(ip->c);
+  NEXT();
+op_Index: {
+  const Variant& array = *R[ip->b];
+  if (array.IsArray() && ip->x == 1) {
+    const int32_t index = fast::Subscript(*R[ip->c]);
+    const Ref<automation::ArrayData> keep = array.AsArrayRef();
+    *R[ip->a] = keep->At(std::span<const int32_t>(&index, 1));
+  } else {
+    *R[ip->a] = IndexValues(array, Span(R, ip->c, ip->x));
+  }
+  NEXT();
+}
+op_CallProc: {
+  const auto& site = *static_cast<const CallSite*>(ip->p);
+  const Procedure* proc = site.proc;
+  if (!proc) {
+    if (site.global->kind != GlobalKind::Procedure) Raise(err::kTypeMismatch);
+    proc = site.global->proc;
+  }
+  *R[ip->a] = CallAtSite(*proc, site.onMe ? f.me : nullptr, site, R, f);
+  NEXT();
+}
+op_CallBuiltin: {
+  const std::span<Variant> args = Span(R, ip->c, ip->x);
+  SpendOnText(args);
+  *R[ip->a] = static_cast<const Builtin*>(ip->p)->function(*this, args);
+  NEXT();
+}
+op_CallGlobalMember: {
+  const auto& g = *static_cast<const GlobalEntry*>(ip->p);
+  const std::span<Variant> args = Span(R, ip->c, ip->x);
+  if (g.kind == GlobalKind::Procedure) {
+    *R[ip->a] = CallWithValues(*g.proc, nullptr, args);
+    NEXT();
+  }
+  if (g.kind != GlobalKind::ObjectMember) Raise(err::kTypeMismatch);
+  const Ref<Object> keep(g.object);
+  SpendOnText(args);
+  *R[ip->a] = CallHost(*keep, g.member, kGetOrCall, args);
+  NEXT();
+}
+op_GetMember:
+  *R[ip->a] = GetMember(*static_cast<const CallSite*>(ip->p), *R[ip->b], R, ip->c, ip->x, f);
+  NEXT();
+op_PutMember:
+  PutMember(*static_cast<const CallSite*>(ip->p), *R[ip->b], Take(*R[ip->a], ip->x8 & kAssignMove), ip->x8 & kAssignSet);
+  NEXT();
+op_OnError:
+  f.resumeNext = ip->x8 != 0;
+  err_->Clear();
+  NEXT();
+op_TreeStmt:
+  switch (ExecStmt(*static_cast<const ast::Stmt*>(ip->p), f)) {
+    case Flow::Normal: NEXT();
+    case Flow::ExitFor:
+      if (ip->b != kNoTarget) JUMP(ip->b);
+      return Flow::ExitFor;
+    case Flow::ExitDo:
+      if (ip->c != kNoTarget) JUMP(ip->c);
+      return Flow::ExitDo;
+    default: return Flow::ExitProc;
+  }
+op_TreeExpr:
+  *R[ip->a] = Eval(*static_cast<const ast::Expr*>(ip->p), f);
+  NEXT();
+op_Return:
+      return Flow::Normal;
+    } catch (const ScriptAbort& e) {
+      const ErrorRegion* r = RegionAt(code, static_cast<uint32_t>(ip - base));
+      if (e.line() == 0 && r) throw ScriptAbort(e, r->stmt->line, r->stmt->column);
+      throw;
+    } catch (const automation::AutomationError& e) {
+      ip = base + ResumeAfter(code, static_cast<uint32_t>(ip - base), e, f);
+    } catch (const std::bad_alloc&) {
+      ip = base + ResumeAfter(code, static_cast<uint32_t>(ip - base), automation::AutomationError(err::kOutOfMemory), f);
+    }
+  }
+#undef NEXT
+#undef JUMP
+#undef ARITHMETIC
+#undef RELATION
+#undef GENERAL
+}
+
+// An error in the statement at `pc`: with On Error Resume Next it is recorded and the run goes
+// on after the statement; otherwise it leaves with the statement's position.
+uint32_t Interpreter::ResumeAfter(const Code& code, uint32_t pc, const automation::AutomationError& e, Frame& f) {
+  const ErrorRegion* r = RegionAt(code, pc);
+  if (!r) throw e;
+  if (!f.resumeNext) Rethrow(e, *r->stmt);
+  RecordError(e);
+  return r->resume;
+}
+
+Variant Interpreter::General(ast::Op op, const Variant& a, const Variant& b) {
+  if (a.IsString() || b.IsString()) limits_.Spend(a.AsString().size() + b.AsString().size());
+  return Binary(op, a, b);
+}
+
+}  // namespace brevalcore::script::runtime
