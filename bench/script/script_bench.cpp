@@ -1,7 +1,11 @@
-// The five rule-script workloads (workloads.h) in our engine and in Lua 5.4. Compare the
-// pairs: BM_Vbs/<name> against BM_Lua/<name>.
+// The rule-script workloads in our engine and in Lua 5.4: the five language workloads
+// (workloads.h) and the two that look like real rule scripts (rule_workloads.h), which run on
+// the rule objects. Compare the pairs: BM_Vbs/<name> against BM_Lua/<name>.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+
+#include "bench/script/rule_workloads.h"
 #include "bench/script/workloads.h"
 #include "platform/automation/convert.h"
 #include "platform/script/builtins.h"
@@ -64,11 +68,71 @@ void BM_Lua(benchmark::State& state, const Workload* w) {
 }
 #endif
 
+// A rule workload, timed from a restarted session (an empty banner history) each iteration.
+// Before timing, each side plays the workload once and must choose what the other chose.
+bool sidesDisagree = false;
+
+using MakeRunner = std::unique_ptr<brevalcore::bench::RuleRunner> (brevalcore::bench::RuleSession::*)(const std::string&);
+
+struct Choices {
+  std::vector<std::string> banners;
+  std::string history;
+};
+
+Choices PlayOnce(const brevalcore::bench::RuleWorkload& w, MakeRunner make, const std::string& code) {
+  brevalcore::bench::RuleSession session;
+  auto rules = (session.*make)(code);
+  Choices choices;
+  w.play(session, *rules, &choices.banners);
+  choices.history = session.HistoryText();
+  return choices;
+}
+
+void BM_Rules(benchmark::State& state, const brevalcore::bench::RuleWorkload* w, bool lua) {
+  using brevalcore::bench::RuleSession;
+#ifdef BREVALCORE_HAVE_LUA
+  const MakeRunner make = lua ? &RuleSession::Lua : &RuleSession::Vbs;
+  try {
+    if (lua) {
+      const Choices ours = PlayOnce(*w, &RuleSession::Vbs, w->vbs);
+      const Choices theirs = PlayOnce(*w, &RuleSession::Lua, w->lua);
+      if (ours.banners != theirs.banners || ours.history != theirs.history) {
+        sidesDisagree = true;
+        state.SkipWithError("the Lua side chose other banners than the VBScript side");
+        return;
+      }
+    }
+  } catch (const std::exception& e) {
+    sidesDisagree = true;
+    state.SkipWithError(e.what());
+    return;
+  }
+#else
+  const MakeRunner make = &RuleSession::Vbs;
+#endif
+  RuleSession session;
+  auto rules = (session.*make)(lua ? w->lua : w->vbs);
+  for (auto _ : state) {
+    state.PauseTiming();
+    session.Restart();
+    state.ResumeTiming();
+    w->play(session, *rules, nullptr);
+  }
+}
+
 int Register() {
   for (const auto& w : kWorkloads) {
     benchmark::RegisterBenchmark((std::string("BM_Vbs/") + w.name).c_str(), BM_Vbs, &w)->Unit(benchmark::kMicrosecond);
 #ifdef BREVALCORE_HAVE_LUA
     benchmark::RegisterBenchmark((std::string("BM_Lua/") + w.name).c_str(), BM_Lua, &w)->Unit(benchmark::kMicrosecond);
+#endif
+  }
+  for (const auto& w : brevalcore::bench::RuleWorkloads()) {
+    benchmark::RegisterBenchmark((std::string("BM_Vbs/") + w.name).c_str(), BM_Rules, &w, false)
+        ->Unit(benchmark::kMillisecond);
+#ifdef BREVALCORE_HAVE_LUA
+    benchmark::RegisterBenchmark((std::string("BM_Lua/") + w.name).c_str(), BM_Rules, &w, true)
+        ->Unit(benchmark::kMillisecond);
 #endif
   }
   return 0;
@@ -77,4 +141,15 @@ const int registered = Register();
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+#ifndef BREVALCORE_HAVE_LUA
+  std::fprintf(stderr, "\n*** script_bench was built WITHOUT Lua 5.4 (liblua5.4-dev): no BM_Lua baseline, "
+                       "no ratio can be measured. Run scripts/setup and rebuild. ***\n\n");
+#endif
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (sidesDisagree) std::fprintf(stderr, "script_bench: the two sides of a rule workload disagree (see above)\n");
+  return sidesDisagree ? 1 : 0;
+}
