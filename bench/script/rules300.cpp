@@ -32,12 +32,12 @@ DrugLine StreamDrug(int n) {
           150 + (n * 4111) % 9000};
 }
 
-enum class Test { CodeIs, CodeIn, SubstanceGroup, AgeFrom, AgeBelow, Sex, PriceAbove, PriceBelow, SubstanceLetter };
+enum class Test { CodeIs, CodeIn, SubstanceGroup, AgeBand, Sex, PriceBand, SubstanceLetter };
 
 struct Condition {
   Test test;
   std::string text;  // a code, a list, a group, a sex or a letter
-  double number = 0;
+  double from = 0, to = 0;  // an age or price band
 };
 
 struct Language {
@@ -65,11 +65,9 @@ std::string Render(const Condition& c, bool vbs) {
                  : "string.find(" + Quoted(c.text) + ", \"|\" .. code .. \"|\", 1, true) ~= nil";
     case Test::SubstanceGroup:
       return (vbs ? "Left(substance, 4)" : std::string("string.sub(substance, 1, 4)")) + l.equals + Quoted(c.text);
-    case Test::AgeFrom: return "age >= " + Number(c.number);
-    case Test::AgeBelow: return "age < " + Number(c.number);
+    case Test::AgeBand: return "age >= " + Number(c.from) + l.andWord + "age < " + Number(c.to);
     case Test::Sex: return std::string("sex") + l.equals + Quoted(c.text);
-    case Test::PriceAbove: return "price > " + Number(c.number);
-    case Test::PriceBelow: return "price < " + Number(c.number);
+    case Test::PriceBand: return "price > " + Number(c.from) + l.andWord + "price < " + Number(c.to);
     case Test::SubstanceLetter:
       return (vbs ? "Left(substance, 1)" : std::string("string.sub(substance, 1, 1)")) + l.equals + Quoted(c.text);
   }
@@ -86,23 +84,29 @@ Condition DrugCondition(Generator& g) {
   return {Test::SubstanceGroup, SubstanceGroup(g.Below(kSubstanceGroups))};
 }
 
+// Tests of the patient and the price; the bands are narrow, so that a call matches few rules
+// (each match writes the banner history) and the time goes to the rules themselves.
 Condition PatientCondition(Generator& g) {
-  switch (g.Below(6)) {
-    case 0: return {Test::AgeFrom, {}, static_cast<double>(g.Between(40, 80))};
-    case 1: return {Test::AgeBelow, {}, static_cast<double>(g.Between(20, 70))};
-    case 2: return {Test::Sex, g.Chance(50) ? "F" : "M"};
-    case 3: return {Test::PriceAbove, {}, g.Between(5, 60) + 0.5};
-    case 4: return {Test::PriceBelow, {}, g.Between(5, 60) + 0.5};
+  switch (g.Below(4)) {
+    case 0: {
+      const int from = g.Between(20, 80);
+      return {Test::AgeBand, {}, static_cast<double>(from), static_cast<double>(from + 15)};
+    }
+    case 1: return {Test::Sex, g.Chance(50) ? "F" : "M"};
+    case 2: {
+      const double from = g.Between(2, 80) + 0.5;
+      return {Test::PriceBand, {}, from, from + 10};
+    }
     default: return {Test::SubstanceLetter, std::string(1, kGroupLetters[g.Below(8)])};
   }
 }
 
-// A drug test and one or two more, and now and then "Or" a second such group.
+// A drug test and two or three more, and now and then "Or" a second such group.
 std::vector<std::vector<Condition>> MakeRule(Generator& g) {
   std::vector<std::vector<Condition>> groups;
   const int count = g.Chance(25) ? 2 : 1;
   for (int i = 0; i < count; ++i) {
-    std::vector<Condition> group{DrugCondition(g), PatientCondition(g)};
+    std::vector<Condition> group{DrugCondition(g), PatientCondition(g), PatientCondition(g)};
     if (g.Chance(40)) group.push_back(PatientCondition(g));
     groups.push_back(std::move(group));
   }
