@@ -1,5 +1,6 @@
 // Resident memory, measured on child processes so that nothing else of the test run counts:
-// the engine running the five speed workloads, the control through the sample morning, and a
+// the engine running the five speed workloads and the two rule workloads (on the rule objects),
+// the control through the sample morning, and a
 // script that allocates until the engine's cap refuses it. The figures are printed (and kept
 // as test properties); the only bound asserted is the cap's: a script can never make the
 // process resident beyond the cap plus a small margin.
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/script/rule_workloads.h"
 #include "bench/script/workloads.h"
 
 extern char** environ;
@@ -24,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kTool = fs::path(BREVALCORE_BIN_DIR) / "brevalcore";
+const fs::path kRuleWorkloadRunner = fs::path(BREVALCORE_BIN_DIR) / "rule_workload_run";
 constexpr long kMegabyte = 1024;  // ru_maxrss counts kilobytes
 
 struct ChildRun {
@@ -31,9 +34,9 @@ struct ChildRun {
   long peakKilobytes = 0;
 };
 
-// Runs the tool with `args`, its output discarded, and returns its exit status and peak RSS.
-ChildRun RunTool(const std::vector<std::string>& args) {
-  std::vector<std::string> argv{kTool.string()};
+// Runs `program` with `args`, its output discarded, and returns its exit status and peak RSS.
+ChildRun RunProgram(const fs::path& program, const std::vector<std::string>& args) {
+  std::vector<std::string> argv{program.string()};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> pointers;
   for (std::string& a : argv) pointers.push_back(a.data());
@@ -55,6 +58,8 @@ ChildRun RunTool(const std::vector<std::string>& args) {
   posix_spawn_file_actions_destroy(&actions);
   return run;
 }
+
+ChildRun RunTool(const std::vector<std::string>& args) { return RunProgram(kTool, args); }
 
 class Resources : public ::testing::Test {
  protected:
@@ -87,6 +92,11 @@ TEST_F(Resources, PeakResidentMemoryOfTheWorkloadsAndTheMorning) {
     const ChildRun run = RunTool({"vbs", Script(workload.name, code).string()});
     EXPECT_EQ(run.status, 0) << workload.name;
     Report(std::string("workload ") + workload.name, run.peakKilobytes);
+  }
+  for (const auto& workload : bench::RuleWorkloads()) {
+    const ChildRun run = RunProgram(kRuleWorkloadRunner, {workload.name});
+    EXPECT_EQ(run.status, 0) << workload.name;
+    Report("workload " + workload.name, run.peakKilobytes);
   }
   const ChildRun morning = RunTool({"demo", "--data-root", (folder_ / "data").string(), "--control-dir",
                                     (folder_ / "control").string()});
