@@ -69,8 +69,9 @@ void BM_Lua(benchmark::State& state, const Workload* w) {
 #endif
 
 // A rule workload, timed from a restarted session (an empty banner history) each iteration.
-// Before timing, each side plays the workload once and must choose what the other chose.
-bool sidesDisagree = false;
+// Before timing, each side plays the workload once and must choose what the other chose;
+// the run fails (exit status 1) when they do not.
+bool ruleWorkloadFailed = false;
 
 using MakeRunner = std::unique_ptr<brevalcore::bench::RuleRunner> (brevalcore::bench::RuleSession::*)(const std::string&);
 
@@ -97,13 +98,13 @@ void BM_Rules(benchmark::State& state, const brevalcore::bench::RuleWorkload* w,
       const Choices ours = PlayOnce(*w, &RuleSession::Vbs, w->vbs);
       const Choices theirs = PlayOnce(*w, &RuleSession::Lua, w->lua);
       if (ours.banners != theirs.banners || ours.history != theirs.history) {
-        sidesDisagree = true;
+        ruleWorkloadFailed = true;
         state.SkipWithError("the Lua side chose other banners than the VBScript side");
         return;
       }
     }
   } catch (const std::exception& e) {
-    sidesDisagree = true;
+    ruleWorkloadFailed = true;
     state.SkipWithError(e.what());
     return;
   }
@@ -127,13 +128,19 @@ int Register() {
     benchmark::RegisterBenchmark((std::string("BM_Lua/") + w.name).c_str(), BM_Lua, &w)->Unit(benchmark::kMicrosecond);
 #endif
   }
-  for (const auto& w : brevalcore::bench::RuleWorkloads()) {
-    benchmark::RegisterBenchmark((std::string("BM_Vbs/") + w.name).c_str(), BM_Rules, &w, false)
-        ->Unit(benchmark::kMillisecond);
+  try {
+    for (const auto& w : brevalcore::bench::RuleWorkloads()) {
+      benchmark::RegisterBenchmark((std::string("BM_Vbs/") + w.name).c_str(), BM_Rules, &w, false)
+          ->Unit(benchmark::kMillisecond);
 #ifdef BREVALCORE_HAVE_LUA
-    benchmark::RegisterBenchmark((std::string("BM_Lua/") + w.name).c_str(), BM_Rules, &w, true)
-        ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark((std::string("BM_Lua/") + w.name).c_str(), BM_Rules, &w, true)
+          ->Unit(benchmark::kMillisecond);
 #endif
+    }
+  } catch (const std::exception& e) {
+    // The rule workloads read their scripts from the source tree.
+    std::fprintf(stderr, "script_bench: the rule workloads cannot be made: %s\n", e.what());
+    ruleWorkloadFailed = true;
   }
   return 0;
 }
@@ -150,6 +157,6 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (sidesDisagree) std::fprintf(stderr, "script_bench: the two sides of a rule workload disagree (see above)\n");
-  return sidesDisagree ? 1 : 0;
+  if (ruleWorkloadFailed) std::fprintf(stderr, "script_bench: a rule workload failed or its two sides disagree (see above)\n");
+  return ruleWorkloadFailed ? 1 : 0;
 }
