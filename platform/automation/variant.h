@@ -144,6 +144,11 @@ class Variant {
 
   // Stores a number or Boolean in place, releasing what was there: the machine's operators
   // write their results with these, with no temporary Variant.
+  void Clear() noexcept {
+    if (HasPayload()) ReleasePayload();
+    type_ = VarType::Empty;
+    u_.i8 = 0;
+  }
   void SetInteger(int16_t v) noexcept { Reset(VarType::Integer); u_.i2 = v; }
   void SetLong(int32_t v) noexcept { Reset(VarType::Long); u_.i4 = v; }
   void SetDouble(double v) noexcept { Reset(VarType::Double); u_.r8 = v; }

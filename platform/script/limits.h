@@ -119,9 +119,24 @@ class ValueStack {
 
   // A frame of `n` values, Empty, and their slot pointers; the first `live` point at their
   // values (the rest are the caller's to set, and their values are never written).
-  Mark Push(size_t n, automation::Variant*& values, automation::Variant**& slots, size_t live = SIZE_MAX);
+  Mark Push(size_t n, automation::Variant*& values, automation::Variant**& slots, size_t live = SIZE_MAX) {
+    if (top_ + n > size_ || used_ + n > kValueStackSlots) return PushSegment(n, values, slots, live);
+    const Mark mark{segment_, top_, n};
+    values = values_ + top_;
+    slots = slots_ + top_;
+    live = std::min(live, n);
+    for (size_t i = 0; i < live; ++i) slots[i] = &values[i];
+    top_ += n;
+    used_ += n;
+    return mark;
+  }
   // Releases the frame pushed after `mark`, emptying its first `live` values.
-  void Pop(Mark mark, automation::Variant* values, size_t live) noexcept;
+  void Pop(Mark mark, automation::Variant* values, size_t live) noexcept {
+    for (size_t i = 0; i < live; ++i) values[i].Clear();
+    used_ -= mark.size;
+    if (mark.segment != segment_) Select(mark.segment);
+    top_ = mark.top;
+  }
   size_t used() const { return used_; }
 
  private:
@@ -130,10 +145,18 @@ class ValueStack {
     std::unique_ptr<automation::Variant*[]> slots;
     size_t size = 0;
   };
+  // A frame that does not fit the segment in use: it starts the next one.
+  Mark PushSegment(size_t n, automation::Variant*& values, automation::Variant**& slots, size_t live);
+  void Select(size_t segment) noexcept;
+
   std::vector<Segment> segments_;
   size_t segment_ = 0;  // the segment in use
   size_t top_ = 0;      // first free slot in it
   size_t used_ = 0;     // slots of all frames
+  // The segment in use, for the common push that fits it.
+  automation::Variant* values_ = nullptr;
+  automation::Variant** slots_ = nullptr;
+  size_t size_ = 0;
 };
 
 }  // namespace brevalcore::script

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/automation/convert.h"
 #include "platform/automation/error.h"
 
 namespace brevalcore::script::compile {
@@ -234,6 +235,7 @@ class CodeGen {
       case NameKind::Builtin: {
         const int count = static_cast<int>(c.args.size());
         if (count < n.builtin->minArgs || count > n.builtin->maxArgs) return Tree(c, dst);
+        holdsRefs_ = true;
         const uint32_t first = ArgumentValues(c.args);
         Emit({Opcode::CallBuiltin, 0, static_cast<uint16_t>(c.args.size()), dst, 0, first, n.builtin});
         return;
@@ -517,8 +519,7 @@ class CodeGen {
       if (branch.condition) {
         // A condition that fails under On Error Resume Next enters its branch.
         const uint32_t begin = Here();
-        const uint32_t r = Value(*branch.condition);
-        skip = Emit({Opcode::JumpIfFalse, 0, 0, r});
+        skip = Branch(*branch.condition, false);
         code_->regions.push_back({begin, Here(), Here(), &s});
       }
       Statements(branch.body);
@@ -526,6 +527,122 @@ class CodeGen {
       if (skip != SIZE_MAX) At(skip).c = Here();
     }
     for (size_t e : ends) At(e).c = Here();
+  }
+
+  // A jump, its target left to the caller, taken when `condition` is `when`. A comparison
+  // jumps on its outcome without making a Boolean first.
+  size_t Branch(const Expr& condition, bool when) {
+    const Expr* e = &condition;
+    while (e->kind == ExprKind::Paren) e = static_cast<const ParenExpr*>(e)->inner.get();
+    if (IsAndOr(*e)) {
+      const uint32_t t = NewTemp();
+      Truth(*e, t);
+      return Emit({when ? Opcode::JumpIfTrue : Opcode::JumpIfFalse, 0, 0, t});
+    }
+    if (e->kind == ExprKind::Binary) {
+      const auto& b = static_cast<const BinaryExpr&>(*e);
+      if (b.op == Op::Eq || b.op == Op::Ne || b.op == Op::Lt || b.op == Op::Gt || b.op == Op::Le || b.op == Op::Ge) {
+        const uint32_t l = ValueBefore(*b.left, *b.right);
+        const uint32_t r = Value(*b.right);
+        return Emit({Opcode::CompareJump, static_cast<uint8_t>(b.op), static_cast<uint16_t>(when), l, r});
+      }
+    }
+    return Emit({when ? Opcode::JumpIfTrue : Opcode::JumpIfFalse, 0, 0, Value(condition)});
+  }
+
+  static bool IsAndOr(const Expr& e) {
+    return e.kind == ExprKind::Binary &&
+           (static_cast<const BinaryExpr&>(e).op == Op::And || static_cast<const BinaryExpr&>(e).op == Op::Or);
+  }
+
+  // Computes `e` into `dst` where only its truth counts (a condition). And and Or evaluate
+  // every operand in this language, but once a chain is False (And) or True (Or) the rest
+  // cannot change the truth; when the rest also cannot raise or do anything (comparisons
+  // and text functions of plain values, checked when it runs) it is skipped.
+  void Truth(const Expr& condition, uint32_t dst) {
+    const Expr* e = &condition;
+    while (e->kind == ExprKind::Paren) e = static_cast<const ParenExpr*>(e)->inner.get();
+    if (!IsAndOr(*e)) return Into(*e, dst);
+    const Op op = static_cast<const BinaryExpr&>(*e).op;
+    std::vector<const Expr*> chain;
+    Flatten(*e, op, chain);
+    Truth(*chain[0], dst);
+    std::vector<size_t> skips;
+    for (size_t i = 1; i < chain.size(); ++i) {
+      auto guard = std::make_unique<std::vector<uint32_t>>();
+      bool skippable = true;
+      for (size_t j = i; j < chain.size() && skippable; ++j) skippable = Harmless(*chain[j], *guard);
+      if (skippable) {
+        skips.push_back(Emit({Opcode::ShortCircuit, static_cast<uint8_t>(op == Op::Or), 0, dst, 0, 0, guard.get()}));
+        code_->guards.push_back(std::move(guard));
+      }
+      const uint32_t next = NewTemp();
+      Truth(*chain[i], next);
+      Emit({op == Op::And ? Opcode::And : Opcode::Or, 0, 0, dst, dst, next});
+    }
+    for (size_t at : skips) At(at).c = Here();
+  }
+
+  // The operands of a chain of one operator, left to right.
+  static void Flatten(const Expr& e, Op op, std::vector<const Expr*>& out) {
+    const Expr* x = &e;
+    while (x->kind == ExprKind::Paren) x = static_cast<const ParenExpr*>(x)->inner.get();
+    if (x->kind == ExprKind::Binary && static_cast<const BinaryExpr*>(x)->op == op) {
+      Flatten(*static_cast<const BinaryExpr*>(x)->left, op, out);
+      Flatten(*static_cast<const BinaryExpr*>(x)->right, op, out);
+      return;
+    }
+    out.push_back(x);
+  }
+
+  // An expression that neither raises nor changes anything while the locals it reads (added
+  // to `guard`) hold plain values: comparisons, & and the text functions below, of locals,
+  // constants and literals.
+  static bool Harmless(const Expr& e, std::vector<uint32_t>& guard) {
+    switch (e.kind) {
+      case ExprKind::Literal: return true;
+      case ExprKind::Paren: return Harmless(*static_cast<const ParenExpr&>(e).inner, guard);
+      case ExprKind::Name: {
+        const auto& n = static_cast<const NameExpr&>(e);
+        if (n.bound == NameKind::Local) {
+          guard.push_back(static_cast<uint32_t>(n.slot));
+          return true;
+        }
+        return n.bound == NameKind::Constant || (n.bound == NameKind::Global && n.global->kind == GlobalKind::Constant);
+      }
+      case ExprKind::Binary: {
+        const auto& b = static_cast<const BinaryExpr&>(e);
+        const bool safe = b.op == Op::Eq || b.op == Op::Ne || b.op == Op::Lt || b.op == Op::Gt || b.op == Op::Le ||
+                          b.op == Op::Ge || b.op == Op::Concat;
+        return safe && Harmless(*b.left, guard) && Harmless(*b.right, guard);
+      }
+      case ExprKind::Call: return HarmlessCall(static_cast<const CallExpr&>(e), guard);
+      default: return false;
+    }
+  }
+
+  // Text functions that cannot fail on plain values: their counts must be literals that are
+  // valid whatever the text.
+  static bool HarmlessCall(const CallExpr& c, std::vector<uint32_t>& guard) {
+    if (c.target->kind != ExprKind::Name) return false;
+    const auto& n = static_cast<const NameExpr&>(*c.target);
+    if (n.bound != NameKind::Builtin) return false;
+    const automation::StringView name = n.builtin->name;
+    auto is = [&](const char16_t* candidate) { return automation::EqualsNoCase(name, candidate); };
+    auto text = [&](size_t i) { return i < c.args.size() && c.args[i] && Harmless(*c.args[i], guard); };
+    auto count = [&](size_t i, double least) {
+      if (i >= c.args.size() || !c.args[i] || c.args[i]->kind != ExprKind::Literal) return false;
+      const Variant& v = static_cast<const LiteralExpr&>(*c.args[i]).value;
+      return (v.type() == automation::VarType::Integer || v.type() == automation::VarType::Long) &&
+             automation::ToDouble(v) >= least;
+    };
+    const size_t given = c.args.size();
+    if (is(u"Len") || is(u"UCase") || is(u"LCase") || is(u"Trim") || is(u"LTrim") || is(u"RTrim"))
+      return given == 1 && text(0);
+    if (is(u"Left") || is(u"Right")) return given == 2 && text(0) && count(1, 0);
+    if (is(u"Mid")) return (given == 2 || given == 3) && text(0) && count(1, 1) && (given == 2 || count(2, 0));
+    if (is(u"InStr")) return given == 2 && text(0) && text(1);
+    return false;
   }
 
   void Select(const SelectStmt& s) {
@@ -580,11 +697,10 @@ class CodeGen {
     const uint32_t top = Here();
     std::vector<size_t> exits;
     // While c: leave when c is false; Until c: leave when c is true.
-    const Opcode leave = s.until ? Opcode::JumpIfTrue : Opcode::JumpIfFalse;
-    if (s.condition && !s.testAtEnd) exits.push_back(Emit({leave, 0, 0, Value(*s.condition)}));
+    if (s.condition && !s.testAtEnd) exits.push_back(Branch(*s.condition, s.until));
     loops_.push_back({false, std::move(exits), {}});
     Statements(s.body);
-    if (s.condition && s.testAtEnd) loops_.back().exits.push_back(Emit({leave, 0, 0, Value(*s.condition)}));
+    if (s.condition && s.testAtEnd) loops_.back().exits.push_back(Branch(*s.condition, s.until));
     Emit({Opcode::Jump, 1, 0, 0, 0, top});  // backward: counts for the time-out
     EndLoop();
   }
@@ -638,7 +754,12 @@ class CodeGen {
         case Opcode::Count: case Opcode::OnError: case Opcode::Return: break;
         case Opcode::Jump: target(i.c); break;
         case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::IsArrayOrJump: reg(i.a); target(i.c); break;
-        case Opcode::CaseJump: reg(i.a); reg(i.b); target(i.c); break;
+        case Opcode::CaseJump: case Opcode::CompareJump: reg(i.a); reg(i.b); target(i.c); break;
+        case Opcode::ShortCircuit:
+          reg(i.a);
+          target(i.c);
+          for (uint32_t r : *static_cast<const std::vector<uint32_t>*>(i.p)) reg(r);
+          break;
         case Opcode::ForPrep: case Opcode::ForLoop: reg(i.a); reg(i.b + 2); target(i.c); break;
         case Opcode::TreeStmt: target(i.b); target(i.c); break;
         case Opcode::TreeExpr: case Opcode::LoadName: case Opcode::LoadField: reg(i.a); break;
@@ -668,7 +789,8 @@ class CodeGen {
   static bool WritesA(Opcode op) {
     switch (op) {
       case Opcode::Count: case Opcode::StoreName: case Opcode::StoreField: case Opcode::Clear: case Opcode::Jump:
-      case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::CaseJump: case Opcode::IsArrayOrJump:
+      case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::CaseJump: case Opcode::CompareJump:
+      case Opcode::ShortCircuit: case Opcode::IsArrayOrJump:
       case Opcode::PutMember: case Opcode::OnError: case Opcode::TreeStmt: case Opcode::Return:
         return false;
       case Opcode::ForPrep: case Opcode::ForLoop: return true;  // the counter (a global's has a = 0)

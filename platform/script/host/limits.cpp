@@ -88,27 +88,24 @@ RunLimits::Activation::Activation(RunLimits& limits) noexcept : previous_(active
 
 RunLimits::Activation::~Activation() { activeLimits = previous_; }
 
-ValueStack::Mark ValueStack::Push(size_t n, Variant*& values, Variant**& slots, size_t live) {
+ValueStack::Mark ValueStack::PushSegment(size_t n, Variant*& values, Variant**& slots, size_t live) {
   if (used_ + n > kValueStackSlots) throw ScriptAbort(automation::err::kOutOfStackSpace);
   const Mark mark{segment_, top_, n};
-  if (segments_.empty() || top_ + n > segments_[segment_].size) {
-    // The frame starts the next segment; the rest of this one stays unused until it returns.
-    const size_t next = segments_.empty() ? 0 : segment_ + 1;
-    if (next < segments_.size() && segments_[next].size < n) segments_.resize(next);  // unused: too small
-    if (next == segments_.size()) {
-      const size_t previous = segments_.empty() ? 0 : segments_.back().size;
-      Segment fresh;
-      fresh.size = std::max({kFirstSegmentSlots, previous * 2, n});
-      fresh.values.reset(new Variant[fresh.size]);
-      fresh.slots.reset(new Variant*[fresh.size]);
-      segments_.push_back(std::move(fresh));
-    }
-    segment_ = next;
-    top_ = 0;
+  // The frame starts the next segment; the rest of this one stays unused until it returns.
+  const size_t next = segments_.empty() ? 0 : segment_ + 1;
+  if (next < segments_.size() && segments_[next].size < n) segments_.resize(next);  // unused: too small
+  if (next == segments_.size()) {
+    const size_t previous = segments_.empty() ? 0 : segments_.back().size;
+    Segment fresh;
+    fresh.size = std::max({kFirstSegmentSlots, previous * 2, n});
+    fresh.values.reset(new Variant[fresh.size]);
+    fresh.slots.reset(new Variant*[fresh.size]);
+    segments_.push_back(std::move(fresh));
   }
-  Segment& s = segments_[segment_];
-  values = &s.values[top_];
-  slots = &s.slots[top_];
+  Select(next);
+  top_ = 0;
+  values = values_;
+  slots = slots_;
   live = std::min(live, n);
   for (size_t i = 0; i < live; ++i) slots[i] = &values[i];
   top_ += n;
@@ -116,11 +113,13 @@ ValueStack::Mark ValueStack::Push(size_t n, Variant*& values, Variant**& slots, 
   return mark;
 }
 
-void ValueStack::Pop(Mark mark, Variant* values, size_t live) noexcept {
-  for (size_t i = 0; i < live; ++i) values[i] = Variant();
-  used_ -= mark.size;
-  segment_ = mark.segment;
-  top_ = mark.top;
+void ValueStack::Select(size_t segment) noexcept {
+  segment_ = segment;
+  if (segment < segments_.size()) {
+    values_ = segments_[segment].values.get();
+    slots_ = segments_[segment].slots.get();
+    size_ = segments_[segment].size;
+  }
 }
 
 }  // namespace brevalcore::script

@@ -76,9 +76,11 @@ class LinearSearch {
 // the lower-cased text, since lower-casing keeps every position.
 class Searcher {
  public:
+  // Binary comparison searches the texts as they are; Text compares lower-cased copies.
   Searcher(StringView text, StringView what, CompareMode mode)
       : folded_(mode == CompareMode::Text ? ToLower(text) : String()),
-        what_(mode == CompareMode::Text ? ToLower(what) : String(what)),
+        foldedWhat_(mode == CompareMode::Text ? ToLower(what) : String()),
+        what_(mode == CompareMode::Text ? StringView(foldedWhat_) : what),
         text_(mode == CompareMode::Text ? StringView(folded_) : text) {}
 
   // The first match at or after `from`, or npos.
@@ -94,7 +96,7 @@ class Searcher {
   size_t FindLast(size_t end) const {
     if (what_.size() > end) return StringView::npos;
     if (what_.size() < kLongNeedle) return text_.substr(0, end).rfind(what_);
-    const LinearSearch<String::const_reverse_iterator> backward(what_.crbegin(), what_.crend());
+    const LinearSearch<StringView::const_reverse_iterator> backward(what_.crbegin(), what_.crend());
     const auto first = text_.rbegin() + static_cast<std::ptrdiff_t>(text_.size() - end);
     const auto found = backward.Find(first, text_.rend());
     if (found == text_.rend()) return StringView::npos;
@@ -105,10 +107,18 @@ class Searcher {
   // Below this the library's find is quadratic only in a needle too short to matter.
   static constexpr size_t kLongNeedle = 16;
   String folded_;
-  String what_;
+  String foldedWhat_;
+  StringView what_;
   StringView text_;
-  mutable std::optional<LinearSearch<String::const_iterator>> forward_;
+  mutable std::optional<LinearSearch<StringView::const_iterator>> forward_;
 };
+
+// The text of an argument: a string read where it is, anything else converted into `store`.
+StringView TextOf(const Variant& v, String& store) {
+  if (v.IsString()) return v.AsString();
+  store = ToString(v);
+  return store;
+}
 
 // Position of `what` in `text` from `from` (0-based), or npos.
 size_t Find(StringView text, StringView what, size_t from, CompareMode mode) {
@@ -117,7 +127,8 @@ size_t Find(StringView text, StringView what, size_t from, CompareMode mode) {
 
 Variant Len(BuiltinContext&, Args a) {
   if (IsNullArg(a, 0)) return Variant::Null();
-  return Variant(static_cast<int32_t>(ToString(a[0]).size()));
+  String store;
+  return Variant(static_cast<int32_t>(TextOf(a[0], store).size()));
 }
 
 Variant LenB(BuiltinContext&, Args a) {
@@ -128,14 +139,16 @@ Variant LenB(BuiltinContext&, Args a) {
 Variant Left(BuiltinContext&, Args a) {
   const int32_t n = Count(a, 1);
   if (IsNullArg(a, 0)) return Variant::Null();
-  return Variant(ToString(a[0]).substr(0, static_cast<size_t>(n)));
+  String store;
+  return Variant(String(TextOf(a[0], store).substr(0, static_cast<size_t>(n))));
 }
 
 Variant Right(BuiltinContext&, Args a) {
   const int32_t n = Count(a, 1);
   if (IsNullArg(a, 0)) return Variant::Null();
-  const String s = ToString(a[0]);
-  return Variant(s.substr(s.size() - std::min(s.size(), static_cast<size_t>(n))));
+  String store;
+  const StringView s = TextOf(a[0], store);
+  return Variant(String(s.substr(s.size() - std::min(s.size(), static_cast<size_t>(n)))));
 }
 
 Variant Mid(BuiltinContext&, Args a) {
@@ -144,9 +157,10 @@ Variant Mid(BuiltinContext&, Args a) {
   if (start < 1) InvalidArgument();
   const int32_t length = Given(a, 2) ? Count(a, 2) : INT32_MAX;
   if (IsNullArg(a, 0)) return Variant::Null();
-  const String s = ToString(a[0]);
+  String store;
+  const StringView s = TextOf(a[0], store);
   if (static_cast<size_t>(start) > s.size()) return Variant(String());
-  return Variant(s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(length)));
+  return Variant(String(s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(length))));
 }
 
 // InStr([start, ]string1, string2[, compare])
@@ -161,7 +175,8 @@ Variant InStr(BuiltinContext&, Args a) {
   }
   const CompareMode mode = CompareArg(a, first + 2);
   if (IsNullArg(a, first) || IsNullArg(a, first + 1)) return Variant::Null();
-  const String text = ToString(a[first]), what = ToString(a[first + 1]);
+  String textStore, whatStore;
+  const StringView text = TextOf(a[first], textStore), what = TextOf(a[first + 1], whatStore);
   if (static_cast<size_t>(start) > text.size()) return Variant(int32_t{0});
   if (what.empty()) return Variant(start);
   const size_t at = Find(text, what, static_cast<size_t>(start - 1), mode);

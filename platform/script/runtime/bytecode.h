@@ -36,6 +36,10 @@ namespace brevalcore::script::runtime {
 //   Jump         to c; x8 = 1 on a loop's way back (counts for the time-out)
 //   JumpIfFalse  to c when R[a] is not true; JumpIfTrue: when it is
 //   CaseJump     to c when R[a] = R[b] (Select Case)
+//   CompareJump  to c when (R[a] op R[b]) is x (op a relational operator in x8)
+//   ShortCircuit to c when R[a] is the Boolean x8 (False for And, True for Or) and every
+//                register of guard p holds a plain value: what follows cannot change a
+//                condition's truth nor raise, so it is skipped
 //   ForPrep      counter R[a] (or the global p) = R[b+2]; limit R[b], step R[b+1]; to c when done
 //   ForLoop      counter += step; back to c while within the limit
 //   IsArrayOrJump to c unless R[a] holds an array
@@ -53,7 +57,7 @@ namespace brevalcore::script::runtime {
   X(Count) X(Move) X(Let) X(SetRef) X(LoadName) X(StoreName) X(LoadField) X(StoreField) X(Clear) \
   X(Add) X(Sub) X(Mul) X(Div) X(IntDiv) X(Mod) X(Pow) X(Concat) X(Eq) X(Ne) X(Lt) X(Gt) X(Le)   \
   X(Ge) X(And) X(Or) X(Xor) X(Eqv) X(Imp) X(Is) X(Append) X(Neg) X(Not) X(Jump) X(JumpIfFalse)  \
-  X(JumpIfTrue) X(CaseJump) X(ForPrep) X(ForLoop) X(IsArrayOrJump) X(Index) X(CallProc)        \
+  X(JumpIfTrue) X(CaseJump) X(CompareJump) X(ShortCircuit) X(ForPrep) X(ForLoop) X(IsArrayOrJump) X(Index) X(CallProc)        \
   X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(OnError) X(TreeStmt)          \
   X(TreeExpr) X(Return)
 
@@ -116,6 +120,7 @@ struct Code {
   std::vector<Variant> constants;
   std::vector<ErrorRegion> regions;  // innermost first
   std::vector<std::unique_ptr<CallSite>> sites;
+  std::vector<std::unique_ptr<std::vector<uint32_t>>> guards;  // ShortCircuit: registers to check
   uint32_t locals = 0;
   uint32_t temps = 0;
   uint32_t window() const { return locals + temps + static_cast<uint32_t>(constants.size()); }

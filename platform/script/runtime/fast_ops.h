@@ -80,17 +80,44 @@ BREVALCORE_HOT bool Order(const Variant& a, const Variant& b, int& order) {
   return false;
 }
 
+// Whether a relational operator holds for an ordering of -1, 0 or 1.
+BREVALCORE_HOT bool Holds(ast::Op op, int o) {
+  switch (op) {
+    case ast::Op::Eq: return o == 0;
+    case ast::Op::Ne: return o != 0;
+    case ast::Op::Lt: return o < 0;
+    case ast::Op::Gt: return o > 0;
+    case ast::Op::Le: return o <= 0;
+    default: return o >= 0;
+  }
+}
+
 BREVALCORE_HOT bool Relation(ast::Op op, const Variant& a, const Variant& b, Variant& out) {
   int o;
   if (!Order(a, b, o)) return false;
+  out.SetBool(Holds(op, o));
+  return true;
+}
+
+// And, Or, Xor, Eqv, Imp on two Booleans (logical) or two whole numbers (bitwise).
+BREVALCORE_HOT bool Logical(ast::Op op, const Variant& a, const Variant& b, Variant& out) {
+  const VarType ta = a.type(), tb = b.type();
+  const bool bools = ta == VarType::Boolean && tb == VarType::Boolean;
+  if (!bools && !(IsWhole(ta) && IsWhole(tb))) return false;
+  const int32_t x = bools ? -static_cast<int32_t>(a.AsBool()) : WholeOf(a);
+  const int32_t y = bools ? -static_cast<int32_t>(b.AsBool()) : WholeOf(b);
+  int32_t r;
   switch (op) {
-    case ast::Op::Eq: out.SetBool(o == 0); return true;
-    case ast::Op::Ne: out.SetBool(o != 0); return true;
-    case ast::Op::Lt: out.SetBool(o < 0); return true;
-    case ast::Op::Gt: out.SetBool(o > 0); return true;
-    case ast::Op::Le: out.SetBool(o <= 0); return true;
-    default: out.SetBool(o >= 0); return true;
+    case ast::Op::And: r = x & y; break;
+    case ast::Op::Or: r = x | y; break;
+    case ast::Op::Xor: r = x ^ y; break;
+    case ast::Op::Eqv: r = ~(x ^ y); break;
+    default: r = ~x | y; break;  // Imp
   }
+  if (bools) out.SetBool(r != 0);
+  else if (ta == VarType::Long || tb == VarType::Long) out.SetLong(r);
+  else out.SetInteger(static_cast<int16_t>(r));
+  return true;
 }
 
 // Select Case: Integer and Long values compared without the general rules.

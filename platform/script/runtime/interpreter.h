@@ -128,6 +128,8 @@ class Interpreter : public BuiltinContext {
                     Frame& f);
   void PutMember(const CallSite& site, const Variant& target, Variant value, bool isSet);
   Variant General(ast::Op op, const Variant& a, const Variant& b);
+  void SpendOnTexts(const Variant& a, const Variant& b);
+  automation::DispId ResolveAtSite(Object* obj, const CallSite& site, ScriptObject*& own);
 
   // Statements
   Flow ExecBlock(const ast::Block& block, Frame& f);

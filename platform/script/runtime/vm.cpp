@@ -1,5 +1,6 @@
 // The bytecode machine: one dispatch loop per code unit (computed goto), errors mapped back to
 // the statement that was running through the code's error regions.
+#include <algorithm>
 #include <typeinfo>
 
 #include "platform/automation/dispatch.h"
@@ -174,12 +175,24 @@ Variant Interpreter::IndexValues(const Variant& v, std::span<Variant> args) {
   Raise(err::kTypeMismatch);
 }
 
+// The id of the site's member on `obj`; `own` is set when it is one of this engine's objects.
+DispId Interpreter::ResolveAtSite(Object* obj, const CallSite& site, ScriptObject*& own) {
+  own = nullptr;
+  if (typeid(*obj) == typeid(ScriptObject)) {
+    auto* so = static_cast<ScriptObject*>(obj);
+    if (so->cls().engine == this) own = so;
+    if (site.cache.object == &so->cls() && site.cache.type == &typeid(ScriptObject)) return site.cache.id;
+  }
+  return ResolveMember(obj, site.member, site.cache);
+}
+
 Variant Interpreter::GetMember(const CallSite& site, const Variant& target, Variant** regs, uint32_t first,
                                uint32_t count, Frame& f) {
   Object* obj = RequireObject(target);
   const Ref<Object> keep(obj);
-  const DispId id = ResolveMember(obj, site.member, site.cache);
-  if (ScriptObject* so = OwnObject(obj)) {
+  ScriptObject* so;
+  const DispId id = ResolveAtSite(obj, site, so);
+  if (so) {
     const ClassMember& cm = so->cls().members[id - 1];
     if (cm.method) return CallAtSite(*cm.method, so, site, regs, f);
     if (cm.get) {
@@ -198,8 +211,9 @@ Variant Interpreter::GetMember(const CallSite& site, const Variant& target, Vari
 void Interpreter::PutMember(const CallSite& site, const Variant& target, Variant value, bool isSet) {
   Object* obj = RequireObject(target);
   const Ref<Object> keep(obj);
-  const DispId id = ResolveMember(obj, site.member, site.cache);
-  if (ScriptObject* so = OwnObject(obj)) {
+  ScriptObject* so;
+  const DispId id = ResolveAtSite(obj, site, so);
+  if (so) {
     const ClassMember& cm = so->cls().members[id - 1];
     const Procedure* setter = isSet && cm.set ? cm.set : (cm.let ? cm.let : cm.set);
     if (setter) {
@@ -225,6 +239,15 @@ bool ForDone(const Variant& counter, const Variant& limit, bool up) {
     order = o == automation::Ordering::Greater ? 1 : (o == automation::Ordering::Less ? -1 : 0);
   }
   return up ? order > 0 : order < 0;
+}
+
+// Values no comparison or text function fails on: not objects, arrays or error values.
+bool PlainValues(const std::vector<uint32_t>& regs, Variant** R) {
+  for (uint32_t r : regs) {
+    const automation::VarType t = R[r]->type();
+    if (t == automation::VarType::Object || t == automation::VarType::Array || t == automation::VarType::Error) return false;
+  }
+  return true;
 }
 
 Variant* Counter(const Instr& i, Variant** regs) {
@@ -265,7 +288,15 @@ Flow Interpreter::RunCode(const Code& code, Frame& f) {
   op_##name : {                                                                \
     const Variant& x = *R[ip->b];                                              \
     const Variant& y = *R[ip->c];                                              \
-    if (!fast::Relation(op, x, y, *R[ip->a])) *R[ip->a] = General(op, x, y);   \
+    SpendOnTexts(x, y);                                                        \
+    if (!fast::Relation(op, x, y, *R[ip->a])) *R[ip->a] = Binary(op, x, y);    \
+    NEXT();                                                                    \
+  }
+#define LOGICAL(name, op)                                                      \
+  op_##name : {                                                                \
+    const Variant& x = *R[ip->b];                                              \
+    const Variant& y = *R[ip->c];                                              \
+    if (!fast::Logical(op, x, y, *R[ip->a])) *R[ip->a] = General(op, x, y);    \
     NEXT();                                                                    \
   }
 #define GENERAL(name, op)                                                      \
@@ -321,7 +352,7 @@ op_StoreField:
   Store(MeField(f, ip->a), Take(*R[ip->b], ip->x8 & kAssignMove), ip->x8 & kAssignSet);
   NEXT();
 op_Clear:
-  for (uint32_t i = 0; i < ip->b; ++i) *R[ip->a + i] = Variant();
+  for (uint32_t i = 0; i < ip->b; ++i) R[ip->a + i]->Clear();
   NEXT();
 ARITHMETIC(Add, ast::Op::Add)
 ARITHMETIC(Sub, ast::Op::Sub)
@@ -337,11 +368,11 @@ RELATION(Lt, ast::Op::Lt)
 RELATION(Gt, ast::Op::Gt)
 RELATION(Le, ast::Op::Le)
 RELATION(Ge, ast::Op::Ge)
-GENERAL(And, ast::Op::And)
-GENERAL(Or, ast::Op::Or)
-GENERAL(Xor, ast::Op::Xor)
-GENERAL(Eqv, ast::Op::Eqv)
-GENERAL(Imp, ast::Op::Imp)
+LOGICAL(And, ast::Op::And)
+LOGICAL(Or, ast::Op::Or)
+LOGICAL(Xor, ast::Op::Xor)
+LOGICAL(Eqv, ast::Op::Eqv)
+LOGICAL(Imp, ast::Op::Imp)
 GENERAL(Is, ast::Op::Is)
 op_Append: {
   Variant& text = *R[ip->a];
@@ -358,12 +389,19 @@ op_Append: {
   }
   NEXT();
 }
-op_Neg:
-  *R[ip->a] = Negate(*R[ip->b]);
+op_Neg: {
+  const Variant& x = *R[ip->b];
+  if (x.type() == automation::VarType::Long && x.AsLong() != INT32_MIN) R[ip->a]->SetLong(-x.AsLong());
+  else if (x.type() == automation::VarType::Double) R[ip->a]->SetDouble(-x.AsDouble());
+  else *R[ip->a] = Negate(x);
   NEXT();
-op_Not:
-  *R[ip->a] = Not(*R[ip->b]);
+}
+op_Not: {
+  const Variant& x = *R[ip->b];
+  if (x.type() == automation::VarType::Boolean) R[ip->a]->SetBool(!x.AsBool());
+  else *R[ip->a] = Not(x);
   NEXT();
+}
 op_Jump:
   if (ip->x8) limits_.Tick();
   JUMP(ip->c);
@@ -388,6 +426,29 @@ op_CaseJump: {
     equal = automation::Compare(subject, value) == automation::Ordering::Equal;
   }
   if (equal) JUMP(ip->c);
+  NEXT();
+}
+op_CompareJump: {
+  const auto op = static_cast<ast::Op>(ip->x8);
+  const Variant& x = *R[ip->a];
+  const Variant& y = *R[ip->b];
+  SpendOnTexts(x, y);
+  int order;
+  bool holds;
+  if (fast::Order(x, y, order)) {
+    holds = fast::Holds(op, order);
+  } else {
+    const Variant v = Binary(op, x, y);
+    holds = Truth(v);
+  }
+  if (holds == (ip->x != 0)) JUMP(ip->c);
+  NEXT();
+}
+op_ShortCircuit: {
+  const Variant& sofar = *R[ip->a];
+  if (sofar.type() == automation::VarType::Boolean && sofar.AsBool() == (ip->x8 != 0) &&
+      PlainValues(*static_cast<const std::vector<uint32_t>*>(ip->p), R))
+    JUMP(ip->c);
   NEXT();
 }
 op_ForPrep: {
@@ -501,6 +562,7 @@ op_Return:
 #undef ARITHMETIC
 #undef RELATION
 #undef GENERAL
+#undef LOGICAL
 }
 
 // An error in the statement at `pc`: with On Error Resume Next it is recorded and the run goes
@@ -511,6 +573,11 @@ uint32_t Interpreter::ResumeAfter(const Code& code, uint32_t pc, const automatio
   if (!f.resumeNext) Rethrow(e, *r->stmt);
   RecordError(e);
   return r->resume;
+}
+
+// Comparing texts takes time in proportion to their length, as the operators that copy them.
+void Interpreter::SpendOnTexts(const Variant& a, const Variant& b) {
+  if (a.IsString() && b.IsString()) limits_.Spend(std::min(a.AsString().size(), b.AsString().size()));
 }
 
 Variant Interpreter::General(ast::Op op, const Variant& a, const Variant& b) {
