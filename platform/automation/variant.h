@@ -57,7 +57,8 @@ class Variant {
  public:
   Variant() noexcept : type_(VarType::Empty) { u_.i8 = 0; }
   Variant(bool b) noexcept : type_(VarType::Boolean) { u_.i8 = 0; u_.b = b; }
-  Variant(int16_t v) noexcept : type_(VarType::Integer) { u_.i8 = 0; u_.i2 = v; }
+  // An Integer keeps its value widened to 32 bits, so Integer and Long read alike (AsWhole).
+  Variant(int16_t v) noexcept : type_(VarType::Integer) { u_.i8 = 0; u_.i4 = v; }
   Variant(int32_t v) noexcept : type_(VarType::Long) { u_.i8 = 0; u_.i4 = v; }
   Variant(uint8_t v) noexcept : type_(VarType::Byte) { u_.i8 = 0; u_.ui1 = v; }
   Variant(float v) noexcept : type_(VarType::Single) { u_.i8 = 0; u_.r4 = v; }
@@ -121,6 +122,8 @@ class Variant {
   // Raw access; the caller has checked type(). Use the conversions of convert.h otherwise.
   bool AsBool() const noexcept { return u_.b; }
   int16_t AsInteger() const noexcept { return u_.i2; }
+  // Integer or Long, whichever it is.
+  int32_t AsWhole() const noexcept { return u_.i4; }
   int32_t AsLong() const noexcept { return u_.i4; }
   uint8_t AsByte() const noexcept { return u_.ui1; }
   float AsSingle() const noexcept { return u_.r4; }
@@ -149,7 +152,7 @@ class Variant {
     type_ = VarType::Empty;
     u_.i8 = 0;
   }
-  void SetInteger(int16_t v) noexcept { Reset(VarType::Integer); u_.i2 = v; }
+  void SetInteger(int16_t v) noexcept { Reset(VarType::Integer); u_.i4 = v; }
   void SetLong(int32_t v) noexcept { Reset(VarType::Long); u_.i4 = v; }
   void SetDouble(double v) noexcept { Reset(VarType::Double); u_.r8 = v; }
   void SetBool(bool v) noexcept { Reset(VarType::Boolean); u_.b = v; }

@@ -23,6 +23,7 @@ constexpr uint32_t kConstTag = 0x40000000u;
 constexpr uint32_t kNoTarget = UINT32_MAX;
 constexpr uint8_t kSet = runtime::kAssignSet;
 constexpr uint8_t kMove = runtime::kAssignMove;
+constexpr uint8_t kChainStart = runtime::kConcatChainStart;
 
 Opcode OperatorOf(Op op) {
   switch (op) {
@@ -199,10 +200,16 @@ class CodeGen {
 
   void Binary(const BinaryExpr& b, uint32_t dst) {
     if (b.op == Op::Concat && IsTemp(dst)) {
-      // A chain grows the text of its first fresh result in place.
-      Into(*b.left, dst);
+      // A chain grows the text of its first link's fresh result in place.
+      const bool chain = b.left->kind == ExprKind::Binary && static_cast<const BinaryExpr&>(*b.left).op == Op::Concat;
+      if (chain) {
+        Into(*b.left, dst);
+        Emit({Opcode::Append, 0, 0, dst, Value(*b.right)});
+        return;
+      }
+      const uint32_t l = ValueBefore(*b.left, *b.right);
       const uint32_t r = Value(*b.right);
-      Emit({Opcode::Append, 0, 0, dst, r});
+      Emit({Opcode::Concat, kChainStart, 0, dst, l, r});
       return;
     }
     const uint32_t l = ValueBefore(*b.left, *b.right);

@@ -70,6 +70,8 @@ enum class Opcode : uint8_t {
 // Let, SetRef, StoreName, StoreField, PutMember: x8 flags.
 inline constexpr uint8_t kAssignSet = 1;   // a Set assignment
 inline constexpr uint8_t kAssignMove = 2;  // the source is a temporary that may be emptied
+// Concat: x8 flag for the first link of a & chain (its result grows in place).
+inline constexpr uint8_t kConcatChainStart = 1;
 
 // One instruction: 24 bytes, operands as register numbers into the window.
 struct Instr {

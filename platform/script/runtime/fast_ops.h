@@ -19,7 +19,7 @@ using automation::Variant;
 
 BREVALCORE_HOT bool IsWhole(VarType t) { return t == VarType::Integer || t == VarType::Long; }
 BREVALCORE_HOT bool IsNumeric(VarType t) { return IsWhole(t) || t == VarType::Double; }
-BREVALCORE_HOT int32_t WholeOf(const Variant& v) { return v.type() == VarType::Integer ? v.AsInteger() : v.AsLong(); }
+BREVALCORE_HOT int32_t WholeOf(const Variant& v) { return v.AsWhole(); }
 BREVALCORE_HOT double DoubleOf(const Variant& v) { return v.type() == VarType::Double ? v.AsDouble() : WholeOf(v); }
 
 // An Integer result that does not fit becomes a Long, a Long one a Double.

@@ -341,9 +341,13 @@ Flow Interpreter::ExecFor(const ForStmt& s, Frame& f) {
   Variant* counter = AddressOf(*s.counter, f);
   if (!counter) Raise(err::kIllegalAssignment);
   Variant from = Eval(*s.from, f);
-  const Variant to = Eval(*s.to, f);
-  const Variant step = s.step ? Eval(*s.step, f) : Variant(int16_t{1});
+  Variant to = Eval(*s.to, f);
+  Variant step = s.step ? Eval(*s.step, f) : Variant(int16_t{1});
   if (from.IsNull() || to.IsNull() || step.IsNull()) Raise(err::kInvalidUseOfNull);
+  // Text bounds count as the numbers they read as (see the machine's ForPrep).
+  if (from.IsString()) from = Variant(automation::ToDouble(from));
+  if (to.IsString()) to = Variant(automation::ToDouble(to));
+  if (step.IsString()) step = Variant(automation::ToDouble(step));
   const bool up = automation::Compare(step, Variant(int16_t{0})) != automation::Ordering::Less;
   Store(*counter, std::move(from), false);
   const bool wholeBound = to.type() == automation::VarType::Integer || to.type() == automation::VarType::Long;

@@ -129,6 +129,8 @@ class Interpreter : public BuiltinContext {
   void PutMember(const CallSite& site, const Variant& target, Variant value, bool isSet);
   Variant General(ast::Op op, const Variant& a, const Variant& b);
   void SpendOnTexts(const Variant& a, const Variant& b);
+  void StoreName(const ast::NameExpr& n, Variant value, bool isSet, Frame& f);
+  Variant StartChain(const Variant& head, const Variant& tail);
   automation::DispId ResolveAtSite(Object* obj, const CallSite& site, ScriptObject*& own);
 
   // Statements

@@ -250,6 +250,12 @@ bool PlainValues(const std::vector<uint32_t>& regs, Variant** R) {
   return true;
 }
 
+// A loop's start, limit or step given as text counts as the number it reads as (13 otherwise): a
+// text limit would compare as text against the numeric counter and never end the loop.
+void NumericBound(Variant& bound) {
+  if (bound.IsString()) bound = Variant(automation::ToDouble(bound));
+}
+
 Variant* Counter(const Instr& i, Variant** regs) {
   return i.p ? &static_cast<GlobalEntry*>(const_cast<void*>(i.p))->value : regs[i.a];
 }
@@ -337,14 +343,9 @@ op_LoadName: {
   *R[ip->a] = EvalName(n, f);
   NEXT();
 }
-op_StoreName: {
-  const auto& n = *static_cast<const ast::NameExpr*>(ip->p);
-  Variant value = Take(*R[ip->b], ip->x8 & kAssignMove);
-  const bool isSet = ip->x8 & kAssignSet;
-  if (n.bound == ast::NameKind::Global && n.global->kind == GlobalKind::Variable) Store(n.global->value, std::move(value), isSet);
-  else AssignTo(n, std::move(value), isSet, f);
+op_StoreName:
+  StoreName(*static_cast<const ast::NameExpr*>(ip->p), Take(*R[ip->b], ip->x8 & kAssignMove), ip->x8 & kAssignSet, f);
   NEXT();
-}
 op_LoadField:
   *R[ip->a] = MeField(f, ip->b);
   NEXT();
@@ -361,7 +362,9 @@ ARITHMETIC(Div, ast::Op::Div)
 ARITHMETIC(IntDiv, ast::Op::IntDiv)
 ARITHMETIC(Mod, ast::Op::Mod)
 GENERAL(Pow, ast::Op::Pow)
-GENERAL(Concat, ast::Op::Concat)
+op_Concat:
+  *R[ip->a] = ip->x8 ? StartChain(*R[ip->b], *R[ip->c]) : General(ast::Op::Concat, *R[ip->b], *R[ip->c]);
+  NEXT();
 RELATION(Eq, ast::Op::Eq)
 RELATION(Ne, ast::Op::Ne)
 RELATION(Lt, ast::Op::Lt)
@@ -457,6 +460,9 @@ op_ForPrep: {
   Variant& step = *R[ip->b + 1];
   Variant& start = *R[ip->b + 2];
   if (start.IsNull() || limit.IsNull() || step.IsNull()) Raise(err::kInvalidUseOfNull);
+  NumericBound(start);
+  NumericBound(limit);
+  NumericBound(step);
   const bool up = automation::Compare(step, Variant(int16_t{0})) != automation::Ordering::Less;
   Store(*counter, std::move(start), false);
   start = Variant(up);
@@ -516,9 +522,12 @@ op_CallGlobalMember: {
     NEXT();
   }
   if (g.kind != GlobalKind::ObjectMember) Raise(err::kTypeMismatch);
-  const Ref<Object> keep(g.object);
   SpendOnText(args);
-  *R[ip->a] = CallHost(*keep, g.member, kGetOrCall, args);
+  {
+    // Scoped: the jump to the next instruction must not leave a live object behind.
+    const Ref<Object> keep(g.object);
+    *R[ip->a] = CallHost(*keep, g.member, kGetOrCall, args);
+  }
   NEXT();
 }
 op_GetMember:
@@ -565,6 +574,23 @@ op_Return:
 #undef LOGICAL
 }
 
+// The first link of a & chain: a text with room for the links that follow. A long text is
+// charged as it is; its links then grow it by doubling.
+Variant Interpreter::StartChain(const Variant& head, const Variant& tail) {
+  if (!head.IsString() || !tail.IsString()) return General(ast::Op::Concat, head, tail);
+  const StringView first = head.AsString(), second = tail.AsString();
+  const size_t size = first.size() + second.size();
+  limits_.Spend(size);
+  constexpr size_t kInline = 15 / sizeof(char16_t);  // held in the string itself
+  constexpr size_t kShort = 1024;
+  const size_t room = size > kInline && size <= kShort ? 2 * size : size;
+  automation::RequireMemory(automation::TextBytes(room));
+  String text;
+  text.reserve(room);
+  text.append(first).append(second);
+  return Variant(std::move(text));
+}
+
 // An error in the statement at `pc`: with On Error Resume Next it is recorded and the run goes
 // on after the statement; otherwise it leaves with the statement's position.
 uint32_t Interpreter::ResumeAfter(const Code& code, uint32_t pc, const automation::AutomationError& e, Frame& f) {
@@ -573,6 +599,11 @@ uint32_t Interpreter::ResumeAfter(const Code& code, uint32_t pc, const automatio
   if (!f.resumeNext) Rethrow(e, *r->stmt);
   RecordError(e);
   return r->resume;
+}
+
+void Interpreter::StoreName(const ast::NameExpr& n, Variant value, bool isSet, Frame& f) {
+  if (n.bound == ast::NameKind::Global && n.global->kind == GlobalKind::Variable) Store(n.global->value, std::move(value), isSet);
+  else AssignTo(n, std::move(value), isSet, f);
 }
 
 // Comparing texts takes time in proportion to their length, as the operators that copy them.

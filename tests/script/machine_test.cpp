@@ -1,0 +1,114 @@
+// What the bytecode machine decides on its own, one script per row: conditions that stop
+// early, texts grown in place, comparisons that jump, errors mapped back to their statement,
+// loops left from statements the syntax tree runs, by-reference arguments through member
+// calls, and the moment a temporary lets an object go. Each row prints what the language says
+// it must, whatever shortcut the machine takes.
+#include <gtest/gtest.h>
+
+#include "tests/script/test_host.h"
+
+namespace brevalcore::script::testing {
+namespace {
+
+struct Row {
+  const char* name;
+  const char* code;
+  const char* output;
+  int error = 0;  // with its line and column when not 0
+  int line = 0;
+  int column = 0;
+};
+
+const Row kRows[] = {
+    // And/Or in conditions
+    {"and_false_skips_plain_tests", "Dim a, b : a = 1 : b = \"x\"\nIf a = 2 And b = \"y\" Then out.Echo 1 Else out.Echo 2", "2\n"},
+    {"and_still_calls_functions", "Function F() : out.Echo \"F\" : F = True : End Function\nIf 1 = 2 And F() Then out.Echo 1\nout.Echo \"end\"",
+     "F\nend\n"},
+    {"and_still_raises_on_an_array",
+     "Sub S\n On Error Resume Next\n Dim a : a = Array(1)\n If 1 = 2 And a = 1 Then out.Echo \"in\"\n out.Echo Err.Number\nEnd Sub\nS",
+     "in\n13\n"},
+    {"and_still_raises_on_an_object",
+     "Class C : End Class\nSub S\n Dim o : Set o = New C\n If 1 = 2 And o = 1 Then out.Echo \"in\"\nEnd Sub\nS", "", 438, 4, 2},
+    {"or_true_skips", "Sub S\n Dim s : s = \"a\"\n If s = \"a\" Or Len(s) > 5 Then out.Echo \"yes\"\nEnd Sub\nS", "yes\n"},
+    {"and_outside_a_condition_keeps_its_type", "Dim x : x = (1 = 2) And 5 : out.Echo x, TypeName(x)", "0 Integer\n"},
+    {"and_of_numbers_is_bitwise_in_a_condition", "If 2 And 1 Then out.Echo \"t\" Else out.Echo \"f\"", "f\n"},
+    {"null_and_false", "If Null And False Then out.Echo 1 Else out.Echo 2\nIf Null Or True Then out.Echo 3", "2\n3\n"},
+    // & chains
+    {"append_in_a_loop", "Sub S\n Dim s, i\n For i = 1 To 3 : s = s & i & \",\" : Next\n out.Echo s\nEnd Sub\nS", "1,2,3,\n"},
+    {"append_to_null", "Sub S\n Dim s : s = Null : s = s & \"x\" : out.Echo s\nEnd Sub\nS", "x\n"},
+    {"append_to_itself", "Sub S\n Dim s : s = \"ab\" : s = s & s : s = s & s : out.Echo s\nEnd Sub\nS", "abababab\n"},
+    {"append_keeps_a_shared_text", "Sub S\n Dim s, t : s = \"a\" : t = s : s = s & \"b\" : out.Echo s, t\nEnd Sub\nS", "ab a\n"},
+    {"append_reads_the_target_before_a_call_changes_it",
+     "Function G(x) : x = \"z\" : G = \"!\" : End Function\nSub S\n Dim t : t = \"a\" : t = t & G(t) : out.Echo t\nEnd Sub\nS", "a!\n"},
+    {"chain_of_numbers_and_texts", "Dim n : n = 5 : out.Echo \"[\" & n & \"|\" & (n + 1) & \"]\"", "[5|6]\n"},
+    {"chain_with_null_inside", "out.Echo \"a\" & Null & \"b\", IsNull(Null & Null)", "ab -1\n"},
+    // Comparisons that jump
+    {"null_comparison_is_not_true", "If Null = 1 Then out.Echo 1 Else out.Echo 2\nIf Not (Null = 1) Then out.Echo 3 Else out.Echo 4",
+     "2\n4\n"},
+    {"number_against_text", "Select Case 2 : Case \"2\" : out.Echo \"s\" : Case 2 : out.Echo \"n\" : End Select\n"
+                            "If \"10\" < \"9\" Then out.Echo \"text order\"",
+     "n\ntext order\n"},
+    {"do_until_compare", "Dim i : Do Until i >= 3 : i = i + 1 : Loop : out.Echo i\nDo : i = i - 1 : Loop While i > 0 : out.Echo i",
+     "3\n0\n"},
+    // Errors and their statements
+    {"error_in_elseif_enters_its_branch",
+     "On Error Resume Next\nIf 1 = 2 Then\n out.Echo \"a\"\nElseIf 1 / 0 = 1 Then\n out.Echo \"b\"\nEnd If\nout.Echo Err.Number", "b\n11\n"},
+    {"error_in_select_skips_it", "On Error Resume Next\nSelect Case 1 / 0\nCase 1 : out.Echo \"one\"\nEnd Select\nout.Echo Err.Number",
+     "11\n"},
+    {"error_in_do_condition_skips_the_loop", "On Error Resume Next\nDo While 1 / 0\n out.Echo \"in\"\nLoop\nout.Echo Err.Number",
+     "11\n"},
+    {"error_position_in_a_loop_body", "Dim i\nFor i = 1 To 3\n  x = 1 / (2 - i)\nNext", "", 11, 3, 3},
+    {"error_position_in_a_procedure", "Sub S(n)\n  If n > 0 Then\n    out.Echo 10 \\ (n - 1)\n  End If\nEnd Sub\nS 2\nS 1", "10\n",
+     11, 3, 5},
+    {"resume_next_goes_on_after_a_call", "On Error Resume Next\nSub S : Err.Raise 5 : out.Echo \"not here\" : End Sub\nS\nout.Echo Err.Number",
+     "5\n"},
+    // Leaving loops from statements the syntax tree runs
+    {"exit_for_from_with",
+     "Class C : Public v : End Class\nDim o, i : Set o = New C\nFor i = 1 To 5\n With o\n  .v = i\n  If i = 2 Then Exit For\n End With\nNext\nout.Echo i, o.v",
+     "2 2\n"},
+    {"exit_do_from_for_each",
+     "Dim a, x, n : a = Array(1, 2, 3)\nDo\n For Each x In a\n  n = n + x\n  If x = 2 Then Exit Do\n Next\nLoop\nout.Echo n", "3\n"},
+    {"exit_sub_from_for_each", "Sub S\n Dim x\n For Each x In Array(1, 2)\n  out.Echo x : Exit Sub\n Next\n out.Echo \"no\"\nEnd Sub\nS", "1\n"},
+    // Arguments by reference
+    {"byref_local_through_own_method",
+     "Class C\n Sub Bump(n) : n = n + 1 : End Sub\nEnd Class\nSub T : Dim o, k : Set o = New C : k = 1 : o.Bump k : out.Echo k : End Sub\nT", "2\n"},
+    {"byref_global_through_own_method", "Class C\n Sub Bump(n) : n = n + 1 : End Sub\nEnd Class\nDim o, k : Set o = New C : k = 1 : o.Bump k : out.Echo k",
+     "2\n"},
+    {"byref_array_element", "Sub Bump(n) : n = n + 1 : End Sub\nSub T\n Dim a(2) : a(1) = 5 : Bump a(1) : out.Echo a(1)\nEnd Sub\nT", "6\n"},
+    {"byval_parameter_gets_a_copy", "Sub Bump(ByVal n) : n = n + 1 : End Sub\nSub T : Dim k : k = 1 : Bump k : out.Echo k : End Sub\nT", "1\n"},
+    {"wrong_argument_count", "Sub S(a) : End Sub\nSub T\n  S 1, 2\nEnd Sub\nT", "", 450, 3, 3},
+    // Numbers
+    {"integer_overflow_becomes_long", "Sub S\n Dim i, s : s = 32000\n For i = 1 To 1000 : s = s + 1 : Next\n out.Echo s, TypeName(s)\nEnd Sub\nS",
+     "33000 Long\n"},
+    {"long_overflow_becomes_double", "Dim x : x = 2147483647 : x = x + 1 : out.Echo TypeName(x), x", "Double 2147483648\n"},
+    {"for_counter_global", "For i = 1 To 3 : Next : out.Echo i", "4\n"},
+    {"for_counter_changed_in_the_body", "Sub S\n Dim i, n\n For i = 1 To 10 : i = i + 1 : n = n + 1 : Next\n out.Echo n, i\nEnd Sub\nS", "5 11\n"},
+    {"for_with_text_bounds", "Dim i, n : For i = \"1\" To \"3\" : n = n + 1 : Next : out.Echo n", "3\n"},
+    {"division_and_mod", "out.Echo 7 \\ 2, -7 Mod 3, 7 / 2, TypeName(6 / 3)", "3 -1 3,5 Double\n"},
+    // Objects held by temporaries
+    {"temporary_object_released_at_statement_end",
+     "Class C\n Public Property Get Value : Value = 1 : End Property\n Private Sub Class_Terminate : out.Echo \"bye\" : End Sub\nEnd Class\n"
+     "Sub S\n Dim x : x = (New C).Value\n out.Echo \"after\", x\nEnd Sub\nS",
+     "bye\nafter 1\n"},
+    {"default_property_on_let", "Class C\n Public Default Property Get V : V = 42 : End Property\nEnd Class\nSub S\n Dim o, x : Set o = New C : x = o : out.Echo x\nEnd Sub\nS",
+     "42\n"},
+};
+
+class Machine : public ::testing::TestWithParam<Row> {};
+
+TEST_P(Machine, PrintsWhatTheLanguageSays) {
+  const Row& row = GetParam();
+  const RunResult result = RunScript(row.code);
+  EXPECT_EQ(result.output, row.output);
+  EXPECT_EQ(result.error, row.error) << result.description;
+  if (row.error) {
+    EXPECT_EQ(result.line, row.line);
+    EXPECT_EQ(result.column, row.column);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Machine, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace brevalcore::script::testing
