@@ -1,6 +1,8 @@
 #pragma once
-// The interpreter: runs compiled syntax trees. It owns the global entries, the classes, the
-// value stack that holds procedure locals, the Err object and the run limits (limits.h). All
+// The interpreter: runs compiled code, as bytecode (vm.cpp) and, for the statements and
+// expressions that have no instruction, from the syntax tree (interpreter.cpp, eval.cpp). It
+// owns the global entries, the classes, the value stack that holds procedure windows, the Err
+// object and the run limits (limits.h). All
 // failures inside a run are AutomationErrors; ScriptAbort (time-out, stop, stack) cannot be
 // caught by On Error Resume Next, so a runaway script always stops.
 #include <chrono>

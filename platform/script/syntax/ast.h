@@ -1,8 +1,8 @@
 #pragma once
 // The syntax tree. The parser builds it; the compiler fills in the resolution fields (slots,
-// global entries, built-ins, class members), after which the interpreter runs the tree
-// directly: every name is already bound to where its value lives, so no name is looked up
-// while a script runs.
+// global entries, built-ins, class members), after which code generation turns it into
+// bytecode (the interpreter still runs the tree for what has no instruction): every name is
+// already bound to where its value lives, so no name is looked up while a script runs.
 #include <memory>
 #include <vector>
 
