@@ -776,7 +776,11 @@ class CodeGen {
           reg(i.a);
           if (i.op == Opcode::Index || i.op == Opcode::GetMember) reg(i.b);
           if (i.x) reg(i.c + i.x - 1u);
+          if (i.op == Opcode::GetMember)
+            for (const ArgSpec& a : static_cast<const CallSite*>(i.p)->args)
+              if (a.kind == ArgSpec::LocalRef) reg(a.local);
           break;
+        case Opcode::PutMember: reg(i.a); reg(i.b); break;
         case Opcode::CallProc:
           reg(i.a);
           for (const ArgSpec& a : static_cast<const CallSite*>(i.p)->args) {
@@ -785,7 +789,7 @@ class CodeGen {
           }
           break;
         case Opcode::Move: case Opcode::Let: case Opcode::SetRef: case Opcode::Append: case Opcode::Neg:
-        case Opcode::Not: case Opcode::PutMember:
+        case Opcode::Not:
           reg(i.a); reg(i.b);
           break;
         default: reg(i.a); reg(i.b); reg(i.c); break;  // operators
