@@ -15,7 +15,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
+#include <sstream>
 
 #include "platform/automation/text.h"
 #include "platform/shell/clock.h"
@@ -157,6 +159,29 @@ void AddBlockReads(benchmark::State& state, Workspace& w, const std::string& dat
   state.counters["roll_up_s"] = std::stod(rollUp.Text(0, 0));
 }
 
+// The CPU time the server's ended backends have used, as their postmaster reaped them: what a
+// side cost the server itself, whatever else the machine was running meanwhile.
+double ServerCpuSeconds(Workspace& w) {
+  int backend = 0;
+  {
+    Connection server(w.server->Url());
+    backend = static_cast<int>(server.Exec("SELECT pg_backend_pid()").Int(0, 0));
+  }
+  auto fields = [](int pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::istringstream rest(text.substr(text.rfind(')') + 2));  // after the command's name
+    std::vector<std::string> values{"pid", "comm"};
+    for (std::string v; rest >> v;) values.push_back(v);
+    return values;
+  };
+  const auto self = fields(backend);
+  if (self.size() < 4) return 0;  // no /proc: the counter reads 0
+  const auto postmaster = fields(std::stoi(self[3]));
+  if (postmaster.size() < 17) return 0;
+  return (std::stod(postmaster[15]) + std::stod(postmaster[16])) / double(::sysconf(_SC_CLK_TCK));
+}
+
 void PsqlCopy(benchmark::State& state) {
   Workspace& w = Space();
   for (auto _ : state) {
@@ -164,9 +189,11 @@ void PsqlCopy(benchmark::State& state) {
                                 "' -c \"\\copy brevalcore.records (installation, seq, time, doctor, banner, action,"
                                 " parameter, software, region, asl, branch) FROM '" + w.rowsFile + "'\"";
     w.Settle();
+    const double cpuBefore = ServerCpuSeconds(w);
     const auto start = Clock::now();
     if (std::system(command.c_str()) != 0) state.SkipWithError("psql's COPY failed");
     w.copySeconds = Seconds(start);
+    state.counters["server_cpu_s"] = ServerCpuSeconds(w) - cpuBefore;
     state.SetIterationTime(w.copySeconds);
   }
   state.counters["records_per_s"] = double(TotalRecords()) / w.copySeconds;
@@ -189,6 +216,7 @@ void Push(benchmark::State& state) {
   Workspace& w = Space();
   for (auto _ : state) {
     w.Settle();
+    const double cpuBefore = ServerCpuSeconds(w);
     const auto start = Clock::now();
     int64_t sent = 0;
     double connecting = 0, checking = 0;
@@ -203,6 +231,7 @@ void Push(benchmark::State& state) {
       sent += analytics::Push(server, *db, {}).sent;
     }
     w.pushSeconds = Seconds(start);
+    state.counters["server_cpu_s"] = ServerCpuSeconds(w) - cpuBefore;
     state.counters["connect_s"] = connecting;
     state.counters["check_s"] = checking;
     state.SetIterationTime(w.pushSeconds);

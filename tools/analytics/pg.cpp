@@ -78,6 +78,24 @@ Result Connection::Exec(const std::string& sql, const std::vector<std::string>& 
                "the server refused");
 }
 
+std::vector<Result> Connection::ExecEach(const std::string& sql) {
+  if (PQsendQuery(conn_.get(), sql.c_str()) != 1) Fail("the server refused");
+  std::vector<Result> results;
+  PGresult* failed = nullptr;
+  // Every result is read before a failure is reported, so the connection is ready for the next.
+  for (PGresult* result = PQgetResult(conn_.get()); result; result = PQgetResult(conn_.get())) {
+    const ExecStatusType status = PQresultStatus(result);
+    if (failed || (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)) {
+      if (failed) PQclear(result);
+      else failed = result;
+      continue;
+    }
+    results.emplace_back(result);
+  }
+  if (failed) Fail("the server refused", failed);
+  return results;
+}
+
 void Connection::CopyIn(const std::string& sql, const std::string& data) {
   Check(PQexec(conn_.get(), sql.c_str()), "the server refused", PGRES_COPY_IN);
   for (size_t at = 0; at < data.size(); at += kCopyChunk) {

@@ -48,6 +48,10 @@ class Connection {
 
   Result Exec(const std::string& sql);
   Result Exec(const std::string& sql, const std::vector<std::string>& params);
+  // Runs `sql`, several statements separated by ";", in one round trip, and returns each
+  // statement's result in order. Throws at the first statement the server refuses; the ones
+  // after it are not run.
+  std::vector<Result> ExecEach(const std::string& sql);
   // Runs `sql`, a COPY ... FROM STDIN, feeding it `data`.
   void CopyIn(const std::string& sql, const std::string& data);
   // Rolls back an open transaction after a failure, when the connection is still there.

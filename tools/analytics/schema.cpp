@@ -135,15 +135,25 @@ std::string Newer(int version) {
          std::to_string(LatestSchemaVersion()) + "): use a newer brevalcore";
 }
 
-// What someone changed by hand in the tables, the keys or the roll-up trigger.
-void CheckTables(Connection& server) {
-  const Result columns = server.Exec(
-      "SELECT c.relname, a.attname, format_type(a.atttypid, a.atttypmod) FROM pg_attribute a"
-      " JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace"
-      " WHERE n.nspname = 'brevalcore' AND c.relname IN ('records', 'daily') AND a.attnum > 0"
-      " AND NOT a.attisdropped");
+constexpr char kNoSchema[] = "the server has no brevalcore schema: run brevalcore trace init-server first";
+
+// What the table checks need, in one statement: the tables' columns and types, then the number
+// of primary keys on the two tables and of enabled roll-up triggers, as rows of their own.
+constexpr char kCatalogFacts[] =
+    "SELECT c.relname, a.attname, format_type(a.atttypid, a.atttypmod) FROM pg_attribute a"
+    " JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace"
+    " WHERE n.nspname = 'brevalcore' AND c.relname IN ('records', 'daily') AND a.attnum > 0"
+    " AND NOT a.attisdropped"
+    " UNION ALL SELECT '', 'primary keys', count(*)::text FROM pg_constraint WHERE contype = 'p' AND conrelid IN"
+    " (to_regclass('brevalcore.records'), to_regclass('brevalcore.daily'))"
+    " UNION ALL SELECT '', 'roll-up triggers', count(*)::text FROM pg_trigger"
+    " WHERE tgrelid = to_regclass('brevalcore.records') AND tgname = 'roll_up' AND tgenabled <> 'D'";
+
+// What someone changed by hand in the tables, the keys or the roll-up trigger, judged from the
+// rows of kCatalogFacts.
+void CheckTables(const Result& facts) {
   std::map<std::string, std::map<std::string, std::string>> found;
-  for (int r = 0; r < columns.Rows(); ++r) found[columns.Text(r, 0)][columns.Text(r, 1)] = columns.Text(r, 2);
+  for (int r = 0; r < facts.Rows(); ++r) found[facts.Text(r, 0)][facts.Text(r, 1)] = facts.Text(r, 2);
   for (const auto& [table, expected] : ExpectedColumns()) {
     if (found[table].empty()) throw ServerError("the server's schema was changed: brevalcore." + table + " is gone");
     for (const auto& [column, type] : expected) {
@@ -155,15 +165,13 @@ void CheckTables(Connection& server) {
                           " is " + it->second + ", not " + type);
     }
   }
-  const Result keys = server.Exec(
-      "SELECT count(*) FROM pg_constraint WHERE contype = 'p' AND conrelid IN"
-      " ('brevalcore.records'::regclass, 'brevalcore.daily'::regclass)");
-  if (keys.Int(0, 0) != 2) throw ServerError("the server's schema was changed: a primary key of brevalcore.records or brevalcore.daily is gone");
-  const Result trigger = server.Exec(
-      "SELECT count(*) FROM pg_trigger WHERE tgrelid = 'brevalcore.records'::regclass AND tgname = 'roll_up'"
-      " AND tgenabled <> 'D'");
-  if (trigger.Int(0, 0) != 1) throw ServerError("the server's schema was changed: the roll-up trigger of brevalcore.records is gone or disabled");
+  if (found[""]["primary keys"] != "2")
+    throw ServerError("the server's schema was changed: a primary key of brevalcore.records or brevalcore.daily is gone");
+  if (found[""]["roll-up triggers"] != "1")
+    throw ServerError("the server's schema was changed: the roll-up trigger of brevalcore.records is gone or disabled");
 }
+
+void CheckTables(Connection& server) { CheckTables(server.Exec(kCatalogFacts)); }
 
 }  // namespace
 
@@ -206,14 +214,23 @@ InitOutcome InitServer(Connection& server, int upTo) {
 
 void CheckServer(Connection& server) {
   CheckServerVersion(server.ServerVersion());
-  const int version = AppliedVersion(server);
-  if (version == 0) throw ServerError("the server has no brevalcore schema: run brevalcore trace init-server first");
+  // The version and the catalog in one round trip: a push checks the schema every time.
+  std::vector<Result> results;
+  try {
+    results = server.ExecEach(std::string("SELECT coalesce(max(version), 0) FROM brevalcore.schema_migrations; ") +
+                              kCatalogFacts);
+  } catch (const ServerError& e) {
+    if (e.sqlstate() != "42P01" && e.sqlstate() != "3F000") throw;  // no such table, no such schema
+    throw ServerError(kNoSchema);
+  }
+  const int version = static_cast<int>(results.at(0).Int(0, 0));
+  if (version == 0) throw ServerError(kNoSchema);
   if (version > LatestSchemaVersion()) throw ServerError(Newer(version));
   if (version < LatestSchemaVersion())
     throw ServerError("the server's schema is at version " + std::to_string(version) +
                       ": run brevalcore trace init-server to bring it to version " +
                       std::to_string(LatestSchemaVersion()));
-  CheckTables(server);
+  CheckTables(results.at(1));
 }
 
 }  // namespace brevalcore::analytics
