@@ -103,6 +103,13 @@ BEGIN
   RETURN NULL;
 END $$;
 )sql"},
+      {3, "no index of the records by banner and time: the roll-up answers by banner", R"sql(
+-- Every push is a new server process, and each of its records fell on a leaf of its own all
+-- over this index: a push of a year's records touched thousands of its pages, each one the
+-- process had never mapped. Nothing reads it: reports read the roll-up, which is keyed by
+-- banner; a look at the raw records of a month reads that month's partition.
+DROP INDEX IF EXISTS brevalcore.records_banner_time;
+)sql"},
   };
   return migrations;
 }
