@@ -201,6 +201,7 @@ TEST_F(ServerTest, AServerOfTheFirstSchemaIsUpgradedWithItsRecords) {
                    " AND contype = 'p'")
                 .Text(0, 0),
             "PRIMARY KEY (banner, doctor, day, region, asl, action)");
+  EXPECT_EQ(c.Exec("SELECT to_regclass('brevalcore.records_banner_time') IS NULL").Text(0, 0), "t");
   Append(*db, 400, 900);  // the same days and doctors: rows of the roll-up grow and new ones come
   EXPECT_EQ(PushAll(url_, *db, 150).sent, 400);
   ExpectExactlyOnce({db.get()});
@@ -241,6 +242,22 @@ TEST_F(ServerTest, PseudonymsAreKeyedHashesThatStillCountDoctors) {
   const Result columns = c.Exec("SELECT string_agg(attname, ',' ORDER BY attnum) FROM pg_attribute WHERE attrelid ="
                                 " 'brevalcore.records'::regclass AND attnum > 0");
   EXPECT_EQ(columns.Text(0, 0), "installation,seq,time,doctor,banner,action,parameter,software,region,asl,branch,received");
+}
+
+// The schema check's statements travel together: each answers in order, the first refused one
+// stops the rest, and the connection is ready for the next statement either way.
+TEST_F(ServerTest, StatementsSentTogetherAnswerInOrderOrStopAtTheFirstRefused) {
+  Connection c(url_);
+  const std::vector<Result> results = c.ExecEach("SELECT 1; SELECT 2, 3; SET application_name TO 'x'");
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_EQ(results[1].Text(0, 1), "3");
+  try {
+    c.ExecEach("CREATE TEMP TABLE t (); SELECT * FROM no_such_table; DROP TABLE t");
+    ADD_FAILURE() << "a missing table was not refused";
+  } catch (const ServerError& e) {
+    EXPECT_EQ(e.sqlstate(), "42P01") << e.what();
+  }
+  EXPECT_EQ(c.Exec("SELECT to_regclass('pg_temp.t') IS NULL").Text(0, 0), "t") << "the statements ran as one";
 }
 
 TEST(Pseudonym, IsHmacSha256) {
