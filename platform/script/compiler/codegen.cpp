@@ -9,7 +9,7 @@ namespace brevalcore::script::compile {
 namespace {
 
 using namespace ast;
-using runtime::ArgSpec;
+using runtime::ArgBinding;
 using runtime::CallSite;
 using runtime::Code;
 using runtime::ErrorRegion;
@@ -292,21 +292,21 @@ class CodeGen {
     site->onMe = onMe;
     site->expr = &whole;
     for (const auto& a : args) {
-      ArgSpec spec;
+      ArgBinding binding;
       const Expr& arg = *a;
       if (arg.kind == ExprKind::Name && static_cast<const NameExpr&>(arg).bound == NameKind::Local &&
           !static_cast<const NameExpr&>(arg).self) {
-        spec.kind = ArgSpec::LocalRef;
-        spec.local = static_cast<uint32_t>(static_cast<const NameExpr&>(arg).slot);
+        binding.kind = ArgBinding::LocalRef;
+        binding.local = static_cast<uint32_t>(static_cast<const NameExpr&>(arg).slot);
       } else if (MayBeVariable(arg)) {
-        spec.kind = ArgSpec::NameRef;
-        spec.expr = &arg;
+        binding.kind = ArgBinding::NameRef;
+        binding.expr = &arg;
       } else {
-        spec.reg = NewTemp();
-        spec.hasValue = true;
-        Into(arg, spec.reg);
+        binding.reg = NewTemp();
+        binding.hasValue = true;
+        Into(arg, binding.reg);
       }
-      site->args.push_back(spec);
+      site->args.push_back(binding);
     }
     Emit({Opcode::CallProc, 0, 0, dst, 0, 0, site});
   }
@@ -336,25 +336,25 @@ class CodeGen {
     site->expr = &whole;
     const uint32_t first = Temps(args.size());
     for (size_t i = 0; i < args.size(); ++i) {
-      ArgSpec spec;
-      spec.reg = first + static_cast<uint32_t>(i);
-      spec.hasValue = true;
+      ArgBinding binding;
+      binding.reg = first + static_cast<uint32_t>(i);
+      binding.hasValue = true;
       if (!args[i]) {
-        Emit({Opcode::Move, 0, 0, spec.reg, Const(Variant::Missing())});
+        Emit({Opcode::Move, 0, 0, binding.reg, Const(Variant::Missing())});
       } else {
         const Expr& arg = *args[i];
-        Into(arg, spec.reg);
+        Into(arg, binding.reg);
         if (arg.kind == ExprKind::Name && IsVariableName(static_cast<const NameExpr&>(arg))) {
           const auto& n = static_cast<const NameExpr&>(arg);
-          spec.expr = &arg;
-          spec.kind = ArgSpec::NameRef;
+          binding.expr = &arg;
+          binding.kind = ArgBinding::NameRef;
           if (n.bound == NameKind::Local && !n.self) {
-            spec.kind = ArgSpec::LocalRef;
-            spec.local = static_cast<uint32_t>(n.slot);
+            binding.kind = ArgBinding::LocalRef;
+            binding.local = static_cast<uint32_t>(n.slot);
           }
         }
       }
-      site->args.push_back(spec);
+      site->args.push_back(binding);
     }
     Emit({Opcode::GetMember, 0, static_cast<uint16_t>(args.size()), dst, object, first, site});
   }
@@ -777,14 +777,14 @@ class CodeGen {
           if (i.op == Opcode::Index || i.op == Opcode::GetMember) reg(i.b);
           if (i.x) reg(i.c + i.x - 1u);
           if (i.op == Opcode::GetMember)
-            for (const ArgSpec& a : static_cast<const CallSite*>(i.p)->args)
-              if (a.kind == ArgSpec::LocalRef) reg(a.local);
+            for (const ArgBinding& a : static_cast<const CallSite*>(i.p)->args)
+              if (a.kind == ArgBinding::LocalRef) reg(a.local);
           break;
         case Opcode::PutMember: reg(i.a); reg(i.b); break;
         case Opcode::CallProc:
           reg(i.a);
-          for (const ArgSpec& a : static_cast<const CallSite*>(i.p)->args) {
-            if (a.kind == ArgSpec::LocalRef) reg(a.local);
+          for (const ArgBinding& a : static_cast<const CallSite*>(i.p)->args) {
+            if (a.kind == ArgBinding::LocalRef) reg(a.local);
             if (a.hasValue) reg(a.reg);
           }
           break;

@@ -83,7 +83,7 @@ struct Instr {
 };
 
 // How one argument of a call reaches a script procedure.
-struct ArgSpec {
+struct ArgBinding {
   enum Kind : uint8_t {
     Value,     // the value in temporary `reg`, moved into the callee
     LocalRef,  // a local variable (`local`): by reference, or its value; for an object's
@@ -106,7 +106,7 @@ struct CallSite {
   const ast::Expr* expr = nullptr;          // the call, for the syntax tree's rare cases
   String member;                            // GetMember, PutMember
   mutable ast::MemberCache cache;
-  std::vector<ArgSpec> args;
+  std::vector<ArgBinding> args;
 };
 
 // Where a run-time error is reported and where On Error Resume Next goes on: the innermost

@@ -95,15 +95,15 @@ Variant Interpreter::CallAtSite(const Procedure& proc, ScriptObject* me, const C
   const Code& code = CodeOf(proc);
   CallFrame frame(stack_, limits_, code);
   for (size_t i = 0; i < site.args.size(); ++i) {
-    const ArgSpec& a = site.args[i];
+    const ArgBinding& a = site.args[i];
     const bool byRef = !proc.byVal[i];
     Variant& value = frame.values[i + 1];
     switch (a.kind) {
-      case ArgSpec::LocalRef:
+      case ArgBinding::LocalRef:
         if (byRef) frame.slots[i + 1] = regs[a.local];
         else value = a.hasValue ? std::move(*regs[a.reg]) : *regs[a.local];
         break;
-      case ArgSpec::NameRef:
+      case ArgBinding::NameRef:
         if (byRef) {
           if (Variant* where = AddressOf(*a.expr, caller)) {
             frame.slots[i + 1] = where;
@@ -283,28 +283,18 @@ Flow Interpreter::RunCode(const Code& code, Frame& f) {
     ip = base + (target);                      \
     goto* kLabels[static_cast<int>(ip->op)];   \
   } while (0)
-#define ARITHMETIC(name, op)                                                   \
-  op_##name : {                                                                \
-    const Variant& x = *R[ip->b];                                              \
-    const Variant& y = *R[ip->c];                                              \
-    if (!fast::Arithmetic(op, x, y, *R[ip->a])) *R[ip->a] = General(op, x, y); \
-    NEXT();                                                                    \
-  }
-#define RELATION(name, op)                                                     \
+// An operator with an inline path (fast_ops.h) and the general rules behind it.
+#define OPERATOR(name, op, inlinePath)                                         \
   op_##name : {                                                                \
     const Variant& x = *R[ip->b];                                              \
     const Variant& y = *R[ip->c];                                              \
     SpendOnTexts(x, y);                                                        \
-    if (!fast::Relation(op, x, y, *R[ip->a])) *R[ip->a] = Binary(op, x, y);    \
+    if (!inlinePath(op, x, y, *R[ip->a])) *R[ip->a] = General(op, x, y);       \
     NEXT();                                                                    \
   }
-#define LOGICAL(name, op)                                                      \
-  op_##name : {                                                                \
-    const Variant& x = *R[ip->b];                                              \
-    const Variant& y = *R[ip->c];                                              \
-    if (!fast::Logical(op, x, y, *R[ip->a])) *R[ip->a] = General(op, x, y);    \
-    NEXT();                                                                    \
-  }
+#define ARITHMETIC(name, op) OPERATOR(name, op, fast::Arithmetic)
+#define RELATION(name, op) OPERATOR(name, op, fast::Relation)
+#define LOGICAL(name, op) OPERATOR(name, op, fast::Logical)
 #define GENERAL(name, op)                                                      \
   op_##name : {                                                                \
     *R[ip->a] = General(op, *R[ip->b], *R[ip->c]);                             \
@@ -572,6 +562,7 @@ op_Return:
 #undef RELATION
 #undef GENERAL
 #undef LOGICAL
+#undef OPERATOR
 }
 
 // The first link of a & chain: a text with room for the links that follow. A long text is
