@@ -152,15 +152,22 @@ class Variant {
     type_ = VarType::Empty;
     u_.i8 = 0;
   }
-  void SetInteger(int16_t v) noexcept { Reset(VarType::Integer); u_.i4 = v; }
-  void SetLong(int32_t v) noexcept { Reset(VarType::Long); u_.i4 = v; }
+  void SetInteger(int16_t v) noexcept { SetWholeBits(VarType::Integer, v); }
+  void SetLong(int32_t v) noexcept { SetWholeBits(VarType::Long, v); }
   void SetDouble(double v) noexcept { Reset(VarType::Double); u_.r8 = v; }
   void SetBool(bool v) noexcept { Reset(VarType::Boolean); u_.b = v; }
 
  private:
   struct StringRep;
+  // Numbers, dates, Empty and Null, all numbered below String, answer with one comparison.
   bool HasPayload() const noexcept {
-    return type_ == VarType::String || type_ == VarType::Object || type_ == VarType::Array;
+    return type_ >= VarType::String && (type_ <= VarType::Object || type_ == VarType::Array);
+  }
+  // The value widened to 32 bits and the upper half zero, in one store.
+  void SetWholeBits(VarType type, int32_t v) noexcept {
+    if (HasPayload()) ReleasePayload();
+    type_ = type;
+    u_.i8 = static_cast<uint32_t>(v);
   }
   void Reset(VarType type) noexcept {
     if (HasPayload()) ReleasePayload();

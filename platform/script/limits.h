@@ -68,11 +68,17 @@ class RunLimits {
 
   // A script procedure call: raises 28 ("Out of stack space") past kMaxCallDepth or when
   // the native stack budget is used up.
-  void EnterCall();
+  void EnterCall() {
+    Tick();
+    char probe;
+    if (callDepth_ + 1 > kMaxCallDepth || &probe < stackLimit_) OutOfStack();
+    ++callDepth_;
+  }
   void LeaveCall() noexcept { --callDepth_; }
   // Raises 28 when the native stack budget is used up: for recursion that is not a call
   // (Execute of text that executes text, nested Eval).
   void CheckStack() const;
+  [[noreturn]] static void OutOfStack();
 
   // The limits of the run in progress on this thread, or null outside runs.
   static RunLimits* Active() noexcept;

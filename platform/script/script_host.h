@@ -48,6 +48,9 @@ struct ScriptServices {
   // What the strings, arrays and objects of the engine's runs may hold in all; past it an
   // allocation fails with "Out of memory" (7), which the script may catch.
   size_t memoryCap = automation::MemoryBudget::kDefaultCap;
+  // Counts how often each statement starts, for LineCoverage. The authors' tools ask for it;
+  // the control at a doctor's desk does not pay a count for every statement it runs.
+  bool countLineRuns = false;
 };
 
 class ScriptHost {
@@ -73,7 +76,8 @@ class ScriptHost {
   virtual void RequestStop() noexcept {}
 
   // The lines of the code given to AddCode since the last Reset that hold statements, in
-  // order, each with how often a statement on it started. For the authors' coverage reports.
+  // order, each with how often a statement on it started (0 throughout unless the services
+  // asked for countLineRuns). For the authors' coverage reports.
   struct LineRuns {
     int line;
     uint32_t runs;

@@ -726,6 +726,7 @@ int PlaySession(const SessionOptions& options, SessionReport& outerReport, const
     return UpdateOrKeep(report, request, update);
   };
   services.scriptHosts = [&observer, &liveEngine](script::ScriptServices engineServices) {
+    engineServices.countLineRuns = true;  // the session's coverage report
     return std::unique_ptr<script::ScriptHost>(
         new ObservedScriptHost(script::CreateScriptHost(engineServices), observer, liveEngine));
   };

@@ -89,7 +89,9 @@ bool IsOperator(const Expr& e) {
 
 class CodeGen {
  public:
-  explicit CodeGen(uint32_t locals) : code_(std::make_shared<Code>()) { code_->locals = locals; }
+  CodeGen(uint32_t locals, bool countRuns) : code_(std::make_shared<Code>()), countRuns_(countRuns) {
+    code_->locals = locals;
+  }
 
   std::shared_ptr<Code> Build(const Block& body) {
     Statements(body);
@@ -398,7 +400,9 @@ class CodeGen {
     return nullptr;
   }
 
-  void Count(const ast::Stmt& s) { Emit({Opcode::Count, 0, 0, 0, 0, 0, &s}); }
+  void Count(const ast::Stmt& s) {
+    if (countRuns_) Emit({Opcode::Count, 0, 0, 0, 0, 0, &s});
+  }
 
   // Emits `s` and returns true, or returns false (nothing emitted) for the syntax tree.
   bool Native(const ast::Stmt& s) {
@@ -812,14 +816,15 @@ class CodeGen {
   std::shared_ptr<Code> code_;
   uint32_t next_ = 0;  // first free temporary
   uint32_t peak_ = 0;  // temporaries in use at most, in the statement being made / overall
+  const bool countRuns_;
   bool holdsRefs_ = false;  // the statement's temporaries may keep an object alive
   std::vector<Loop> loops_;
 };
 
 }  // namespace
 
-std::shared_ptr<Code> GenerateCode(const Block& body, uint32_t locals) {
-  CodeGen gen(locals);
+std::shared_ptr<Code> GenerateCode(const Block& body, uint32_t locals, bool countRuns) {
+  CodeGen gen(locals, countRuns);
   return gen.Build(body);
 }
 

@@ -10,7 +10,8 @@
 namespace brevalcore::script::compile {
 
 // `locals` is the number of slots the code may name (a procedure's slotCount; for text run by
-// Execute inside a procedure, that procedure's).
-std::shared_ptr<runtime::Code> GenerateCode(const ast::Block& body, uint32_t locals);
+// Execute inside a procedure, that procedure's). With `countRuns` every statement counts its
+// starts (coverage).
+std::shared_ptr<runtime::Code> GenerateCode(const ast::Block& body, uint32_t locals, bool countRuns);
 
 }  // namespace brevalcore::script::compile

@@ -70,16 +70,11 @@ void RunLimits::Poll() {
   if (Expired()) throw ScriptAbort(kTimeoutError);
 }
 
-void RunLimits::EnterCall() {
-  Tick();
-  char probe;
-  if (callDepth_ + 1 > kMaxCallDepth || &probe < stackLimit_) throw ScriptAbort(automation::err::kOutOfStackSpace);
-  ++callDepth_;
-}
+void RunLimits::OutOfStack() { throw ScriptAbort(automation::err::kOutOfStackSpace); }
 
 void RunLimits::CheckStack() const {
   char probe;
-  if (&probe < stackLimit_) throw ScriptAbort(automation::err::kOutOfStackSpace);
+  if (&probe < stackLimit_) OutOfStack();
 }
 
 RunLimits* RunLimits::Active() noexcept { return activeLimits; }

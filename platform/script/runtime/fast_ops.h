@@ -24,16 +24,21 @@ BREVALCORE_HOT double DoubleOf(const Variant& v) { return v.type() == VarType::D
 
 // An Integer result that does not fit becomes a Long, a Long one a Double.
 BREVALCORE_HOT void SetWhole(Variant& out, int64_t r, bool isLong) {
-  if (!isLong && r >= INT16_MIN && r <= INT16_MAX) out.SetInteger(static_cast<int16_t>(r));
-  else if (r >= INT32_MIN && r <= INT32_MAX) out.SetLong(static_cast<int32_t>(r));
-  else out.SetDouble(static_cast<double>(r));
+  if (!isLong && r == static_cast<int16_t>(r)) return out.SetInteger(static_cast<int16_t>(r));
+  if (r == static_cast<int32_t>(r)) return out.SetLong(static_cast<int32_t>(r));
+  out.SetDouble(static_cast<double>(r));
+}
+
+// Of two whole numbers (Integer 2, Long 3), whether either is a Long: the low bit of either.
+BREVALCORE_HOT bool EitherLong(VarType a, VarType b) {
+  return ((static_cast<unsigned>(a) | static_cast<unsigned>(b)) & 1u) != 0;
 }
 
 BREVALCORE_HOT bool Arithmetic(ast::Op op, const Variant& a, const Variant& b, Variant& out) {
   const VarType ta = a.type(), tb = b.type();
   if (IsWhole(ta) && IsWhole(tb)) {
     const int64_t x = WholeOf(a), y = WholeOf(b);
-    const bool isLong = ta == VarType::Long || tb == VarType::Long;
+    const bool isLong = EitherLong(ta, tb);
     switch (op) {
       case ast::Op::Add: SetWhole(out, x + y, isLong); return true;
       case ast::Op::Sub: SetWhole(out, x - y, isLong); return true;
@@ -115,7 +120,7 @@ BREVALCORE_HOT bool Logical(ast::Op op, const Variant& a, const Variant& b, Vari
     default: r = ~x | y; break;  // Imp
   }
   if (bools) out.SetBool(r != 0);
-  else if (ta == VarType::Long || tb == VarType::Long) out.SetLong(r);
+  else if (EitherLong(ta, tb)) out.SetLong(r);
   else out.SetInteger(static_cast<int16_t>(r));
   return true;
 }
@@ -149,7 +154,7 @@ BREVALCORE_HOT bool StepWhole(Variant& counter, const Variant& step, const Varia
   known = IsWhole(counter.type()) && IsWhole(step.type()) && IsWhole(limit.type());
   if (!known) return false;
   const int64_t next = static_cast<int64_t>(WholeOf(counter)) + WholeOf(step);
-  SetWhole(counter, next, counter.type() == VarType::Long || step.type() == VarType::Long);
+  SetWhole(counter, next, EitherLong(counter.type(), step.type()));
   return up ? next <= WholeOf(limit) : next >= WholeOf(limit);
 }
 

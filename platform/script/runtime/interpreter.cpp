@@ -256,7 +256,7 @@ Flow Interpreter::ExecBlock(const Block& block, Frame& f) {
 bool Interpreter::Condition(const Expr& e, Frame& f) { return Truth(Eval(e, f)); }
 
 Flow Interpreter::ExecStmt(const Stmt& s, Frame& f) {
-  ++s.runs;
+  if (services_.countLineRuns) ++s.runs;
   switch (s.kind) {
     case StmtKind::Call: ExecCallStmt(static_cast<const CallStmt&>(s), f); return Flow::Normal;
     case StmtKind::Assign: ExecAssign(static_cast<const AssignStmt&>(s), f); return Flow::Normal;

@@ -115,7 +115,8 @@ class Interpreter : public BuiltinContext {
   struct Arg;
 
   // The bytecode machine (vm.cpp)
-  const Code& CodeOf(const Procedure& proc);
+  const Code& CodeOf(const Procedure& proc) { return proc.code ? *proc.code : CompileProcedure(proc); }
+  const Code& CompileProcedure(const Procedure& proc);
   const Code& CodeOf(ast::Program& program, const Procedure* scope);
   // Runs a unit's script-level code in a window of its own; text run by Execute inside a
   // procedure (`outer`) shares that procedure's locals.

@@ -44,7 +44,7 @@ struct Procedure {
   ast::ProcKind kind = ast::ProcKind::Sub;
   int paramCount = 0;
   int slotCount = 1;  // slot 0 holds the result, then the parameters, then the locals
-  std::vector<bool> byVal;
+  std::vector<uint8_t> byVal;  // per parameter; bytes, not bits: every call reads them
   ScriptClass* owner = nullptr;
   // Local names and their slots, kept for Eval and Execute inside the procedure.
   std::unordered_map<String, int> locals;

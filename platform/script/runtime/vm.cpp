@@ -50,13 +50,14 @@ Variant& MeField(Frame& f, uint32_t field) {
 
 // ------------------------------------------------------------------------------ code
 
-const Code& Interpreter::CodeOf(const Procedure& proc) {
-  if (!proc.code) proc.code = compile::GenerateCode(proc.decl->body, static_cast<uint32_t>(proc.slotCount));
+const Code& Interpreter::CompileProcedure(const Procedure& proc) {
+  proc.code = compile::GenerateCode(proc.decl->body, static_cast<uint32_t>(proc.slotCount), services_.countLineRuns);
   return *proc.code;
 }
 
 const Code& Interpreter::CodeOf(ast::Program& program, const Procedure* scope) {
-  if (!program.code) program.code = compile::GenerateCode(program.body, scope ? static_cast<uint32_t>(scope->slotCount) : 0);
+  if (!program.code) program.code = compile::GenerateCode(program.body, scope ? static_cast<uint32_t>(scope->slotCount) : 0,
+                                                        services_.countLineRuns);
   return *program.code;
 }
 
@@ -269,8 +270,11 @@ Flow Interpreter::RunCode(const Code& code, Frame& f) {
 #undef BREVALCORE_OPCODE_LABEL
   };
   Variant** const R = f.slots;
-  const uint32_t constBase = code.locals + code.temps;
-  for (size_t k = 0; k < code.constants.size(); ++k) R[constBase + k] = const_cast<Variant*>(&code.constants[k]);
+  {
+    Variant** constantSlots = R + code.locals + code.temps;
+    Variant* constant = const_cast<Variant*>(code.constants.data());
+    for (size_t k = 0, n = code.constants.size(); k < n; ++k) constantSlots[k] = constant + k;
+  }
   const Instr* const base = code.instrs.data();
   const Instr* ip = base;
 #define NEXT()                                 \
@@ -283,18 +287,20 @@ Flow Interpreter::RunCode(const Code& code, Frame& f) {
     ip = base + (target);                      \
     goto* kLabels[static_cast<int>(ip->op)];   \
   } while (0)
-// An operator with an inline path (fast_ops.h) and the general rules behind it.
-#define OPERATOR(name, op, inlinePath)                                         \
+// An operator with an inline path (fast_ops.h) and the general rules behind it. Only a
+// comparison handles texts inline, so only it charges for them first; the general rules
+// charge for their own.
+#define OPERATOR(name, op, inlinePath, charge)                                 \
   op_##name : {                                                                \
     const Variant& x = *R[ip->b];                                              \
     const Variant& y = *R[ip->c];                                              \
-    SpendOnTexts(x, y);                                                        \
+    if (charge && x.IsString() && y.IsString()) SpendOnTexts(x, y);            \
     if (!inlinePath(op, x, y, *R[ip->a])) *R[ip->a] = General(op, x, y);       \
     NEXT();                                                                    \
   }
-#define ARITHMETIC(name, op) OPERATOR(name, op, fast::Arithmetic)
-#define RELATION(name, op) OPERATOR(name, op, fast::Relation)
-#define LOGICAL(name, op) OPERATOR(name, op, fast::Logical)
+#define ARITHMETIC(name, op) OPERATOR(name, op, fast::Arithmetic, false)
+#define RELATION(name, op) OPERATOR(name, op, fast::Relation, true)
+#define LOGICAL(name, op) OPERATOR(name, op, fast::Logical, false)
 #define GENERAL(name, op)                                                      \
   op_##name : {                                                                \
     *R[ip->a] = General(op, *R[ip->b], *R[ip->c]);                             \
