@@ -3,6 +3,7 @@
 #include "platform/automation/convert.h"
 
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 
 #include "platform/automation/calendar.h"
@@ -69,14 +70,43 @@ Variant Dereference(const Variant& v) {
   return value;
 }
 
+namespace {
+
+// Integer, Long and Byte are written without regard to the locale: digits and a minus sign.
+StringView WholeNumberText(int32_t value, char16_t (&digits)[12]) {
+  char narrow[12];
+  const auto end = std::to_chars(narrow, narrow + sizeof narrow, value).ptr;
+  const size_t size = static_cast<size_t>(end - narrow);
+  for (size_t i = 0; i < size; ++i) digits[i] = static_cast<char16_t>(narrow[i]);
+  return StringView(digits, size);
+}
+
+}  // namespace
+
+StringView TextForJoin(const Variant& v, TextRoom& room) {
+  switch (v.type()) {
+    case VarType::String: return v.AsString();
+    case VarType::Null: return {};
+    case VarType::Integer:
+    case VarType::Long: return WholeNumberText(v.AsWhole(), room.digits);
+    case VarType::Byte: return WholeNumberText(v.AsByte(), room.digits);
+    default:
+      room.converted = ToString(v);
+      return room.converted;
+  }
+}
+
 String ToString(const Variant& v) {
   switch (v.type()) {
     case VarType::Empty: return String();
     case VarType::Null: Raise(err::kInvalidUseOfNull);
     case VarType::Boolean: return v.AsBool() ? CurrentLocale().trueText : CurrentLocale().falseText;
-    case VarType::Integer: return Ascii(std::to_string(v.AsInteger()));
-    case VarType::Long: return Ascii(std::to_string(v.AsLong()));
-    case VarType::Byte: return Ascii(std::to_string(v.AsByte()));
+    case VarType::Integer:
+    case VarType::Long:
+    case VarType::Byte: {
+      TextRoom room;
+      return String(TextForJoin(v, room));
+    }
     case VarType::Single: return FormatSingle(v.AsSingle());
     case VarType::Double: return FormatDouble(v.AsDouble());
     case VarType::Currency: return FormatCurrency(v.AsCurrency());

@@ -13,6 +13,14 @@ namespace brevalcore::automation {
 // CStr: numbers with the locale's decimal separator, dates as the locale's short date (and
 // time when the value has one), Boolean as "Vero"/"Falso", Empty as "".
 String ToString(const Variant& v);
+// The text of `v` as & joins it, without a copy where there is one to read: a string's own
+// text, a whole number written into `digits`, Null as nothing; anything else converted into
+// `converted`. The view lives as long as `v`, `digits` and `converted`.
+struct TextRoom {
+  char16_t digits[12];
+  String converted;
+};
+StringView TextForJoin(const Variant& v, TextRoom& room);
 double ToDouble(const Variant& v);     // CDbl
 float ToSingle(const Variant& v);      // CSng
 int32_t ToLong(const Variant& v);      // CLng (banker's rounding)

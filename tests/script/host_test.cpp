@@ -1,6 +1,8 @@
 // The host interface as the control uses it: language, named objects with global members,
 // code, statements, failures, reset, and the run limits.
 #include <gtest/gtest.h>
+
+#include <map>
 #include <pthread.h>
 
 #include "platform/automation/convert.h"
@@ -73,6 +75,24 @@ TEST(ScriptHost, RefusesOtherLanguagesAndCodeBeforeALanguage) {
   EXPECT_NE(ErrorOf([&] { host->SetLanguage(u"JScript"); }), 0);
   EXPECT_EQ(ErrorOf([&] { host->SetLanguage(u"vbscript"); }), 0);
   EXPECT_EQ(ErrorOf([&] { host->AddCode(u"x = 1"); }), 0);
+}
+
+// Lines and their runs, for statements run as bytecode and as the syntax tree alike (With).
+TEST(ScriptHost, CountsLineRunsOnlyWhenAsked) {
+  const char16_t* code = u"Dim i, n\nFor i = 1 To 3\n n = n + 1\nNext\nWith Nothing\nEnd With\nIf n = 0 Then\n n = 1\nEnd If";
+  for (const bool counting : {true, false}) {
+    ScriptServices services;
+    services.countLineRuns = counting;
+    auto host = CreateScriptHost(services);
+    host->SetLanguage(u"VBScript");
+    host->AddCode(code);
+    std::map<int, uint32_t> runs;
+    for (const auto& line : host->LineCoverage()) runs[line.line] = line.runs;
+    const std::map<int, uint32_t> expected =
+        counting ? std::map<int, uint32_t>{{1, 1}, {2, 1}, {3, 3}, {5, 1}, {7, 1}, {8, 0}}
+                 : std::map<int, uint32_t>{{1, 0}, {2, 0}, {3, 0}, {5, 0}, {7, 0}, {8, 0}};
+    EXPECT_EQ(runs, expected) << (counting ? "counting" : "not counting");
+  }
 }
 
 TEST(ScriptHost, MembersOfNamedObjectsAreGlobalNames) {

@@ -42,6 +42,11 @@ const Row kRows[] = {
      "Function G(x) : x = \"z\" : G = \"!\" : End Function\nSub S\n Dim t : t = \"a\" : t = t & G(t) : out.Echo t\nEnd Sub\nS", "a!\n"},
     {"chain_of_numbers_and_texts", "Dim n : n = 5 : out.Echo \"[\" & n & \"|\" & (n + 1) & \"]\"", "[5|6]\n"},
     {"chain_with_null_inside", "out.Echo \"a\" & Null & \"b\", IsNull(Null & Null)", "ab -1\n"},
+    {"whole_numbers_joined_as_digits",
+     "Dim b : b = CByte(200)\nout.Echo \"K\" & 12, -5 & \"x\", \"[\" & CInt(-32768) & \"]\", \"[\" & CLng(-2147483647) - 1 & \"]\", b & \"\"",
+     "K12 -5x [-32768] [-2147483648] 200\n"},
+    {"other_values_joined_by_the_locale", "out.Echo 1.5 & \"\", True & 1, Null & 3, 3 & Null, Empty & 7", "1,5 Vero1 3 3 7\n"},
+    {"joined_array_is_a_type_mismatch", "Dim a : a = Array(1) : out.Echo \"x\" & a", "", 13, 1, 24},
     // Comparisons that jump
     {"null_comparison_is_not_true", "If Null = 1 Then out.Echo 1 Else out.Echo 2\nIf Not (Null = 1) Then out.Echo 3 Else out.Echo 4",
      "2\n4\n"},
@@ -84,6 +89,13 @@ const Row kRows[] = {
     {"for_counter_global", "For i = 1 To 3 : Next : out.Echo i", "4\n"},
     {"for_counter_changed_in_the_body", "Sub S\n Dim i, n\n For i = 1 To 10 : i = i + 1 : n = n + 1 : Next\n out.Echo n, i\nEnd Sub\nS", "5 11\n"},
     {"for_with_text_bounds", "Dim i, n : For i = \"1\" To \"3\" : n = n + 1 : Next : out.Echo n", "3\n"},
+    {"for_steps_written_as_numbers",
+     "Sub S\n Dim i, t\n For i = 5 To 1 Step -2 : t = t & i : Next\n For i = 1 To 2 Step (1) : t = t & i : Next\n"
+     " For i = 1 To 0 : t = t & \"never\" : Next\n For i = 0 To 1 Step 0.5 : t = t & \"h\" : Next\n out.Echo t, i\nEnd Sub\nS",
+     "53112hhh 1,5\n"},
+    {"for_counter_grows_past_integer", "Sub S\n Dim i, n\n For i = 32766 To 32768 : n = n + 1 : Next\n out.Echo n, i, TypeName(i)\nEnd Sub\nS",
+     "3 32769 Long\n"},
+    {"for_step_read_once", "Sub S\n Dim i, s, n : s = 1\n For i = 1 To 3 Step s : s = 5 : n = n + 1 : Next\n out.Echo n\nEnd Sub\nS", "3\n"},
     {"division_and_mod", "out.Echo 7 \\ 2, -7 Mod 3, 7 / 2, TypeName(6 / 3)", "3 -1 3,5 Double\n"},
     // Objects held by temporaries
     {"temporary_object_released_at_statement_end",

@@ -1,6 +1,7 @@
 #include "platform/script/compiler/codegen.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/automation/convert.h"
 #include "platform/automation/error.h"
@@ -698,10 +699,26 @@ class CodeGen {
     const uint32_t body = Here();
     loops_.push_back({true, {}, {}});
     Statements(s.body);
-    Emit({Opcode::ForLoop, 0, 0, reg, limits, body, global});
+    const std::optional<int32_t> step = s.step ? WholeConstant(*s.step) : 1;
+    if (local && step) Emit({Opcode::ForNext, static_cast<uint8_t>(*step >= 0), 0, reg, limits, body});
+    else Emit({Opcode::ForLoop, 0, 0, reg, limits, body, global});
     At(prep).c = Here();
     EndLoop();
     return true;
+  }
+
+  // A Step written as a whole number (or its negation): the loop's direction is known here.
+  static std::optional<int32_t> WholeConstant(const Expr& e) {
+    if (e.kind == ExprKind::Paren) return WholeConstant(*static_cast<const ParenExpr&>(e).inner);
+    if (e.kind == ExprKind::Unary && static_cast<const UnaryExpr&>(e).op == Op::Neg) {
+      const auto inner = WholeConstant(*static_cast<const UnaryExpr&>(e).operand);
+      if (inner && *inner != INT32_MIN) return -*inner;
+      return std::nullopt;
+    }
+    if (e.kind != ExprKind::Literal) return std::nullopt;
+    const Variant& v = static_cast<const LiteralExpr&>(e).value;
+    if (v.type() != automation::VarType::Integer && v.type() != automation::VarType::Long) return std::nullopt;
+    return v.AsWhole();
   }
 
   void Do(const DoStmt& s) {
@@ -771,7 +788,7 @@ class CodeGen {
           target(i.c);
           for (uint32_t r : *static_cast<const std::vector<uint32_t>*>(i.p)) reg(r);
           break;
-        case Opcode::ForPrep: case Opcode::ForLoop: reg(i.a); reg(i.b + 2); target(i.c); break;
+        case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::ForNext: reg(i.a); reg(i.b + 2); target(i.c); break;
         case Opcode::TreeStmt: target(i.b); target(i.c); break;
         case Opcode::TreeExpr: case Opcode::LoadName: case Opcode::LoadField: reg(i.a); break;
         case Opcode::StoreName: case Opcode::StoreField: reg(i.b); break;
@@ -808,7 +825,7 @@ class CodeGen {
       case Opcode::ShortCircuit: case Opcode::IsArrayOrJump:
       case Opcode::PutMember: case Opcode::OnError: case Opcode::TreeStmt: case Opcode::Return:
         return false;
-      case Opcode::ForPrep: case Opcode::ForLoop: return true;  // the counter (a global's has a = 0)
+      case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::ForNext: return true;  // the counter (a global's has a = 0)
       default: return true;
     }
   }

@@ -42,6 +42,8 @@ namespace brevalcore::script::runtime {
 //                condition's truth nor raise, so it is skipped
 //   ForPrep      counter R[a] (or the global p) = R[b+2]; limit R[b], step R[b+1]; to c when done
 //   ForLoop      counter += step; back to c while within the limit
+//   ForNext      ForLoop of a local counter R[a] whose step is written as a whole number:
+//                the direction is known (x8 = 1 counting up)
 //   IsArrayOrJump to c unless R[a] holds an array
 //   Index        R[a] = element R[b](R[c] .. R[c+x)) of an array, or what else R[b] gives
 //   CallProc     R[a] = call site p (a script procedure)
@@ -57,7 +59,7 @@ namespace brevalcore::script::runtime {
   X(Count) X(Move) X(Let) X(SetRef) X(LoadName) X(StoreName) X(LoadField) X(StoreField) X(Clear) \
   X(Add) X(Sub) X(Mul) X(Div) X(IntDiv) X(Mod) X(Pow) X(Concat) X(Eq) X(Ne) X(Lt) X(Gt) X(Le)   \
   X(Ge) X(And) X(Or) X(Xor) X(Eqv) X(Imp) X(Is) X(Append) X(Neg) X(Not) X(Jump) X(JumpIfFalse)  \
-  X(JumpIfTrue) X(CaseJump) X(CompareJump) X(ShortCircuit) X(ForPrep) X(ForLoop) X(IsArrayOrJump) X(Index) X(CallProc)        \
+  X(JumpIfTrue) X(CaseJump) X(CompareJump) X(ShortCircuit) X(ForPrep) X(ForLoop) X(ForNext) X(IsArrayOrJump) X(Index) X(CallProc)        \
   X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(OnError) X(TreeStmt)          \
   X(TreeExpr) X(Return)
 
@@ -73,13 +75,16 @@ inline constexpr uint8_t kAssignMove = 2;  // the source is a temporary that may
 // Concat: x8 flag for the first link of a & chain (its result grows in place).
 inline constexpr uint8_t kConcatChainStart = 1;
 
-// One instruction: 24 bytes, operands as register numbers into the window.
+// One instruction: 32 bytes, operands as register numbers into the window.
 struct Instr {
   Opcode op;
   uint8_t x8 = 0;
   uint16_t x = 0;
   uint32_t a = 0, b = 0, c = 0;
   const void* p = nullptr;
+  // Where the machine's loop handles `op`, filled in when the code first runs: each
+  // instruction jumps straight to the next one's handler, with no table in between.
+  mutable const void* handler = nullptr;
 };
 
 // How one argument of a call reaches a script procedure.
@@ -125,6 +130,7 @@ struct Code {
   std::vector<std::unique_ptr<std::vector<uint32_t>>> guards;  // ShortCircuit: registers to check
   uint32_t locals = 0;
   uint32_t temps = 0;
+  mutable bool threaded = false;  // the instructions' handlers are filled in
   uint32_t window() const { return locals + temps + static_cast<uint32_t>(constants.size()); }
 };
 

@@ -221,20 +221,10 @@ Variant Power(const Variant& a, const Variant& b) {
 
 Variant Concat(const Variant& a, const Variant& b) {
   if (a.IsNull() && b.IsNull()) return Variant::Null();
-  if (a.IsString() && b.IsString()) {
-    automation::RequireMemory(automation::TextBytes(a.AsString().size() + b.AsString().size()));
-    String s;
-    s.reserve(a.AsString().size() + b.AsString().size());
-    s.append(a.AsString()).append(b.AsString());
-    return Variant(std::move(s));
-  }
-  String s = a.IsNull() ? String() : automation::ToString(a);
-  if (!b.IsNull()) {
-    const String tail = automation::ToString(b);
-    automation::RequireMemory(automation::TextBytes(s.size() + tail.size()));
-    s += tail;
-  }
-  return Variant(std::move(s));
+  if (a.IsString() && b.IsString()) return Join(a.AsString(), b.AsString(), 0);
+  automation::TextRoom roomA, roomB;
+  const automation::StringView head = automation::TextForJoin(a, roomA);
+  return Join(head, automation::TextForJoin(b, roomB), 0);
 }
 
 Variant Negate(const Variant& a) {

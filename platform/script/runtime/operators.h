@@ -2,6 +2,9 @@
 // The language's operators over Variants: Null propagation, Empty as zero or "", strings
 // read as numbers, and the result type rules (Byte -> Integer -> Long -> Double when a result
 // does not fit). Numbers never allocate: only string results touch the heap.
+#include <algorithm>
+
+#include "platform/automation/memory.h"
 #include "platform/automation/variant.h"
 #include "platform/script/syntax/ast.h"
 
@@ -17,6 +20,15 @@ Variant IntDivide(const Variant& a, const Variant& b);
 Variant Modulo(const Variant& a, const Variant& b);
 Variant Power(const Variant& a, const Variant& b);
 Variant Concat(const Variant& a, const Variant& b);
+// A new text of `head` and `tail`, with room for `capacity` units when that is more.
+[[gnu::always_inline]] inline Variant Join(automation::StringView head, automation::StringView tail, size_t capacity) {
+  capacity = std::max(capacity, head.size() + tail.size());
+  automation::RequireMemory(automation::TextBytes(capacity));
+  String s;
+  s.reserve(capacity);
+  s.append(head).append(tail);
+  return Variant(std::move(s));
+}
 Variant Negate(const Variant& a);
 // And, Or, Xor, Eqv, Imp: logical on Booleans, bitwise on numbers.
 Variant Logical(ast::Op op, const Variant& a, const Variant& b);

@@ -230,6 +230,15 @@ void Interpreter::PutMember(const CallSite& site, const Variant& target, Variant
 
 // ------------------------------------------------------------------------------ the loop
 
+// GCC would otherwise merge every handler's jump to the next instruction into one shared
+// jump (and hoist loads across handlers): one more branch per instruction, and one that the
+// processor cannot predict.
+#if defined(__GNUC__) && !defined(__clang__)
+#define BREVALCORE_DISPATCH_LOOP __attribute__((optimize("no-crossjumping", "no-gcse")))
+#else
+#define BREVALCORE_DISPATCH_LOOP
+#endif
+
 namespace {
 
 // The counter is past the limit (beyond it in the loop's direction).
@@ -257,18 +266,34 @@ void NumericBound(Variant& bound) {
   if (bound.IsString()) bound = Variant(automation::ToDouble(bound));
 }
 
+// counter += step; whether the loop goes on.
+[[gnu::always_inline]] inline bool StepCounter(Variant& counter, const Variant& step, const Variant& limit, bool up) {
+  bool known;
+  const bool more = fast::StepWhole(counter, step, limit, up, known);
+  if (known) return more;
+  Variant next = Add(counter, step);
+  counter.swap(next);
+  return !ForDone(counter, limit, up);
+}
+
+void Thread(const Code& code, const void* const* handlers) {
+  for (const Instr& i : code.instrs) i.handler = handlers[static_cast<int>(i.op)];
+  code.threaded = true;
+}
+
 Variant* Counter(const Instr& i, Variant** regs) {
   return i.p ? &static_cast<GlobalEntry*>(const_cast<void*>(i.p))->value : regs[i.a];
 }
 
 }  // namespace
 
-Flow Interpreter::RunCode(const Code& code, Frame& f) {
+BREVALCORE_DISPATCH_LOOP Flow Interpreter::RunCode(const Code& code, Frame& f) {
   static const void* const kLabels[] = {
 #define BREVALCORE_OPCODE_LABEL(name) &&op_##name,
       BREVALCORE_OPCODES(BREVALCORE_OPCODE_LABEL)
 #undef BREVALCORE_OPCODE_LABEL
   };
+  if (!code.threaded) Thread(code, kLabels);
   Variant** const R = f.slots;
   {
     Variant** constantSlots = R + code.locals + code.temps;
@@ -280,12 +305,12 @@ Flow Interpreter::RunCode(const Code& code, Frame& f) {
 #define NEXT()                                 \
   do {                                         \
     ++ip;                                      \
-    goto* kLabels[static_cast<int>(ip->op)];   \
+    goto* ip->handler;                         \
   } while (0)
 #define JUMP(target)                           \
   do {                                         \
     ip = base + (target);                      \
-    goto* kLabels[static_cast<int>(ip->op)];   \
+    goto* ip->handler;                         \
   } while (0)
 // An operator with an inline path (fast_ops.h) and the general rules behind it. Only a
 // comparison handles texts inline, so only it charges for them first; the general rules
@@ -309,7 +334,7 @@ Flow Interpreter::RunCode(const Code& code, Frame& f) {
 
   for (;;) {
     try {
-      goto* kLabels[static_cast<int>(ip->op)];
+      goto* ip->handler;
 
 op_Count:
   ++static_cast<const ast::Stmt*>(ip->p)->runs;
@@ -381,7 +406,8 @@ op_Append: {
       limits_.Spend(tail.AsString().size());
       text.AppendToOwnString(tail.AsString());
     } else {
-      text.AppendToOwnString(automation::ToString(tail));
+      automation::TextRoom room;
+      text.AppendToOwnString(automation::TextForJoin(tail, room));
     }
   } else {
     text = General(ast::Op::Concat, text, tail);
@@ -466,16 +492,13 @@ op_ForPrep: {
   NEXT();
 }
 op_ForLoop: {
-  Variant* counter = Counter(*ip, R);
-  const Variant& step = *R[ip->b + 1];
-  const bool up = R[ip->b + 2]->AsBool();
-  bool known;
-  bool more = fast::StepWhole(*counter, step, *R[ip->b], up, known);
-  if (!known) {
-    Variant next = Add(*counter, step);
-    counter->swap(next);
-    more = !ForDone(*counter, *R[ip->b], up);
-  }
+  const bool more = StepCounter(*Counter(*ip, R), *R[ip->b + 1], *R[ip->b], R[ip->b + 2]->AsBool());
+  limits_.Tick();
+  if (more) JUMP(ip->c);
+  NEXT();
+}
+op_ForNext: {
+  const bool more = StepCounter(*R[ip->a], *R[ip->b + 1], *R[ip->b], ip->x8 != 0);
   limits_.Tick();
   if (more) JUMP(ip->c);
   NEXT();
@@ -574,18 +597,22 @@ op_Return:
 // The first link of a & chain: a text with room for the links that follow. A long text is
 // charged as it is; its links then grow it by doubling.
 Variant Interpreter::StartChain(const Variant& head, const Variant& tail) {
-  if (!head.IsString() || !tail.IsString()) return General(ast::Op::Concat, head, tail);
-  const StringView first = head.AsString(), second = tail.AsString();
+  automation::TextRoom headRoom, tailRoom;
+  StringView first, second;
+  if (head.IsString() && tail.IsString()) {
+    first = head.AsString();
+    second = tail.AsString();
+  } else if (head.IsNull() && tail.IsNull()) {
+    return Variant::Null();
+  } else {
+    first = automation::TextForJoin(head, headRoom);
+    second = automation::TextForJoin(tail, tailRoom);
+  }
   const size_t size = first.size() + second.size();
   limits_.Spend(size);
   constexpr size_t kInline = 15 / sizeof(char16_t);  // held in the string itself
   constexpr size_t kShort = 1024;
-  const size_t room = size > kInline && size <= kShort ? 2 * size : size;
-  automation::RequireMemory(automation::TextBytes(room));
-  String text;
-  text.reserve(room);
-  text.append(first).append(second);
-  return Variant(std::move(text));
+  return Join(first, second, size > kInline && size <= kShort ? 2 * size : size);
 }
 
 // An error in the statement at `pc`: with On Error Resume Next it is recorded and the run goes
