@@ -159,9 +159,16 @@ void AddBlockReads(benchmark::State& state, Workspace& w, const std::string& dat
   state.counters["roll_up_s"] = std::stod(rollUp.Text(0, 0));
 }
 
-// The CPU time the server's ended backends have used, as their postmaster reaped them: what a
-// side cost the server itself, whatever else the machine was running meanwhile.
-double ServerCpuSeconds(Workspace& w) {
+// What the server's ended backends have used, as their postmaster reaped them: what a side
+// cost the server itself, whatever else the machine was running meanwhile. The minor page
+// faults count the pages a backend touched for the first time (shared buffers, WAL buffers, its
+// own memory): a price every new backend pays again.
+struct ServerUsage {
+  double cpuSeconds = 0;
+  double minorFaults = 0;
+};
+
+ServerUsage EndedBackendsUsage(Workspace& w) {
   int backend = 0;
   {
     Connection server(w.server->Url());
@@ -176,10 +183,18 @@ double ServerCpuSeconds(Workspace& w) {
     return values;
   };
   const auto self = fields(backend);
-  if (self.size() < 4) return 0;  // no /proc: the counter reads 0
+  if (self.size() < 4) return {};  // no /proc: the counters read 0
   const auto postmaster = fields(std::stoi(self[3]));
-  if (postmaster.size() < 17) return 0;
-  return (std::stod(postmaster[15]) + std::stod(postmaster[16])) / double(::sysconf(_SC_CLK_TCK));
+  if (postmaster.size() < 17) return {};
+  return {(std::stod(postmaster[15]) + std::stod(postmaster[16])) / double(::sysconf(_SC_CLK_TCK)),
+          std::stod(postmaster[10])};
+}
+
+// The server's counters of a side: what its ended backends used since `before`.
+void AddServerUsage(benchmark::State& state, Workspace& w, const ServerUsage& before) {
+  const ServerUsage after = EndedBackendsUsage(w);
+  state.counters["server_cpu_s"] = after.cpuSeconds - before.cpuSeconds;
+  state.counters["server_faults"] = after.minorFaults - before.minorFaults;
 }
 
 void PsqlCopy(benchmark::State& state) {
@@ -189,11 +204,11 @@ void PsqlCopy(benchmark::State& state) {
                                 "' -c \"\\copy brevalcore.records (installation, seq, time, doctor, banner, action,"
                                 " parameter, software, region, asl, branch) FROM '" + w.rowsFile + "'\"";
     w.Settle();
-    const double cpuBefore = ServerCpuSeconds(w);
+    const ServerUsage before = EndedBackendsUsage(w);
     const auto start = Clock::now();
     if (std::system(command.c_str()) != 0) state.SkipWithError("psql's COPY failed");
     w.copySeconds = Seconds(start);
-    state.counters["server_cpu_s"] = ServerCpuSeconds(w) - cpuBefore;
+    AddServerUsage(state, w, before);
     state.SetIterationTime(w.copySeconds);
   }
   state.counters["records_per_s"] = double(TotalRecords()) / w.copySeconds;
@@ -216,7 +231,7 @@ void Push(benchmark::State& state) {
   Workspace& w = Space();
   for (auto _ : state) {
     w.Settle();
-    const double cpuBefore = ServerCpuSeconds(w);
+    const ServerUsage before = EndedBackendsUsage(w);
     const auto start = Clock::now();
     int64_t sent = 0;
     double connecting = 0, checking = 0;
@@ -231,7 +246,7 @@ void Push(benchmark::State& state) {
       sent += analytics::Push(server, *db, {}).sent;
     }
     w.pushSeconds = Seconds(start);
-    state.counters["server_cpu_s"] = ServerCpuSeconds(w) - cpuBefore;
+    AddServerUsage(state, w, before);
     state.counters["connect_s"] = connecting;
     state.counters["check_s"] = checking;
     state.SetIterationTime(w.pushSeconds);

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "tests/analytics/server_fixture.h"
@@ -225,6 +226,51 @@ TEST_F(ServerTest, MonthsWithoutAPartitionAreMadeWhenTheyAreFirstMet) {
             3);
 }
 
+// A batch goes to the server in pieces while it is still being read. When the server refuses
+// it after some pieces (a month without a partition, records it already holds, both late in
+// the batch), the batch goes again whole, and nothing is lost or counted twice.
+TEST_F(ServerTest, ABatchRefusedWhileItIsStillBeingSentGoesAgainWhole) {
+  struct Case {
+    const char* name;
+    // Leaves a.db with unsent records whose later part the server refuses.
+    std::function<void()> prepare;
+  };
+  const Case cases[] = {
+      {"a month without a partition late in the batch",
+       [this] {
+         auto db = Local("a.db", 100);
+         PushAll(url_, *db);
+         Append(*db, 3000, 100);
+         for (int i = 0; i < 2000; ++i)
+           ASSERT_TRUE(db->Append(shell::MakeDate({2027, 3, 1 + i % 28, 9, i % 60, 0}), {u"B1", u"SHOW"}, {u"D1", u"", u""}));
+       }},
+      {"records the server holds late in the batch",
+       [this] {
+         Local("a.db", 3000).reset();
+         fs::copy_file(File("a.db"), File("backup.db"));
+         auto db = TraceDatabase::Open(File("a.db"));
+         ASSERT_TRUE(db->MarkSent(1, 3000));  // as if sent: the server gets only what follows
+         Append(*db, 2000, 3000);
+         PushAll(url_, *db);
+         db.reset();
+         fs::copy_file(File("backup.db"), File("a.db"), fs::copy_options::overwrite_existing);
+         fs::remove(File("a.db-wal"));
+         fs::remove(File("a.db-shm"));
+         Append(*TraceDatabase::Open(File("a.db")), 2000, 3000);  // the same records again
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();  // each case on a database and a folder of its own
+    SetUp();
+    c.prepare();
+    auto db = TraceDatabase::Open(File("a.db"));
+    ASSERT_EQ(db->UnsentCount(), 5000);
+    EXPECT_EQ(PushAll(url_, *db).sent, 5000);
+    ExpectExactlyOnce({db.get()});
+  }
+}
+
 TEST_F(ServerTest, PseudonymsAreKeyedHashesThatStillCountDoctors) {
   auto db = Local("a.db", 100);
   std::ofstream(File("key")) << "0123456789abcdef-a-key-for-tests";
@@ -258,6 +304,18 @@ TEST_F(ServerTest, StatementsSentTogetherAnswerInOrderOrStopAtTheFirstRefused) {
     EXPECT_EQ(e.sqlstate(), "42P01") << e.what();
   }
   EXPECT_EQ(c.Exec("SELECT to_regclass('pg_temp.t') IS NULL").Text(0, 0), "t") << "the statements ran as one";
+  // The same before a COPY: a refused statement stops it before any row is taken.
+  c.Exec("CREATE TEMP TABLE u (n int)");
+  try {
+    c.BeginCopy("SELECT 1; SELECT * FROM no_such_table; COPY u FROM STDIN");
+    ADD_FAILURE() << "a missing table before the COPY was not refused";
+  } catch (const ServerError& e) {
+    EXPECT_EQ(e.sqlstate(), "42P01") << e.what();
+  }
+  c.BeginCopy("SELECT 1; COPY u FROM STDIN");
+  ASSERT_TRUE(c.PutCopy("1\n2\n"));
+  c.EndCopy();
+  EXPECT_EQ(c.Exec("SELECT sum(n) FROM u").Text(0, 0), "3");
 }
 
 TEST(Pseudonym, IsHmacSha256) {

@@ -97,11 +97,40 @@ std::vector<Result> Connection::ExecEach(const std::string& sql) {
 }
 
 void Connection::CopyIn(const std::string& sql, const std::string& data) {
-  Check(PQexec(conn_.get(), sql.c_str()), "the server refused", PGRES_COPY_IN);
+  BeginCopy(sql);
+  PutCopy(data);
+  EndCopy();
+}
+
+void Connection::BeginCopy(const std::string& sql) {
+  if (PQsendQuery(conn_.get(), sql.c_str()) != 1) Fail("the server refused");
+  PGresult* failed = nullptr;
+  // The statements before the COPY answer first; a refused one ends the string, and every
+  // result is read before the failure is reported.
+  for (PGresult* result = PQgetResult(conn_.get()); result; result = PQgetResult(conn_.get())) {
+    const ExecStatusType status = PQresultStatus(result);
+    if (!failed && status == PGRES_COPY_IN) {
+      PQclear(result);
+      return;
+    }
+    if (failed || status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+      PQclear(result);
+      continue;
+    }
+    failed = result;
+  }
+  Fail("the server refused", failed);
+}
+
+bool Connection::PutCopy(std::string_view data) {
   for (size_t at = 0; at < data.size(); at += kCopyChunk) {
     const size_t n = std::min(kCopyChunk, data.size() - at);
-    if (PQputCopyData(conn_.get(), data.data() + at, static_cast<int>(n)) != 1) break;  // the result tells why
+    if (PQputCopyData(conn_.get(), data.data() + at, static_cast<int>(n)) != 1) return false;
   }
+  return true;
+}
+
+void Connection::EndCopy() {
   PQputCopyEnd(conn_.get(), nullptr);
   PGresult* result = PQgetResult(conn_.get());
   // Drain: after COPY the connection hands back one result and then none.

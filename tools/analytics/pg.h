@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brevalcore::analytics {
@@ -54,6 +55,15 @@ class Connection {
   std::vector<Result> ExecEach(const std::string& sql);
   // Runs `sql`, a COPY ... FROM STDIN, feeding it `data`.
   void CopyIn(const std::string& sql, const std::string& data);
+  // A COPY fed piece by piece, so that the server inserts while the caller is still making the
+  // rest. `sql` may put statements before the COPY ("BEGIN; ...; COPY ... FROM STDIN"): they
+  // travel in the same round trip. Throws at the first statement the server refuses.
+  void BeginCopy(const std::string& sql);
+  // Hands `data` on to the COPY begun; false once the server has refused it or the connection
+  // is gone (EndCopy then says why).
+  bool PutCopy(std::string_view data);
+  // Ends the COPY; throws when the server refused the rows.
+  void EndCopy();
   // Rolls back an open transaction after a failure, when the connection is still there.
   void RollBackQuietly();
 

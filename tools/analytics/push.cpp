@@ -4,6 +4,7 @@
 #include <openssl/hmac.h>
 
 #include <charconv>
+#include <exception>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -45,25 +46,72 @@ void AppendField(std::string& out, std::string_view text, char end) {
   out += end;
 }
 
-// "BEGIN" and the durability setting travel in one round trip. The commit is acknowledged only
-// once it is durable, whatever the server's default: the local mark that follows must never
-// outlive the records.
+// "BEGIN", the durability setting and the COPY travel in one round trip. The commit is
+// acknowledged only once it is durable, whatever the server's default: the local mark that
+// follows must never outlive the records.
 constexpr char kBeginBatch[] = "BEGIN; SET LOCAL synchronous_commit TO on";
 
-// The batch goes straight in. No savepoint guards the COPY: a subtransaction would be paid by
-// every batch, while a batch the server already partly holds is rare (a push stopped between
-// commit and mark, a restored copy). Then the whole transaction is rolled back and the batch
-// goes again the slower way.
-void SendBatch(Connection& server, const std::string& rows) {
-  server.Exec(kBeginBatch);
+std::string CopyRecordsStatement(const char* table) {
+  return std::string("COPY ") + table + " (" + kColumns + ") FROM STDIN";
+}
+
+// Rows go to the server in pieces of this size while the rest of the batch is still being read,
+// so that the server inserts while the client reads, instead of each waiting for the other.
+constexpr size_t kStreamChunk = 128 * 1024;
+
+// The first try of a batch, sent as it is made. The whole text is kept all the same: the rarer
+// ways (records the server already holds, a month without a partition, a deadlock) send it
+// again. A failure is held until the batch is read to its end, so that the text is complete
+// for them.
+class StreamedBatch {
+ public:
+  StreamedBatch(Connection& server, const std::string& rows) : server_(server), rows_(rows) {}
+
+  // After rows were appended: sends what makes a chunk.
+  void Grew() {
+    if (rows_.size() - sent_ >= kStreamChunk) Send();
+  }
+  // Sends the rest and ends the COPY; throws what the server said on the way.
+  void Finish() {
+    Send();
+    if (failure_) std::rethrow_exception(failure_);
+    server_.EndCopy();
+  }
+
+ private:
+  void Send() {
+    if (failure_ || sent_ == rows_.size()) return;
+    try {
+      if (!started_) server_.BeginCopy(std::string(kBeginBatch) + "; " + CopyRecordsStatement("brevalcore.records"));
+      started_ = true;
+      // A refusal on the way shows at the end of the COPY.
+      if (!refused_) refused_ = !server_.PutCopy(std::string_view(rows_).substr(sent_));
+      sent_ = rows_.size();
+    } catch (const ServerError&) {
+      failure_ = std::current_exception();
+    }
+  }
+
+  Connection& server_;
+  const std::string& rows_;
+  size_t sent_ = 0;
+  bool started_ = false, refused_ = false;
+  std::exception_ptr failure_;
+};
+
+// One try of a batch: `copyStraight` opens the transaction and copies the batch straight in. No
+// savepoint guards the COPY: a subtransaction would be paid by every batch, while a batch the
+// server already partly holds is rare (a push stopped between commit and mark, a restored
+// copy). Then the whole transaction is rolled back and the batch goes again the slower way.
+void SendBatch(Connection& server, const std::string& rows, const std::function<void()>& copyStraight) {
   try {
-    server.CopyIn(std::string("COPY brevalcore.records (") + kColumns + ") FROM STDIN", rows);
+    copyStraight();
   } catch (const ServerError& e) {
     if (e.sqlstate() != "23505") throw;  // only "already there" takes the slower way
     server.Exec("ROLLBACK");
     server.Exec(kBeginBatch);
     server.Exec("CREATE TEMP TABLE IF NOT EXISTS incoming (LIKE brevalcore.records INCLUDING DEFAULTS) ON COMMIT DELETE ROWS");
-    server.CopyIn(std::string("COPY incoming (") + kColumns + ") FROM STDIN", rows);
+    server.CopyIn(CopyRecordsStatement("incoming"), rows);
     server.Exec(std::string("INSERT INTO brevalcore.records (") + kColumns + ") SELECT " + kColumns +
                 " FROM incoming ON CONFLICT DO NOTHING");
   }
@@ -82,13 +130,18 @@ void EnsureMonths(Connection& server, const std::set<std::string>& months) {
 }
 
 // The partitions are there nearly always (whoever pushed first in a month made them), so a
-// batch goes straight in; only when the server finds a month missing are they made and the
-// batch sent again.
-void SendBatchRetrying(Connection& server, const std::string& rows, const std::set<std::string>& months) {
+// batch goes straight in, streamed as it was read; only when the server finds a month missing
+// are they made and the batch sent again, whole.
+void SendBatchRetrying(Connection& server, const std::string& rows, const std::set<std::string>& months,
+                       StreamedBatch& streamed) {
   bool monthsMade = false;
+  const std::function<void()> copyWhole = [&] {
+    server.CopyIn(std::string(kBeginBatch) + "; " + CopyRecordsStatement("brevalcore.records"), rows);
+  };
+  const std::function<void()> copyStreamed = [&] { streamed.Finish(); };
   for (int attempt = 1;;) {
     try {
-      return SendBatch(server, rows);
+      return SendBatch(server, rows, attempt == 1 && !monthsMade ? copyStreamed : copyWhole);
     } catch (const ServerError& e) {
       server.RollBackQuietly();
       if (IsMissingPartition(e) && !monthsMade) {
@@ -159,6 +212,7 @@ PushResult Push(Connection& server, tracing::TraceDatabase& database, const Push
     skipped.clear();
     std::set<std::string> months;
     int64_t first = 0, last = 0;
+    StreamedBatch streamed(server, rows);
     const size_t read = database.VisitRecords(after, options.batchSize, /*unsentOnly=*/true,
                                               [&](const tracing::TraceRecord& record) {
       if (first == 0) first = record.seq;
@@ -170,9 +224,10 @@ PushResult Push(Connection& server, tracing::TraceDatabase& database, const Push
       AppendCopyLine(rows, database.Installation(), record, options.key);
       // Records come in time order nearly always: a month is looked up once per change.
       if (months.empty() || record.time.compare(0, 7, *months.rbegin()) != 0) months.insert(record.time.substr(0, 7));
+      streamed.Grew();
     });
     if (read == 0) break;
-    if (!rows.empty()) SendBatchRetrying(server, rows, months);
+    if (!rows.empty()) SendBatchRetrying(server, rows, months, streamed);
     if (!database.MarkSent(first, last, skipped))
       throw std::runtime_error("the server holds records " + std::to_string(first) + " to " + std::to_string(last) +
                                " but " + database.File() +
