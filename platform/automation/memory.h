@@ -21,12 +21,21 @@ class MemoryBudget {
   MemoryBudget(const MemoryBudget&) = delete;
   MemoryBudget& operator=(const MemoryBudget&) = delete;
 
+  // Inline: every string and array the scripts make passes here.
   // Counts `bytes` more; raises 7 and counts nothing when that would pass the cap.
-  void Charge(size_t bytes);
+  void Charge(size_t bytes) {
+    Require(bytes);
+    used_ += bytes;
+  }
   // Raises 7 unless `bytes` more would fit; counts nothing (for a result about to be made).
-  void Require(size_t bytes) const;
+  void Require(size_t bytes) const {
+    if (bytes > Available()) Exhausted();
+  }
   // Counts a change already made, from `before` to `after` bytes; never raises.
-  void Adjust(size_t before, size_t after) noexcept;
+  void Adjust(size_t before, size_t after) noexcept {
+    if (after >= before) used_ += after - before;
+    else used_ -= std::min(used_, before - after);
+  }
   void Credit(size_t bytes) noexcept { Adjust(bytes, 0); }
 
   size_t used() const noexcept { return used_; }
@@ -38,7 +47,7 @@ class MemoryBudget {
   void Release() const noexcept { if (--refs_ == 0) delete this; }
 
   // The budget of the run in progress on this thread, or null.
-  static MemoryBudget* Active() noexcept;
+  static MemoryBudget* Active() noexcept { return active_; }
   class Activation {
    public:
     explicit Activation(MemoryBudget& budget) noexcept;
@@ -51,13 +60,18 @@ class MemoryBudget {
   };
 
  private:
+  [[noreturn]] static void Exhausted();
+
+  static inline thread_local MemoryBudget* active_ = nullptr;
   size_t cap_;
   size_t used_ = 0;
   mutable int32_t refs_ = 0;
 };
 
 // Raises 7 when the active budget, if any, cannot take `bytes` more.
-void RequireMemory(size_t bytes);
+inline void RequireMemory(size_t bytes) {
+  if (MemoryBudget* budget = MemoryBudget::Active()) budget->Require(bytes);
+}
 // Bytes of `units` UTF-16 units, saturating, for RequireMemory.
 constexpr size_t TextBytes(size_t units) { return units > (SIZE_MAX >> 2) ? SIZE_MAX >> 1 : units * 2; }
 

@@ -81,7 +81,7 @@ class RunLimits {
   [[noreturn]] static void OutOfStack();
 
   // The limits of the run in progress on this thread, or null outside runs.
-  static RunLimits* Active() noexcept;
+  static RunLimits* Active() noexcept { return active_; }
   // Makes `limits` the active ones until destroyed; runs nest (a rule engine run inside the
   // host's own script run).
   class Activation {
@@ -96,6 +96,7 @@ class RunLimits {
   };
 
  private:
+  static inline thread_local RunLimits* active_ = nullptr;  // inline: built-ins read it per call
   std::chrono::steady_clock::time_point deadline_{};
   int tickBudget_ = kDeadlineCheckInterval;
   int callDepth_ = 0;

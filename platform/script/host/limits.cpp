@@ -10,8 +10,6 @@ using automation::Variant;
 
 namespace {
 
-thread_local RunLimits* activeLimits = nullptr;
-
 // The lowest address of this thread's stack, or nullptr when unknown. Reading it costs a
 // scan of /proc/self/maps, so it is looked up once per thread; the host calls the engine
 // several times per work-flow step.
@@ -77,11 +75,9 @@ void RunLimits::CheckStack() const {
   if (&probe < stackLimit_) OutOfStack();
 }
 
-RunLimits* RunLimits::Active() noexcept { return activeLimits; }
+RunLimits::Activation::Activation(RunLimits& limits) noexcept : previous_(active_) { active_ = &limits; }
 
-RunLimits::Activation::Activation(RunLimits& limits) noexcept : previous_(activeLimits) { activeLimits = &limits; }
-
-RunLimits::Activation::~Activation() { activeLimits = previous_; }
+RunLimits::Activation::~Activation() { active_ = previous_; }
 
 ValueStack::Mark ValueStack::PushSegment(size_t n, Variant*& values, Variant**& slots, size_t live) {
   if (used_ + n > kValueStackSlots) throw ScriptAbort(automation::err::kOutOfStackSpace);
