@@ -55,6 +55,10 @@ std::string CopyRecordsStatement(const char* table) {
   return std::string("COPY ") + table + " (" + kColumns + ") FROM STDIN";
 }
 
+// A batch's first try: the transaction opened and the COPY straight into the records, in one
+// round trip.
+std::string BeginBatchAndCopy() { return std::string(kBeginBatch) + "; " + CopyRecordsStatement("brevalcore.records"); }
+
 // Rows go to the server in pieces of this size while the rest of the batch is still being read,
 // so that the server inserts while the client reads, instead of each waiting for the other.
 constexpr size_t kStreamChunk = 128 * 1024;
@@ -82,7 +86,7 @@ class StreamedBatch {
   void Send() {
     if (failure_ || sent_ == rows_.size()) return;
     try {
-      if (!started_) server_.BeginCopy(std::string(kBeginBatch) + "; " + CopyRecordsStatement("brevalcore.records"));
+      if (!started_) server_.BeginCopy(BeginBatchAndCopy());
       started_ = true;
       // A refusal on the way shows at the end of the COPY.
       if (!refused_) refused_ = !server_.PutCopy(std::string_view(rows_).substr(sent_));
@@ -136,7 +140,7 @@ void SendBatchRetrying(Connection& server, const std::string& rows, const std::s
                        StreamedBatch& streamed) {
   bool monthsMade = false;
   const std::function<void()> copyWhole = [&] {
-    server.CopyIn(std::string(kBeginBatch) + "; " + CopyRecordsStatement("brevalcore.records"), rows);
+    server.CopyIn(BeginBatchAndCopy(), rows);
   };
   const std::function<void()> copyStreamed = [&] { streamed.Finish(); };
   for (int attempt = 1;;) {
