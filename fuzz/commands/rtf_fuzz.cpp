@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   automation::Variant out;
   const automation::String unresolved = rtf->StringCompile(automation::Variant(templ), out);
   // The report must be exactly what a plain scan of the finished text finds unknown.
-  const automation::String& compiled = out.AsString();
+  const automation::StringView compiled = out.AsString();
   const automation::String sep = rtf->SepTag();
   automation::String expected;
   size_t pos = 0;
@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (open == automation::String::npos) break;
     const size_t close = compiled.find(sep, open + sep.size());
     if (close == automation::String::npos) break;
-    const automation::String tag = compiled.substr(open, close + sep.size() - open);
+    const automation::String tag(compiled.substr(open, close + sep.size() - open));
     automation::String name;
     for (size_t i = 0; i < tag.size();) {
       if (tag.compare(i, sep.size(), sep) == 0) i += sep.size();

@@ -111,7 +111,7 @@ String ToString(const Variant& v) {
     case VarType::Double: return FormatDouble(v.AsDouble());
     case VarType::Currency: return FormatCurrency(v.AsCurrency());
     case VarType::Date: return FormatDate(v.AsDate());
-    case VarType::String: return v.AsString();
+    case VarType::String: return String(v.AsString());
     case VarType::Object: return ToString(Dereference(v));
     default: Raise(err::kTypeMismatch);
   }
@@ -166,7 +166,7 @@ bool ToBool(const Variant& v) {
     case VarType::String: {
       // The English words, the locale's and the language-neutral "#TRUE#"/"#FALSE#" are
       // accepted; anything else must be a number.
-      const String& s = v.AsString();
+      const StringView s = v.AsString();
       if (EqualsNoCase(s, u"true") || EqualsNoCase(s, CurrentLocale().trueText) || EqualsNoCase(s, u"#true#")) return true;
       if (EqualsNoCase(s, u"false") || EqualsNoCase(s, CurrentLocale().falseText) || EqualsNoCase(s, u"#false#")) return false;
       return NumberFromText(s) != 0;

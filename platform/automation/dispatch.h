@@ -166,7 +166,7 @@ template <> struct ArgTraits<const Variant&> { static const Variant& From(Varian
 template <> struct ArgTraits<Variant&> { static Variant& From(Variant& v) { return v; } };
 // Arguments that already have the parameter's type skip the general conversion.
 template <> struct ArgTraits<String> {
-  static String From(Variant& v) { return v.IsString() ? v.AsString() : ToString(v); }
+  static String From(Variant& v) { return v.IsString() ? String(v.AsString()) : ToString(v); }
 };
 template <> struct ArgTraits<const String&> : ArgTraits<String> {};
 template <> struct ArgTraits<StringView> : ArgTraits<String> {};

@@ -1,42 +1,129 @@
 #include "platform/automation/variant.h"
 
+#include <cstring>
+#include <iterator>
+#include <new>
+
 #include "platform/automation/error.h"
 #include "platform/automation/memory.h"
 
 namespace brevalcore::automation {
 
-// A shared string, charged to the memory budget of the run that made it.
-struct Variant::StringRep {
-  explicit StringRep(String t) : text(std::move(t)), budget(MemoryBudget::Active()) {
-    if (budget) {
-      budget->Charge(Bytes());
-      budget->AddRef();
-    }
-  }
-  ~StringRep() {
-    if (budget) {
-      budget->Credit(Bytes());
-      budget->Release();
-    }
-  }
-  // What the string holds: the record, and the text's own block when it has one.
-  size_t Bytes() const noexcept {
-    constexpr size_t kInline = 15 / sizeof(char16_t);
-    return sizeof(StringRep) + (text.capacity() > kInline ? (text.capacity() + 1) * sizeof(char16_t) : 0);
-  }
-  String text;
-  MemoryBudget* budget;
-  mutable int32_t refs = 1;
+namespace {
+
+// Blocks of four small sizes are kept per thread for reuse: scripts make and drop short texts
+// at every step, and a block taken from here costs a fraction of the allocator's round trip.
+// The cache itself is trivially destructible, so a string released while the thread ends (after
+// the cache was emptied) can still ask it and is simply given back to the allocator.
+constexpr size_t kHeaderBytes = 24;
+constexpr size_t kClassBytes[] = {48, 80, 144, 272};
+constexpr size_t kClasses = std::size(kClassBytes);
+constexpr size_t kKeptPerClass = 256;
+constexpr size_t kMaxUnits = UINT32_MAX / 2;
+
+constexpr uint32_t ClassCapacity(size_t cls) { return static_cast<uint32_t>((kClassBytes[cls] - kHeaderBytes) / 2); }
+
+// The size class whose blocks hold `units`, or kClasses when none does.
+size_t ClassOf(size_t units) noexcept {
+  for (size_t c = 0; c < kClasses; ++c)
+    if (units <= ClassCapacity(c)) return c;
+  return kClasses;
+}
+
+struct FreeBlock {
+  FreeBlock* next;
 };
 
-namespace {
-const String& EmptyString() {
-  static const String empty;
-  return empty;
+enum class CacheState : uint8_t { Unused, Open, Closed };
+
+struct BlockCache {
+  FreeBlock* head[kClasses];
+  uint32_t count[kClasses];
+  CacheState state;
+};
+thread_local BlockCache tCache{};
+
+// Empties the thread's cache when the thread ends, and closes it.
+struct CacheCloser {
+  ~CacheCloser() {
+    tCache.state = CacheState::Closed;
+    for (size_t c = 0; c < kClasses; ++c)
+      while (FreeBlock* b = tCache.head[c]) {
+        tCache.head[c] = b->next;
+        ::operator delete(b);
+      }
+  }
+};
+
+void* TakeBlock(size_t cls) {
+  if (FreeBlock* b = tCache.head[cls]) {
+    tCache.head[cls] = b->next;
+    --tCache.count[cls];
+    return b;
+  }
+  return ::operator new(kClassBytes[cls]);
 }
+
+void GiveBlock(size_t cls, void* block) noexcept {
+  if (tCache.state == CacheState::Unused) {
+    thread_local CacheCloser closer;  // registered with the thread on first use
+    (void)closer;
+    tCache.state = CacheState::Open;
+  }
+  if (tCache.state != CacheState::Open || tCache.count[cls] >= kKeptPerClass) return ::operator delete(block);
+  tCache.head[cls] = new (block) FreeBlock{tCache.head[cls]};
+  ++tCache.count[cls];
+}
+
 }  // namespace
 
-Variant::Variant(String s) : type_(VarType::String) { u_.str = new StringRep(std::move(s)); }
+Variant::StringRep* Variant::NewRep(size_t capacity) {
+  static_assert(sizeof(StringRep) == kHeaderBytes && alignof(StringRep) >= alignof(char16_t));
+  if (capacity > kMaxUnits) Raise(err::kOutOfMemory);
+  const size_t cls = ClassOf(capacity);
+  const size_t bytes = cls < kClasses ? kClassBytes[cls] : kHeaderBytes + capacity * sizeof(char16_t);
+  MemoryBudget* budget = MemoryBudget::Active();
+  if (budget) budget->Charge(bytes);
+  void* block;
+  try {
+    block = cls < kClasses ? TakeBlock(cls) : ::operator new(bytes);
+  } catch (...) {
+    if (budget) budget->Credit(bytes);
+    throw;
+  }
+  if (budget) budget->AddRef();
+  const auto room = cls < kClasses ? ClassCapacity(cls) : static_cast<uint32_t>(capacity);
+  return new (block) StringRep{1, 0, room, budget};
+}
+
+void Variant::FreeRep(StringRep* rep) noexcept {
+  const size_t cls = ClassOf(rep->capacity);
+  if (MemoryBudget* budget = rep->budget) {
+    budget->Credit(cls < kClasses ? kClassBytes[cls] : kHeaderBytes + rep->capacity * sizeof(char16_t));
+    budget->Release();
+  }
+  if (cls < kClasses) GiveBlock(cls, rep);
+  else ::operator delete(rep);
+}
+
+Variant Variant::NewText(size_t size, size_t capacity, char16_t*& text) {
+  Variant v;
+  v.u_.str = NewRep(std::max(size, capacity));
+  v.type_ = VarType::String;
+  v.u_.str->size = static_cast<uint32_t>(size);
+  text = v.u_.str->Text();
+  return v;
+}
+
+Variant Variant::Joined(StringView head, StringView tail, size_t capacity) {
+  char16_t* text;
+  Variant v = NewText(head.size() + tail.size(), capacity, text);
+  if (!head.empty()) std::memcpy(text, head.data(), head.size() * sizeof(char16_t));
+  if (!tail.empty()) std::memcpy(text + head.size(), tail.data(), tail.size() * sizeof(char16_t));
+  return v;
+}
+
+Variant::Variant(StringView s) : Variant(Joined(s, StringView())) {}
 
 Variant::Variant(Ref<Object> o) noexcept : type_(VarType::Object) { u_.obj = o.release(); }
 
@@ -64,20 +151,23 @@ Variant& Variant::MoveSlow(Variant&& o) noexcept {
   return *this;
 }
 
-bool Variant::OwnsString() const noexcept {
-  return type_ == VarType::String && u_.str->refs == 1;
-}
-
 bool Variant::AppendToOwnString(StringView tail) {
   if (!OwnsString()) return false;
-  StringRep& rep = *u_.str;
-  const size_t before = rep.Bytes();
-  if (rep.budget) {
-    const size_t size = rep.text.size() + tail.size();
-    if (size > rep.text.capacity()) rep.budget->Require(TextBytes(std::max(size, rep.text.capacity() * 2)));
+  StringRep* rep = u_.str;
+  const size_t size = rep->size + tail.size();
+  if (size > rep->capacity) {
+    // Doubling keeps a text grown a piece at a time linear; the old block goes only after
+    // the copy, as `tail` may be part of it.
+    StringRep* grown = NewRep(std::max(size, size_t{rep->capacity} * 2));
+    std::memcpy(grown->Text(), rep->Text(), rep->size * sizeof(char16_t));
+    std::memcpy(grown->Text() + rep->size, tail.data(), tail.size() * sizeof(char16_t));
+    grown->size = static_cast<uint32_t>(size);
+    FreeRep(rep);
+    u_.str = grown;
+    return true;
   }
-  rep.text.append(tail);
-  if (rep.budget) rep.budget->Adjust(before, rep.Bytes());
+  if (!tail.empty()) std::memcpy(rep->Text() + rep->size, tail.data(), tail.size() * sizeof(char16_t));
+  rep->size = static_cast<uint32_t>(size);
   return true;
 }
 
@@ -97,7 +187,7 @@ void Variant::ReleasePayload() noexcept {
   type_ = VarType::Empty;
   u_.i8 = 0;
   switch (type) {
-    case VarType::String: if (--payload.str->refs == 0) delete payload.str; break;
+    case VarType::String: if (--payload.str->refs == 0) FreeRep(payload.str); break;
     case VarType::Object: if (payload.obj) payload.obj->Release(); break;
     case VarType::Array: payload.arr->Release(); break;
     default: break;
@@ -117,10 +207,6 @@ bool Variant::IsNumber() const noexcept {
     default:
       return false;
   }
-}
-
-const String& Variant::AsString() const noexcept {
-  return type_ == VarType::String ? u_.str->text : EmptyString();
 }
 
 ArrayData& Variant::MutableArray() {

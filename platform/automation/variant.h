@@ -66,9 +66,9 @@ class Variant {
   Variant(Currency v) noexcept : type_(VarType::Currency) { u_.i8 = v.value; }
   Variant(Date v) noexcept : type_(VarType::Date) { u_.r8 = v.value; }
   Variant(ErrorCode v) noexcept : type_(VarType::Error) { u_.i8 = 0; u_.i4 = v.scode; }
-  Variant(String s);
-  Variant(StringView s) : Variant(String(s)) {}
-  Variant(const char16_t* s) : Variant(String(s)) {}
+  Variant(StringView s);
+  Variant(const String& s) : Variant(StringView(s)) {}
+  Variant(const char16_t* s) : Variant(StringView(s)) {}
   Variant(const char*) = delete;  // narrow text must be converted explicitly (FromUtf8)
   Variant(Ref<Object> o) noexcept;
   template <class T, class = std::enable_if_t<std::is_base_of_v<Object, T>>>
@@ -131,11 +131,18 @@ class Variant {
   Currency AsCurrency() const noexcept { return Currency{u_.i8}; }
   Date AsDate() const noexcept { return Date{u_.r8}; }
   int32_t AsErrorCode() const noexcept { return u_.i4; }
-  const String& AsString() const noexcept;
+  // The text of a String; empty for any other type. Valid while the Variant holds it.
+  StringView AsString() const noexcept;
   // A string no other Variant holds (a fresh result): its text may grow in place.
   bool OwnsString() const noexcept;
   // Appends when OwnsString(); false, and nothing changed, otherwise.
   bool AppendToOwnString(StringView tail);
+  // A new string of `size` units with room for `capacity` (at least `size`), charged to the
+  // active memory budget (7 when it does not fit); the caller writes the text through `text`
+  // before the Variant is read.
+  static Variant NewText(size_t size, size_t capacity, char16_t*& text);
+  // The text of `head` then `tail`, with room for `capacity` units when that is more.
+  static Variant Joined(StringView head, StringView tail, size_t capacity = 0);
   Object* AsObject() const noexcept { return u_.obj; }
   Ref<Object> AsObjectRef() const noexcept { return Ref<Object>(u_.obj); }
   const ArrayData& AsArray() const noexcept { return *u_.arr; }
@@ -158,7 +165,17 @@ class Variant {
   void SetBool(bool v) noexcept { Reset(VarType::Boolean); u_.b = v; }
 
  private:
-  struct StringRep;
+  // A string's record and its text in one block: refs, size and room, then the units.
+  struct StringRep {
+    int32_t refs;
+    uint32_t size;
+    uint32_t capacity;
+    MemoryBudget* budget;  // charged for the block, or null
+    char16_t* Text() noexcept { return reinterpret_cast<char16_t*>(this + 1); }
+    const char16_t* Text() const noexcept { return reinterpret_cast<const char16_t*>(this + 1); }
+  };
+  static StringRep* NewRep(size_t capacity);
+  static void FreeRep(StringRep* rep) noexcept;
   // Numbers, dates, Empty and Null, all numbered below String, answer with one comparison.
   bool HasPayload() const noexcept {
     return type_ >= VarType::String && (type_ <= VarType::Object || type_ == VarType::Array);
@@ -193,6 +210,12 @@ class Variant {
     ArrayData* arr;
   } u_;
 };
+
+inline StringView Variant::AsString() const noexcept {
+  return type_ == VarType::String ? StringView(u_.str->Text(), u_.str->size) : StringView();
+}
+
+inline bool Variant::OwnsString() const noexcept { return type_ == VarType::String && u_.str->refs == 1; }
 
 // The payload of an array Variant: one or more dimensions, each with its lower bound and
 // element count; elements are stored with the first index varying fastest, as the platform

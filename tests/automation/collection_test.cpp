@@ -23,7 +23,7 @@ TEST(Collection, KeepsInsertionOrderFromOneWithCaseInsensitiveKeys) {
   EXPECT_EQ(c->Item(Variant(int32_t{1})).AsString(), u"b");
   std::vector<String> seen;
   auto e = c->NewEnum();
-  for (Variant v; e->Next(v);) seen.push_back(v.AsString());
+  for (Variant v; e->Next(v);) seen.emplace_back(v.AsString());
   EXPECT_EQ(seen, (std::vector<String>{u"b", u"c"}));
 }
 

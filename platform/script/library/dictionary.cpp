@@ -112,7 +112,13 @@ class Dictionary : public DispatchObject<Dictionary> {
   String Normalise(const Variant& key) const {
     switch (key.type()) {
       case VarType::String:
-        return u"s" + (mode_ == CompareMode::Text ? ToLower(key.AsString()) : key.AsString());
+      {
+        String text(1, u's');
+        text.append(key.AsString());
+        if (mode_ == CompareMode::Text)
+          for (char16_t& c : text) c = ToLowerChar(c);
+        return text;
+      }
       case VarType::Object: {
         char buffer[32];
         std::snprintf(buffer, sizeof buffer, "o%p", static_cast<const void*>(key.AsObject()));

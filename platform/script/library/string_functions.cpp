@@ -15,7 +15,10 @@ namespace {
 using namespace automation;
 
 // Texts where Null propagates: these functions answer Null for a Null text.
-bool IsNullArg(Args a, size_t i) { return i < a.size() && Value(a, i).IsNull(); }
+bool IsNullArg(Args a, size_t i) {
+  if (i >= a.size()) return false;
+  return a[i].IsObject() ? Dereference(a[i]).IsNull() : a[i].IsNull();
+}
 
 int32_t Count(Args a, size_t i) {
   if (IsNullArg(a, i)) Raise(err::kInvalidUseOfNull);
@@ -140,7 +143,7 @@ Variant Left(BuiltinContext&, Args a) {
   const int32_t n = Count(a, 1);
   if (IsNullArg(a, 0)) return Variant::Null();
   String store;
-  return Variant(String(TextOf(a[0], store).substr(0, static_cast<size_t>(n))));
+  return Variant(TextOf(a[0], store).substr(0, static_cast<size_t>(n)));
 }
 
 Variant Right(BuiltinContext&, Args a) {
@@ -148,7 +151,7 @@ Variant Right(BuiltinContext&, Args a) {
   if (IsNullArg(a, 0)) return Variant::Null();
   String store;
   const StringView s = TextOf(a[0], store);
-  return Variant(String(s.substr(s.size() - std::min(s.size(), static_cast<size_t>(n)))));
+  return Variant(s.substr(s.size() - std::min(s.size(), static_cast<size_t>(n))));
 }
 
 Variant Mid(BuiltinContext&, Args a) {
@@ -159,8 +162,8 @@ Variant Mid(BuiltinContext&, Args a) {
   if (IsNullArg(a, 0)) return Variant::Null();
   String store;
   const StringView s = TextOf(a[0], store);
-  if (static_cast<size_t>(start) > s.size()) return Variant(String());
-  return Variant(String(s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(length))));
+  if (static_cast<size_t>(start) > s.size()) return Variant(StringView());
+  return Variant(s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(length)));
 }
 
 // InStr([start, ]string1, string2[, compare])
@@ -198,20 +201,25 @@ Variant InStrRev(BuiltinContext&, Args a) {
   return Variant(static_cast<int32_t>(at == StringView::npos ? 0 : at + 1));
 }
 
-Variant LCase(BuiltinContext&, Args a) {
+// The text of the first argument with every unit mapped; Null for Null.
+Variant MapUnits(Args a, char16_t (*map)(char16_t)) {
   if (IsNullArg(a, 0)) return Variant::Null();
-  return Variant(ToLower(ToString(a[0])));
+  String store;
+  const StringView s = TextOf(a[0], store);
+  char16_t* out;
+  Variant result = Variant::NewText(s.size(), 0, out);
+  std::transform(s.begin(), s.end(), out, map);
+  return result;
 }
 
-Variant UCase(BuiltinContext&, Args a) {
-  if (IsNullArg(a, 0)) return Variant::Null();
-  return Variant(ToUpper(ToString(a[0])));
-}
+Variant LCase(BuiltinContext&, Args a) { return MapUnits(a, ToLowerChar); }
+Variant UCase(BuiltinContext&, Args a) { return MapUnits(a, ToUpperChar); }
 
 // The Trim family removes spaces only, not tabs or line ends.
 Variant TrimSides(Args a, bool left, bool right) {
   if (IsNullArg(a, 0)) return Variant::Null();
-  const String s = ToString(a[0]);
+  String store;
+  const StringView s = TextOf(a[0], store);
   size_t begin = 0, end = s.size();
   if (left) while (begin < end && s[begin] == u' ') ++begin;
   if (right) while (end > begin && s[end - 1] == u' ') --end;

@@ -118,7 +118,7 @@ Variant Arithmetic(Arith op, const Variant& a, const Variant& b) {
   }
   if (a.IsNull() || b.IsNull()) return Variant::Null();
   if (op == Arith::Add) {
-    if (ta == VarType::String && tb == VarType::String) return Variant(a.AsString() + b.AsString());
+    if (ta == VarType::String && tb == VarType::String) return Variant::Joined(a.AsString(), b.AsString());
     // With +, an Empty operand leaves the other one as it is: Empty + "x" is "x".
     if (ta == VarType::Empty) return tb == VarType::Empty ? Variant(int16_t{0}) : automation::Dereference(b);
     if (tb == VarType::Empty) return automation::Dereference(a);
@@ -221,10 +221,10 @@ Variant Power(const Variant& a, const Variant& b) {
 
 Variant Concat(const Variant& a, const Variant& b) {
   if (a.IsNull() && b.IsNull()) return Variant::Null();
-  if (a.IsString() && b.IsString()) return Join(a.AsString(), b.AsString(), 0);
+  if (a.IsString() && b.IsString()) return Variant::Joined(a.AsString(), b.AsString());
   automation::TextRoom roomA, roomB;
   const automation::StringView head = automation::TextForJoin(a, roomA);
-  return Join(head, automation::TextForJoin(b, roomB), 0);
+  return Variant::Joined(head, automation::TextForJoin(b, roomB));
 }
 
 Variant Negate(const Variant& a) {

@@ -20,15 +20,6 @@ Variant IntDivide(const Variant& a, const Variant& b);
 Variant Modulo(const Variant& a, const Variant& b);
 Variant Power(const Variant& a, const Variant& b);
 Variant Concat(const Variant& a, const Variant& b);
-// A new text of `head` and `tail`, with room for `capacity` units when that is more.
-[[gnu::always_inline]] inline Variant Join(automation::StringView head, automation::StringView tail, size_t capacity) {
-  capacity = std::max(capacity, head.size() + tail.size());
-  automation::RequireMemory(automation::TextBytes(capacity));
-  String s;
-  s.reserve(capacity);
-  s.append(head).append(tail);
-  return Variant(std::move(s));
-}
 Variant Negate(const Variant& a);
 // And, Or, Xor, Eqv, Imp: logical on Booleans, bitwise on numbers.
 Variant Logical(ast::Op op, const Variant& a, const Variant& b);

@@ -610,9 +610,8 @@ Variant Interpreter::StartChain(const Variant& head, const Variant& tail) {
   }
   const size_t size = first.size() + second.size();
   limits_.Spend(size);
-  constexpr size_t kInline = 15 / sizeof(char16_t);  // held in the string itself
   constexpr size_t kShort = 1024;
-  return Join(first, second, size > kInline && size <= kShort ? 2 * size : size);
+  return Variant::Joined(first, second, size <= kShort ? 2 * size : size);
 }
 
 // An error in the statement at `pc`: with On Error Resume Next it is recorded and the run goes
