@@ -382,11 +382,38 @@ class CodeGen {
     peak_ = next_;
     holdsRefs_ = false;
     if (!Native(s)) TreeStatement(s);
-    if (holdsRefs_ && peak_ > mark) Emit({Opcode::Clear, 0, 0, code_->locals + mark, peak_ - mark});
+    if (holdsRefs_ && peak_ > mark && !EndsByEmptying(begin, code_->locals + mark, peak_ - mark))
+      Emit({Opcode::Clear, 0, 0, code_->locals + mark, peak_ - mark});
     code_->regions.push_back({begin, Here(), Here(), &s});
     next_ = mark;
     peak_ = std::max(outerPeak, peak_);
     holdsRefs_ = outerRefs;
+  }
+
+  // The statement from `begin` runs straight through and its last instruction moves the one
+  // temporary it used out: nothing is left there for a Clear to release.
+  bool EndsByEmptying(uint32_t begin, uint32_t first, uint32_t count) const {
+    if (count != 1 || Here() == begin) return false;
+    for (uint32_t i = begin; i < Here(); ++i)
+      if (Branches(code_->instrs[i].op)) return false;
+    const Instr& last = code_->instrs.back();
+    if (!(last.x8 & kMove)) return false;
+    switch (last.op) {
+      case Opcode::Let: case Opcode::SetRef: case Opcode::StoreName: case Opcode::StoreField: return last.b == first;
+      case Opcode::PutMember: return last.a == first;
+      default: return false;
+    }
+  }
+
+  static bool Branches(Opcode op) {
+    switch (op) {
+      case Opcode::Jump: case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::CaseJump:
+      case Opcode::CompareJump: case Opcode::ShortCircuit: case Opcode::ForPrep: case Opcode::ForLoop:
+      case Opcode::ForNext: case Opcode::IsArrayOrJump: case Opcode::TreeStmt: case Opcode::Return:
+        return true;
+      default:
+        return false;
+    }
   }
 
   void TreeStatement(const ast::Stmt& s) {

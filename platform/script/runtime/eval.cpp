@@ -430,6 +430,7 @@ Variant Interpreter::CallProcedure(const Procedure& proc, ScriptObject* me, cons
 
 Variant Interpreter::CallProcedureWithValues(const Procedure& proc, ScriptObject* me, std::span<Variant> args) {
   RunScope scope(*this);
+  const Ref<Object> keep(me);
   return CallWithValues(proc, me, args);
 }
 

@@ -89,6 +89,10 @@ Flow Interpreter::RunUnit(ast::Program& program, Frame* outer) {
 }
 
 // ------------------------------------------------------------------------------ calls
+//
+// The callee's object (`me`) is held by whoever made the call: GetMember and PutMember hold
+// the target, a call inside a method runs under its caller's hold, and calls from the host
+// hold it in CallProcedureWithValues.
 
 Variant Interpreter::CallAtSite(const Procedure& proc, ScriptObject* me, const CallSite& site, Variant** regs,
                                 Frame& caller) {
@@ -119,7 +123,6 @@ Variant Interpreter::CallAtSite(const Procedure& proc, ScriptObject* me, const C
         break;
     }
   }
-  const Ref<Object> keep(me);
   Frame f;
   f.slots = frame.slots;
   f.me = me;
@@ -137,7 +140,6 @@ Variant Interpreter::CallWithValues(const Procedure& proc, ScriptObject* me, std
     if (proc.byVal[i]) frame.values[i + 1] = args[i];
     else frame.slots[i + 1] = &args[i];
   }
-  const Ref<Object> keep(me);
   Frame f;
   f.slots = frame.slots;
   f.me = me;
@@ -177,7 +179,8 @@ Variant Interpreter::IndexValues(const Variant& v, std::span<Variant> args) {
 }
 
 // The id of the site's member on `obj`; `own` is set when it is one of this engine's objects.
-DispId Interpreter::ResolveAtSite(Object* obj, const CallSite& site, ScriptObject*& own) {
+// Inline: a site meets the same class again and again, and that answer is one comparison away.
+inline DispId Interpreter::ResolveAtSite(Object* obj, const CallSite& site, ScriptObject*& own) {
   own = nullptr;
   if (typeid(*obj) == typeid(ScriptObject)) {
     auto* so = static_cast<ScriptObject*>(obj);
