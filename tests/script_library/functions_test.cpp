@@ -66,6 +66,12 @@ TEST(Builtins, Strings) {
       {u"InStr", {L(1), V(u"ABC"), V(u"b"), L(1)}, u"2"}, {u"InStr", {V(u"abc"), V(u"")}, u"1"},
       {u"InStr", {V(u""), V(u"a")}, u"0"},      {u"InStr", {kNull, V(u"a")}, u"Null"},
       {u"InStr", {L(0), V(u"a"), V(u"a")}, u"err 5"},
+      // Short needles: at the very end, one unit past it, after near misses on the first unit,
+      // from a start past every match, and units whose bytes match out of step.
+      {u"InStr", {V(u"|A01|C03|X99|"), V(u"|X99|")}, u"9"}, {u"InStr", {V(u"|A01|C03|X9"), V(u"|X99|")}, u"0"},
+      {u"InStr", {V(u"aaab"), V(u"aab")}, u"2"},             {u"InStr", {L(6), V(u"abcabc"), V(u"ab")}, u"0"},
+      {u"InStr", {V(u"ab"), V(u"abc")}, u"0"},               {u"InStr", {V(u"\u0100\u0002"), V(u"\u0201")}, u"0"},
+      {u"InStr", {V(u"x\u0101\u0102"), V(u"\u0101\u0102")}, u"2"},
       {u"InStrRev", {V(u"abcabc"), V(u"b")}, u"5"}, {u"InStrRev", {V(u"abcabc"), V(u"b"), L(4)}, u"2"},
       {u"InStrRev", {V(u"abc"), V(u"a"), L(0)}, u"err 5"},
       {u"UCase", {V(u"perch\u00E9")}, u"PERCH\u00C9"}, {u"LCase", {V(u"CITT\u00C0")}, u"citt\u00E0"},
