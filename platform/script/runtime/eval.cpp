@@ -532,7 +532,7 @@ Variant* Interpreter::AddressOf(const Expr& e, Frame& f) {
   return nullptr;
 }
 
-void Interpreter::Store(Variant& slot, Variant value, bool isSet) {
+void Interpreter::StoreObject(Variant& slot, Variant value, bool isSet) {
   if (isSet) {
     if (!value.IsObject()) Raise(err::kObjectRequired);
   } else if (value.IsObject()) {

@@ -199,7 +199,12 @@ class Interpreter : public BuiltinContext {
     } inHost(hostCalls_);
     return obj.Invoke(id, kind, args);
   }
-  void Store(Variant& slot, Variant value, bool isSet);
+  // Assignment into a variable: Set requires an object, Let takes an object's default value.
+  void Store(Variant& slot, Variant value, bool isSet) {
+    if (isSet || value.IsObject()) return StoreObject(slot, std::move(value), isSet);
+    slot = std::move(value);
+  }
+  void StoreObject(Variant& slot, Variant value, bool isSet);
   void AssignTo(const ast::Expr& target, Variant value, bool isSet, Frame& f);
 
   void Tick() { limits_.Tick(); }
