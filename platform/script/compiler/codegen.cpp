@@ -326,14 +326,15 @@ class CodeGen {
   // class instances, known only when it runs, so arguments are evaluated for both.
   void Member(const MemberExpr& m, const CallExpr* call, uint32_t dst) {
     const Expr& whole = call ? static_cast<const Expr&>(*call) : m;
-    if (!m.object) return Tree(whole, dst);
+    const uint32_t with = m.object ? kNoTarget : WithRegister(m);
+    if (!m.object && with == kNoTarget) return Tree(whole, dst);
     const std::vector<ExprPtr> none;
     const auto& args = call ? call->args : none;
     for (const auto& a : args)
       if (a && a->kind == ExprKind::Call && MayBeVariable(*a)) return Tree(whole, dst);  // element by reference
     if (args.size() > UINT16_MAX) return Tree(whole, dst);
     holdsRefs_ = true;
-    const uint32_t object = args.empty() ? Value(*m.object) : ValueBefore(*m.object, *call);
+    const uint32_t object = !m.object ? with : args.empty() ? Value(*m.object) : ValueBefore(*m.object, *call);
     CallSite* site = NewSite();
     site->member = m.name;
     site->expr = &whole;
@@ -367,7 +368,15 @@ class CodeGen {
   struct Loop {
     bool isFor;
     std::vector<size_t> exits;  // Jumps to the end
-    std::vector<std::pair<size_t, bool>> treeExits;  // TreeStmt: its For (b) or Do (c) target
+    std::vector<size_t> treeExits;  // TreeStmt: its Do target (c)
+    size_t withs;  // With statements open when the loop starts
+  };
+
+  // A With statement being made: its object's register (a hidden local, or at script level
+  // a temporary mirrored into the hidden global the syntax tree reads).
+  struct OpenWith {
+    uint32_t reg;
+    runtime::GlobalEntry* entry;
   };
 
   void Statements(const Block& block) {
@@ -390,9 +399,10 @@ class CodeGen {
   }
 
   void TreeStatement(const ast::Stmt& s) {
-    const size_t at = Emit({Opcode::TreeStmt, 0, 0, 0, kNoTarget, kNoTarget, &s});
-    if (Loop* l = Innermost(true)) l->treeExits.emplace_back(at, true);
-    if (Loop* l = Innermost(false)) l->treeExits.emplace_back(at, false);
+    // Statements the tree runs hold no Exit For of their own (the loops it runs keep theirs),
+    // but an Exit Do inside a For it runs may leave a Do made here.
+    const size_t at = Emit({Opcode::TreeStmt, 0, 0, 0, 0, kNoTarget, &s});
+    if (Loop* l = Innermost(false)) l->treeExits.push_back(at);
   }
 
   Loop* Innermost(bool isFor) {
@@ -413,6 +423,8 @@ class CodeGen {
       case StmtKind::If: Count(s); If(static_cast<const IfStmt&>(s)); return true;
       case StmtKind::Select: Count(s); Select(static_cast<const SelectStmt&>(s)); return true;
       case StmtKind::For: return For(static_cast<const ForStmt&>(s));
+      case StmtKind::ForEach: return ForEach(static_cast<const ForEachStmt&>(s));
+      case StmtKind::With: Count(s); With(static_cast<const WithStmt&>(s)); return true;
       case StmtKind::Do: Count(s); Do(static_cast<const DoStmt&>(s)); return true;
       case StmtKind::Exit: Count(s); Exit(static_cast<const ExitStmt&>(s)); return true;
       case StmtKind::OnError:
@@ -454,11 +466,12 @@ class CodeGen {
     }
     if (target.kind == ExprKind::Member) {
       const auto& m = static_cast<const MemberExpr&>(target);
-      if (!m.object) return false;
+      const uint32_t with = m.object ? kNoTarget : WithRegister(m);
+      if (!m.object && with == kNoTarget) return false;
       Count(s);
       holdsRefs_ = true;
-      const uint32_t r = ValueBefore(*s.value, *m.object);
-      const uint32_t object = Value(*m.object);
+      const uint32_t r = m.object ? ValueBefore(*s.value, *m.object) : Value(*s.value);
+      const uint32_t object = m.object ? Value(*m.object) : with;
       CallSite* site = NewSite();
       site->member = m.name;
       site->expr = &target;
@@ -697,7 +710,7 @@ class CodeGen {
     const void* global = local ? nullptr : counter.global;
     const size_t prep = Emit({Opcode::ForPrep, 0, 0, reg, limits, 0, global});
     const uint32_t body = Here();
-    loops_.push_back({true, {}, {}});
+    loops_.push_back({true, {}, {}, withs_.size()});
     Statements(s.body);
     const std::optional<int32_t> step = s.step ? WholeConstant(*s.step) : 1;
     if (local && step) Emit({Opcode::ForNext, static_cast<uint8_t>(*step >= 0), 0, reg, limits, body});
@@ -726,7 +739,7 @@ class CodeGen {
     std::vector<size_t> exits;
     // While c: leave when c is false; Until c: leave when c is true.
     if (s.condition && !s.testAtEnd) exits.push_back(Branch(*s.condition, s.until));
-    loops_.push_back({false, std::move(exits), {}});
+    loops_.push_back({false, std::move(exits), {}, withs_.size()});
     Statements(s.body);
     if (s.condition && s.testAtEnd) loops_.back().exits.push_back(Branch(*s.condition, s.until));
     Emit({Opcode::Jump, 1, 0, 0, 0, top});  // backward: counts for the time-out
@@ -736,18 +749,106 @@ class CodeGen {
   void EndLoop() {
     Loop& l = loops_.back();
     for (size_t e : l.exits) At(e).c = Here();
-    for (auto [at, isFor] : l.treeExits) (isFor ? At(at).b : At(at).c) = Here();
+    for (size_t at : l.treeExits) At(at).c = Here();
     loops_.pop_back();
   }
 
   void Exit(const ExitStmt& s) {
     if (s.what == ExitKind::Do || s.what == ExitKind::For) {
       if (Loop* l = Innermost(s.what == ExitKind::For)) {
+        LeaveWiths(l->withs);
         l->exits.push_back(Emit({Opcode::Jump}));
         return;
       }
     }
+    LeaveWiths(0);
     Emit({Opcode::Return});
+  }
+
+  // For Each: the collection is read once; an array is walked as it was then (the machine
+  // keeps a reference, and a write inside the loop copies), anything else through its
+  // enumerator. An element that is not a variable of this code, Me's or a global is left to
+  // the syntax tree, which also names the refusal.
+  bool ForEach(const ForEachStmt& s) {
+    const auto& element = static_cast<const NameExpr&>(*s.element);
+    uint16_t kind;
+    uint32_t a = 0;
+    const void* global = nullptr;
+    if (element.bound == NameKind::Local) {
+      kind = runtime::kEachLocal;
+      a = static_cast<uint32_t>(element.slot);
+    } else if (element.bound == NameKind::Field) {
+      kind = runtime::kEachField;
+      a = static_cast<uint32_t>(element.slot);
+    } else if (element.bound == NameKind::Global && element.global->kind == GlobalKind::Variable) {
+      kind = runtime::kEachGlobal;
+      global = element.global;
+    } else {
+      return false;
+    }
+    Count(s);
+    holdsRefs_ = true;
+    const uint32_t state = Temps(2);  // the collection, then the position or enumerator
+    Emit({Opcode::EachPrep, 0, 0, 0, state});
+    // A collection that fails under On Error Resume Next goes on with the next statement,
+    // the body's first: it runs once with the element unchanged, and the loop ends.
+    const uint32_t open = Here();
+    Into(*s.collection, state);
+    Emit({Opcode::EachOpen, 0, 0, 0, state});
+    const size_t enter = Emit({Opcode::EachNext, 0, kind, a, state, kNoTarget, global});
+    const uint32_t body = Here();
+    code_->regions.push_back({open, body - 1, body, &s});
+    loops_.push_back({true, {}, {}, withs_.size()});
+    Statements(s.body);
+    Emit({Opcode::EachNext, 1, kind, a, state, body, global});
+    At(enter).c = Here();
+    EndLoop();
+    return true;
+  }
+
+  // With: the object is evaluated once; ".member" inside reads it from the With's register.
+  void With(const WithStmt& s) {
+    const uint32_t object = Value(*s.object);
+    OpenWith w{0, s.entry};
+    // The object is held by the With's register alone, so it goes when the With ends.
+    if (s.entry) {
+      holdsRefs_ = true;
+      w.reg = NewTemp();
+      Emit({Opcode::Move, 0, 0, w.reg, object});
+      Emit({Opcode::SetWith, 0, 0, 0, w.reg, 0, s.entry});
+      if (std::find(code_->withEntries.begin(), code_->withEntries.end(), s.entry) == code_->withEntries.end())
+        code_->withEntries.push_back(s.entry);
+    } else {
+      w.reg = static_cast<uint32_t>(s.slot);
+      Emit({Opcode::Move, 0, 0, w.reg, object});
+    }
+    if (IsTemp(object)) Emit({Opcode::Clear, 0, 0, object, 1});
+    withs_.push_back(w);
+    Statements(s.body);
+    LeaveWiths(withs_.size() - 1);
+    withs_.pop_back();
+  }
+
+  // Lets go of the objects of the With statements opened after the first `keep`, innermost
+  // first, as leaving them does: a loop left from inside a With, or the code's end.
+  void LeaveWiths(size_t keep) {
+    for (size_t i = withs_.size(); i-- > keep;) {
+      if (withs_[i].entry) Emit({Opcode::SetWith, 0, 0, 0, Const(Variant()), 0, withs_[i].entry});
+      Emit({Opcode::Clear, 0, 0, withs_[i].reg, 1});
+    }
+  }
+
+  // The register holding the object of the With that ".member" belongs to; kNoTarget when
+  // it is outside any With made here.
+  uint32_t WithRegister(const MemberExpr& m) const {
+    if (m.withEntry) {
+      for (auto it = withs_.rbegin(); it != withs_.rend(); ++it)
+        if (it->entry == m.withEntry) return it->reg;
+      return kNoTarget;
+    }
+    for (auto it = withs_.rbegin(); it != withs_.rend(); ++it)
+      if (!it->entry && it->reg == static_cast<uint32_t>(m.withSlot)) return it->reg;
+    return kNoTarget;
   }
 
   // ------------------------------------------------------------------ the end
@@ -789,7 +890,15 @@ class CodeGen {
           for (uint32_t r : *static_cast<const std::vector<uint32_t>*>(i.p)) reg(r);
           break;
         case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::ForNext: reg(i.a); reg(i.b + 2); target(i.c); break;
-        case Opcode::TreeStmt: target(i.b); target(i.c); break;
+        case Opcode::TreeStmt: target(i.c); break;
+        case Opcode::EachPrep: case Opcode::EachOpen: written(i.b + 1); break;
+        case Opcode::EachNext:
+          if (i.x == runtime::kEachLocal) written(i.a);
+          if (i.x == runtime::kEachGlobal && !i.p) automation::Raise(automation::err::kInternalError);
+          written(i.b + 1);
+          target(i.c);
+          break;
+        case Opcode::SetWith: reg(i.b); break;
         case Opcode::TreeExpr: case Opcode::LoadName: case Opcode::LoadField: reg(i.a); break;
         case Opcode::StoreName: case Opcode::StoreField: reg(i.b); break;
         case Opcode::Clear: if (i.a + i.b > window) automation::Raise(automation::err::kInternalError); break;
@@ -824,6 +933,7 @@ class CodeGen {
       case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::CaseJump: case Opcode::CompareJump:
       case Opcode::ShortCircuit: case Opcode::IsArrayOrJump:
       case Opcode::PutMember: case Opcode::OnError: case Opcode::TreeStmt: case Opcode::Return:
+      case Opcode::EachPrep: case Opcode::EachOpen: case Opcode::EachNext: case Opcode::SetWith:
         return false;
       case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::ForNext: return true;  // the counter (a global's has a = 0)
       default: return true;
@@ -836,6 +946,7 @@ class CodeGen {
   const bool countRuns_;
   bool holdsRefs_ = false;  // the statement's temporaries may keep an object alive
   std::vector<Loop> loops_;
+  std::vector<OpenWith> withs_;
 };
 
 }  // namespace

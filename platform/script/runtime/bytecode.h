@@ -44,6 +44,13 @@ namespace brevalcore::script::runtime {
 //   ForLoop      counter += step; back to c while within the limit
 //   ForNext      ForLoop of a local counter R[a] whose step is written as a whole number:
 //                the direction is known (x8 = 1 counting up)
+//   EachPrep     For Each: R[b], R[b+1] = Empty (nothing to enumerate yet)
+//   EachOpen     R[b+1] = how R[b] is enumerated: the position in an array (a snapshot: R[b]
+//                keeps the elements it had), or the object's enumerator
+//   EachNext     the element (x: kEachLocal R[a], kEachField field a of Me, kEachGlobal the
+//                global p) = the next item of R[b], R[b+1]; x8 = 0 on entering: to c when
+//                there is none; x8 = 1 on the loop's way back (counts for the time-out): back
+//                to c while there is one
 //   IsArrayOrJump to c unless R[a] holds an array
 //   Index        R[a] = element R[b](R[c] .. R[c+x)) of an array, or what else R[b] gives
 //   CallProc     R[a] = call site p (a script procedure)
@@ -52,15 +59,16 @@ namespace brevalcore::script::runtime {
 //   GetMember    R[a] = R[b].member of site p (R[c] .. R[c+x))
 //   PutMember    R[b].member of site p = R[a]
 //   OnError      x8: 1 for Resume Next, 0 for GoTo 0
-//   TreeStmt     statement p as the syntax tree runs it; Exit For goes to b, Exit Do to c
+//   SetWith      the hidden global p that a With at script level keeps its object in = R[b]
+//   TreeStmt     statement p as the syntax tree runs it; Exit Do goes to c
 //   TreeExpr     R[a] = expression p, evaluated from the syntax tree
 //   Return       ends the code unit (also Exit Sub/Function/Property)
 #define BREVALCORE_OPCODES(X)                                                                   \
   X(Count) X(Move) X(Let) X(SetRef) X(LoadName) X(StoreName) X(LoadField) X(StoreField) X(Clear) \
   X(Add) X(Sub) X(Mul) X(Div) X(IntDiv) X(Mod) X(Pow) X(Concat) X(Eq) X(Ne) X(Lt) X(Gt) X(Le)   \
   X(Ge) X(And) X(Or) X(Xor) X(Eqv) X(Imp) X(Is) X(Append) X(Neg) X(Not) X(Jump) X(JumpIfFalse)  \
-  X(JumpIfTrue) X(CaseJump) X(CompareJump) X(ShortCircuit) X(ForPrep) X(ForLoop) X(ForNext) X(IsArrayOrJump) X(Index) X(CallProc)        \
-  X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(OnError) X(TreeStmt)          \
+  X(JumpIfTrue) X(CaseJump) X(CompareJump) X(ShortCircuit) X(ForPrep) X(ForLoop) X(ForNext) X(EachPrep) X(EachOpen) X(EachNext) X(IsArrayOrJump) X(Index) X(CallProc)        \
+  X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(OnError) X(SetWith) X(TreeStmt)          \
   X(TreeExpr) X(Return)
 
 enum class Opcode : uint8_t {
@@ -74,6 +82,11 @@ inline constexpr uint8_t kAssignSet = 1;   // a Set assignment
 inline constexpr uint8_t kAssignMove = 2;  // the source is a temporary that may be emptied
 // Concat: x8 flag for the first link of a & chain (its result grows in place).
 inline constexpr uint8_t kConcatChainStart = 1;
+
+// EachNext: x, where the element is stored.
+inline constexpr uint16_t kEachLocal = 0;
+inline constexpr uint16_t kEachField = 1;
+inline constexpr uint16_t kEachGlobal = 2;
 
 // One instruction: 32 bytes, operands as register numbers into the window.
 struct Instr {
@@ -128,6 +141,9 @@ struct Code {
   std::vector<ErrorRegion> regions;  // innermost first
   std::vector<std::unique_ptr<CallSite>> sites;
   std::vector<std::unique_ptr<std::vector<uint32_t>>> guards;  // ShortCircuit: registers to check
+  // The hidden globals that script-level With statements keep their objects in: emptied
+  // when an error leaves the code, as leaving the With by its end does.
+  std::vector<GlobalEntry*> withEntries;
   uint32_t locals = 0;
   uint32_t temps = 0;
   mutable bool threaded = false;  // the instructions' handlers are filled in

@@ -1,6 +1,7 @@
 // The bytecode machine: one dispatch loop per code unit (computed goto), errors mapped back to
 // the statement that was running through the code's error regions.
 #include <algorithm>
+#include <exception>
 #include <typeinfo>
 
 #include "platform/automation/dispatch.h"
@@ -74,6 +75,15 @@ Flow Interpreter::RunUnit(ast::Program& program, Frame* outer) {
     size_t live;
     ~Release() { stack.Pop(mark, values, live); }
   } release{stack_, mark, values, live};
+  // An error leaving the code leaves its script-level With statements: their objects go.
+  struct LeaveWiths {
+    const Code& code;
+    int pending = std::uncaught_exceptions();
+    ~LeaveWiths() {
+      if (std::uncaught_exceptions() > pending)
+        for (GlobalEntry* g : code.withEntries) g->value = Variant();
+    }
+  } leaveWiths{code};
   Frame f;
   f.slots = slots;
   if (outer) {
@@ -279,6 +289,45 @@ void NumericBound(Variant& bound) {
 void Thread(const Code& code, const void* const* handlers) {
   for (const Instr& i : code.instrs) i.handler = handlers[static_cast<int>(i.op)];
   code.threaded = true;
+}
+
+// Where For Each stores its element.
+Variant& EachElement(const Instr& i, Variant** regs, Frame& f) {
+  if (i.x == kEachLocal) return *regs[i.a];
+  if (i.x == kEachField) return MeField(f, i.a);
+  return static_cast<GlobalEntry*>(const_cast<void*>(i.p))->value;
+}
+
+// How For Each walks `items`: the position in an array, or the object's enumerator.
+void OpenEach(const Variant& items, Variant& state) {
+  if (items.IsArray()) {
+    state.SetLong(0);
+    return;
+  }
+  if (!items.IsObject()) Raise(err::kNotACollection);
+  if (items.IsNothing()) Raise(err::kObjectVariableNotSet);
+  Ref<automation::Enumerator> e = items.AsObject()->NewEnum();
+  if (!e) Raise(err::kNotACollection);
+  state = Variant(Ref<Object>(std::move(e)));
+}
+
+// The next item of a For Each into `element`; false when there is none (also when the
+// collection could not be opened, so the loop ends after the body ran once).
+bool NextEach(const Variant& items, Variant& state, Variant& element) {
+  if (state.type() == automation::VarType::Long) {
+    const automation::ArrayData& array = items.AsArray();
+    const int32_t at = state.AsLong();
+    if (static_cast<size_t>(at) >= array.size()) return false;
+    state.SetLong(at + 1);
+    element = array[static_cast<size_t>(at)];
+    return true;
+  }
+  if (!state.IsObject() || state.IsNothing()) return false;
+  const Ref<Object> keep(state.AsObject());
+  Variant item;
+  if (!static_cast<automation::Enumerator&>(*keep).Next(item)) return false;
+  element = std::move(item);
+  return true;
 }
 
 Variant* Counter(const Instr& i, Variant** regs) {
@@ -503,6 +552,17 @@ op_ForNext: {
   if (more) JUMP(ip->c);
   NEXT();
 }
+op_EachPrep:
+  R[ip->b]->Clear();
+  R[ip->b + 1]->Clear();
+  NEXT();
+op_EachOpen:
+  OpenEach(*R[ip->b], *R[ip->b + 1]);
+  NEXT();
+op_EachNext:
+  if (ip->x8) limits_.Tick();
+  if (NextEach(*R[ip->b], *R[ip->b + 1], EachElement(*ip, R, f)) == (ip->x8 != 0)) JUMP(ip->c);
+  NEXT();
 op_IsArrayOrJump:
   if (!R[ip->a]->IsArray()) JUMP(ip->c);
   NEXT();
@@ -559,12 +619,14 @@ op_OnError:
   f.resumeNext = ip->x8 != 0;
   err_->Clear();
   NEXT();
+op_SetWith:
+  static_cast<GlobalEntry*>(const_cast<void*>(ip->p))->value = *R[ip->b];
+  NEXT();
 op_TreeStmt:
+  // The loops the tree runs keep their own Exit For; an Exit Do or Exit Sub inside them
+  // comes out here.
   switch (ExecStmt(*static_cast<const ast::Stmt*>(ip->p), f)) {
     case Flow::Normal: NEXT();
-    case Flow::ExitFor:
-      if (ip->b != kNoTarget) JUMP(ip->b);
-      return Flow::ExitFor;
     case Flow::ExitDo:
       if (ip->c != kNoTarget) JUMP(ip->c);
       return Flow::ExitDo;
