@@ -368,7 +368,6 @@ class CodeGen {
   struct Loop {
     bool isFor;
     std::vector<size_t> exits;  // Jumps to the end
-    std::vector<size_t> treeExits;  // TreeStmt: its Do target (c)
     size_t withs;  // With statements open when the loop starts
   };
 
@@ -399,10 +398,7 @@ class CodeGen {
   }
 
   void TreeStatement(const ast::Stmt& s) {
-    // Statements the tree runs hold no Exit For of their own (the loops it runs keep theirs),
-    // but an Exit Do inside a For it runs may leave a Do made here.
-    const size_t at = Emit({Opcode::TreeStmt, 0, 0, 0, 0, kNoTarget, &s});
-    if (Loop* l = Innermost(false)) l->treeExits.push_back(at);
+    Emit({Opcode::TreeStmt, 0, 0, 0, 0, 0, &s});
   }
 
   Loop* Innermost(bool isFor) {
@@ -422,8 +418,8 @@ class CodeGen {
       case StmtKind::Call: return CallStatement(static_cast<const CallStmt&>(s));
       case StmtKind::If: Count(s); If(static_cast<const IfStmt&>(s)); return true;
       case StmtKind::Select: Count(s); Select(static_cast<const SelectStmt&>(s)); return true;
-      case StmtKind::For: return For(static_cast<const ForStmt&>(s));
-      case StmtKind::ForEach: return ForEach(static_cast<const ForEachStmt&>(s));
+      case StmtKind::For: For(static_cast<const ForStmt&>(s)); return true;
+      case StmtKind::ForEach: Count(s); ForEach(static_cast<const ForEachStmt&>(s)); return true;
       case StmtKind::With: Count(s); With(static_cast<const WithStmt&>(s)); return true;
       case StmtKind::Do: Count(s); Do(static_cast<const DoStmt&>(s)); return true;
       case StmtKind::Exit: Count(s); Exit(static_cast<const ExitStmt&>(s)); return true;
@@ -695,29 +691,43 @@ class CodeGen {
     for (size_t e : ends) At(e).c = Here();
   }
 
-  bool For(const ForStmt& s) {
-    if (s.counter->kind != ExprKind::Name) return false;
-    const auto& counter = static_cast<const NameExpr&>(*s.counter);
-    const bool local = counter.bound == NameKind::Local;
-    if (!local && !(counter.bound == NameKind::Global && counter.global->kind == GlobalKind::Variable)) return false;
+  // Where a loop's variable lives (the parser makes it a name).
+  struct LoopVar {
+    uint16_t kind;
+    uint32_t reg = 0;  // the local, or the field of Me
+    const void* p = nullptr;  // the global entry, or the name
+  };
+
+  // A name that is neither a variable of this code, Me's nor a global is looked for when the
+  // loop stores into it; the loop refuses it (or binds a name declared since) before anything
+  // else runs, as assigning it would.
+  LoopVar LoopVariable(const Expr& e) {
+    const auto& n = static_cast<const NameExpr&>(e);
+    if (n.bound == NameKind::Local) return {runtime::kVarLocal, static_cast<uint32_t>(n.slot)};
+    if (n.bound == NameKind::Field) return {runtime::kVarField, static_cast<uint32_t>(n.slot)};
+    if (n.bound == NameKind::Global && n.global->kind == GlobalKind::Variable) return {runtime::kVarGlobal, 0, n.global};
+    Emit({Opcode::CheckVar, 0, runtime::kVarName, 0, 0, 0, &n});
+    return {runtime::kVarName, 0, &n};
+  }
+
+  void For(const ForStmt& s) {
     Count(s);
+    const LoopVar counter = LoopVariable(*s.counter);
+    const bool local = counter.kind == runtime::kVarLocal;
     const uint32_t limits = Temps(3);  // limit, step, start (then the direction)
     Into(*s.from, limits + 2);
     Into(*s.to, limits);
     if (s.step) Into(*s.step, limits + 1);
     else Emit({Opcode::Move, 0, 0, limits + 1, Const(Variant(int16_t{1}))});
-    const uint32_t reg = local ? static_cast<uint32_t>(counter.slot) : 0;
-    const void* global = local ? nullptr : counter.global;
-    const size_t prep = Emit({Opcode::ForPrep, 0, 0, reg, limits, 0, global});
+    const size_t prep = Emit({Opcode::ForPrep, 0, counter.kind, counter.reg, limits, 0, counter.p});
     const uint32_t body = Here();
-    loops_.push_back({true, {}, {}, withs_.size()});
+    loops_.push_back({true, {}, withs_.size()});
     Statements(s.body);
     const std::optional<int32_t> step = s.step ? WholeConstant(*s.step) : 1;
-    if (local && step) Emit({Opcode::ForNext, static_cast<uint8_t>(*step >= 0), 0, reg, limits, body});
-    else Emit({Opcode::ForLoop, 0, 0, reg, limits, body, global});
+    if (local && step) Emit({Opcode::ForNext, static_cast<uint8_t>(*step >= 0), 0, counter.reg, limits, body});
+    else Emit({Opcode::ForLoop, 0, counter.kind, counter.reg, limits, body, counter.p});
     At(prep).c = Here();
     EndLoop();
-    return true;
   }
 
   // A Step written as a whole number (or its negation): the loop's direction is known here.
@@ -739,7 +749,7 @@ class CodeGen {
     std::vector<size_t> exits;
     // While c: leave when c is false; Until c: leave when c is true.
     if (s.condition && !s.testAtEnd) exits.push_back(Branch(*s.condition, s.until));
-    loops_.push_back({false, std::move(exits), {}, withs_.size()});
+    loops_.push_back({false, std::move(exits), withs_.size()});
     Statements(s.body);
     if (s.condition && s.testAtEnd) loops_.back().exits.push_back(Branch(*s.condition, s.until));
     Emit({Opcode::Jump, 1, 0, 0, 0, top});  // backward: counts for the time-out
@@ -749,7 +759,6 @@ class CodeGen {
   void EndLoop() {
     Loop& l = loops_.back();
     for (size_t e : l.exits) At(e).c = Here();
-    for (size_t at : l.treeExits) At(at).c = Here();
     loops_.pop_back();
   }
 
@@ -767,26 +776,9 @@ class CodeGen {
 
   // For Each: the collection is read once; an array is walked as it was then (the machine
   // keeps a reference, and a write inside the loop copies), anything else through its
-  // enumerator. An element that is not a variable of this code, Me's or a global is left to
-  // the syntax tree, which also names the refusal.
-  bool ForEach(const ForEachStmt& s) {
-    const auto& element = static_cast<const NameExpr&>(*s.element);
-    uint16_t kind;
-    uint32_t a = 0;
-    const void* global = nullptr;
-    if (element.bound == NameKind::Local) {
-      kind = runtime::kEachLocal;
-      a = static_cast<uint32_t>(element.slot);
-    } else if (element.bound == NameKind::Field) {
-      kind = runtime::kEachField;
-      a = static_cast<uint32_t>(element.slot);
-    } else if (element.bound == NameKind::Global && element.global->kind == GlobalKind::Variable) {
-      kind = runtime::kEachGlobal;
-      global = element.global;
-    } else {
-      return false;
-    }
-    Count(s);
+  // enumerator.
+  void ForEach(const ForEachStmt& s) {
+    const LoopVar element = LoopVariable(*s.element);
     holdsRefs_ = true;
     const uint32_t state = Temps(2);  // the collection, then the position or enumerator
     Emit({Opcode::EachPrep, 0, 0, 0, state});
@@ -795,15 +787,14 @@ class CodeGen {
     const uint32_t open = Here();
     Into(*s.collection, state);
     Emit({Opcode::EachOpen, 0, 0, 0, state});
-    const size_t enter = Emit({Opcode::EachNext, 0, kind, a, state, kNoTarget, global});
+    const size_t enter = Emit({Opcode::EachNext, 0, element.kind, element.reg, state, kNoTarget, element.p});
     const uint32_t body = Here();
     code_->regions.push_back({open, body - 1, body, &s});
-    loops_.push_back({true, {}, {}, withs_.size()});
+    loops_.push_back({true, {}, withs_.size()});
     Statements(s.body);
-    Emit({Opcode::EachNext, 1, kind, a, state, body, global});
+    Emit({Opcode::EachNext, 1, element.kind, element.reg, state, body, element.p});
     At(enter).c = Here();
     EndLoop();
-    return true;
   }
 
   // With: the object is evaluated once; ".member" inside reads it from the With's register.
@@ -889,15 +880,15 @@ class CodeGen {
           target(i.c);
           for (uint32_t r : *static_cast<const std::vector<uint32_t>*>(i.p)) reg(r);
           break;
-        case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::ForNext: reg(i.a); reg(i.b + 2); target(i.c); break;
-        case Opcode::TreeStmt: target(i.c); break;
-        case Opcode::EachPrep: case Opcode::EachOpen: written(i.b + 1); break;
-        case Opcode::EachNext:
-          if (i.x == runtime::kEachLocal) written(i.a);
-          if (i.x == runtime::kEachGlobal && !i.p) automation::Raise(automation::err::kInternalError);
-          written(i.b + 1);
+        case Opcode::TreeStmt: break;
+        case Opcode::CheckVar: if (i.x != runtime::kVarName || !i.p) automation::Raise(automation::err::kInternalError); break;
+        case Opcode::ForNext: written(i.a); written(i.b + 2); target(i.c); break;
+        case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::EachNext:
+          LoopVariable(i);
+          written(i.op == Opcode::EachNext ? i.b + 1 : i.b + 2);
           target(i.c);
           break;
+        case Opcode::EachPrep: case Opcode::EachOpen: written(i.b + 1); break;
         case Opcode::SetWith: reg(i.b); break;
         case Opcode::TreeExpr: case Opcode::LoadName: case Opcode::LoadField: reg(i.a); break;
         case Opcode::StoreName: case Opcode::StoreField: reg(i.b); break;
@@ -927,6 +918,15 @@ class CodeGen {
     }
   }
 
+  // A loop's variable: a local in the window that may be written, or an entry or a name.
+  void LoopVariable(const Instr& i) const {
+    if (i.x == runtime::kVarLocal) {
+      if (i.a >= code_->locals + code_->temps) automation::Raise(automation::err::kInternalError);
+    } else if (i.x != runtime::kVarField && !i.p) {
+      automation::Raise(automation::err::kInternalError);
+    }
+  }
+
   static bool WritesA(Opcode op) {
     switch (op) {
       case Opcode::Count: case Opcode::StoreName: case Opcode::StoreField: case Opcode::Clear: case Opcode::Jump:
@@ -934,8 +934,8 @@ class CodeGen {
       case Opcode::ShortCircuit: case Opcode::IsArrayOrJump:
       case Opcode::PutMember: case Opcode::OnError: case Opcode::TreeStmt: case Opcode::Return:
       case Opcode::EachPrep: case Opcode::EachOpen: case Opcode::EachNext: case Opcode::SetWith:
-        return false;
-      case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::ForNext: return true;  // the counter (a global's has a = 0)
+      case Opcode::CheckVar: case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::ForNext:
+        return false;  // the loops' own operands are checked with them
       default: return true;
     }
   }

@@ -21,7 +21,6 @@ namespace err = automation::err;
 namespace {
 
 constexpr InvokeKind kGetOrCall = static_cast<InvokeKind>(automation::kInvokeGet | automation::kInvokeMethod);
-constexpr uint32_t kNoTarget = UINT32_MAX;
 constexpr size_t kInlineSubscripts = 8;
 
 const ErrorRegion* RegionAt(const Code& code, uint32_t pc) {
@@ -62,7 +61,7 @@ const Code& Interpreter::CodeOf(ast::Program& program, const Procedure* scope) {
   return *program.code;
 }
 
-Flow Interpreter::RunUnit(ast::Program& program, Frame* outer) {
+void Interpreter::RunUnit(ast::Program& program, Frame* outer) {
   const Code& code = CodeOf(program, outer ? outer->proc : nullptr);
   Variant* values = nullptr;
   Variant** slots = nullptr;
@@ -93,9 +92,8 @@ Flow Interpreter::RunUnit(ast::Program& program, Frame* outer) {
     f.proc = outer->proc;
     f.resumeNext = outer->resumeNext;
   }
-  const Flow flow = RunCode(code, f);
+  RunCode(code, f);
   if (outer) outer->resumeNext = f.resumeNext;
-  return flow;
 }
 
 // ------------------------------------------------------------------------------ calls
@@ -291,13 +289,6 @@ void Thread(const Code& code, const void* const* handlers) {
   code.threaded = true;
 }
 
-// Where For Each stores its element.
-Variant& EachElement(const Instr& i, Variant** regs, Frame& f) {
-  if (i.x == kEachLocal) return *regs[i.a];
-  if (i.x == kEachField) return MeField(f, i.a);
-  return static_cast<GlobalEntry*>(const_cast<void*>(i.p))->value;
-}
-
 // How For Each walks `items`: the position in an array, or the object's enumerator.
 void OpenEach(const Variant& items, Variant& state) {
   if (items.IsArray()) {
@@ -330,13 +321,21 @@ bool NextEach(const Variant& items, Variant& state, Variant& element) {
   return true;
 }
 
-Variant* Counter(const Instr& i, Variant** regs) {
-  return i.p ? &static_cast<GlobalEntry*>(const_cast<void*>(i.p))->value : regs[i.a];
-}
-
 }  // namespace
 
-BREVALCORE_DISPATCH_LOOP Flow Interpreter::RunCode(const Code& code, Frame& f) {
+// Where a For or For Each loop stores its variable.
+Variant& Interpreter::LoopVariable(const Instr& i, Variant** regs, Frame& f) {
+  switch (i.x) {
+    case kVarLocal: return *regs[i.a];
+    case kVarField: return MeField(f, i.a);
+    case kVarGlobal: return static_cast<GlobalEntry*>(const_cast<void*>(i.p))->value;
+    default:
+      if (Variant* v = NameAddress(*static_cast<const ast::NameExpr*>(i.p), f)) return *v;
+      Raise(err::kIllegalAssignment);
+  }
+}
+
+BREVALCORE_DISPATCH_LOOP void Interpreter::RunCode(const Code& code, Frame& f) {
   static const void* const kLabels[] = {
 #define BREVALCORE_OPCODE_LABEL(name) &&op_##name,
       BREVALCORE_OPCODES(BREVALCORE_OPCODE_LABEL)
@@ -525,8 +524,11 @@ op_ShortCircuit: {
     JUMP(ip->c);
   NEXT();
 }
+op_CheckVar:
+  LoopVariable(*ip, R, f);
+  NEXT();
 op_ForPrep: {
-  Variant* counter = Counter(*ip, R);
+  Variant* counter = &LoopVariable(*ip, R, f);
   Variant& limit = *R[ip->b];
   Variant& step = *R[ip->b + 1];
   Variant& start = *R[ip->b + 2];
@@ -541,7 +543,7 @@ op_ForPrep: {
   NEXT();
 }
 op_ForLoop: {
-  const bool more = StepCounter(*Counter(*ip, R), *R[ip->b + 1], *R[ip->b], R[ip->b + 2]->AsBool());
+  const bool more = StepCounter(LoopVariable(*ip, R, f), *R[ip->b + 1], *R[ip->b], R[ip->b + 2]->AsBool());
   limits_.Tick();
   if (more) JUMP(ip->c);
   NEXT();
@@ -561,7 +563,7 @@ op_EachOpen:
   NEXT();
 op_EachNext:
   if (ip->x8) limits_.Tick();
-  if (NextEach(*R[ip->b], *R[ip->b + 1], EachElement(*ip, R, f)) == (ip->x8 != 0)) JUMP(ip->c);
+  if (NextEach(*R[ip->b], *R[ip->b + 1], LoopVariable(*ip, R, f)) == (ip->x8 != 0)) JUMP(ip->c);
   NEXT();
 op_IsArrayOrJump:
   if (!R[ip->a]->IsArray()) JUMP(ip->c);
@@ -623,20 +625,13 @@ op_SetWith:
   static_cast<GlobalEntry*>(const_cast<void*>(ip->p))->value = *R[ip->b];
   NEXT();
 op_TreeStmt:
-  // The loops the tree runs keep their own Exit For; an Exit Do or Exit Sub inside them
-  // comes out here.
-  switch (ExecStmt(*static_cast<const ast::Stmt*>(ip->p), f)) {
-    case Flow::Normal: NEXT();
-    case Flow::ExitDo:
-      if (ip->c != kNoTarget) JUMP(ip->c);
-      return Flow::ExitDo;
-    default: return Flow::ExitProc;
-  }
+  ExecStmt(*static_cast<const ast::Stmt*>(ip->p), f);
+  NEXT();
 op_TreeExpr:
   *R[ip->a] = Eval(*static_cast<const ast::Expr*>(ip->p), f);
   NEXT();
 op_Return:
-      return Flow::Normal;
+      return;
     } catch (const ScriptAbort& e) {
       const ErrorRegion* r = RegionAt(code, static_cast<uint32_t>(ip - base));
       if (e.line() == 0 && r) throw ScriptAbort(e, r->stmt->line, r->stmt->column);
