@@ -1,7 +1,7 @@
 // What the bytecode machine decides on its own, one script per row: conditions that stop
 // early, texts grown in place, comparisons that jump, errors mapped back to their statement,
-// loops left from statements the syntax tree runs, by-reference arguments through member
-// calls, and the moment a temporary lets an object go. Each row prints what the language says
+// For Each over arrays and collections, With and when it lets its object go, by-reference
+// arguments through member calls, and the moment a temporary lets an object go. Each row prints what the language says
 // it must, whatever shortcut the machine takes.
 #include <gtest/gtest.h>
 
