@@ -799,21 +799,16 @@ class CodeGen {
 
   // With: the object is evaluated once; ".member" inside reads it from the With's register.
   void With(const WithStmt& s) {
-    const uint32_t object = Value(*s.object);
-    OpenWith w{0, s.entry};
-    // The object is held by the With's register alone, so it goes when the With ends.
+    // The object is held by the With's register alone (computed straight into it), so it
+    // goes when the With ends.
+    OpenWith w{s.entry ? NewTemp() : static_cast<uint32_t>(s.slot), s.entry};
+    Into(*s.object, w.reg);
     if (s.entry) {
       holdsRefs_ = true;
-      w.reg = NewTemp();
-      Emit({Opcode::Move, 0, 0, w.reg, object});
       Emit({Opcode::SetWith, 0, 0, 0, w.reg, 0, s.entry});
       if (std::find(code_->withEntries.begin(), code_->withEntries.end(), s.entry) == code_->withEntries.end())
         code_->withEntries.push_back(s.entry);
-    } else {
-      w.reg = static_cast<uint32_t>(s.slot);
-      Emit({Opcode::Move, 0, 0, w.reg, object});
     }
-    if (IsTemp(object)) Emit({Opcode::Clear, 0, 0, object, 1});
     withs_.push_back(w);
     Statements(s.body);
     LeaveWiths(withs_.size() - 1);

@@ -50,9 +50,9 @@ namespace brevalcore::script::runtime {
 //   EachOpen     R[b+1] = how R[b] is enumerated: the position in an array (a snapshot: R[b]
 //                keeps the elements it had), or the object's enumerator
 //   EachNext     the element (x: kVarLocal R[a], kVarField field a of Me, kVarGlobal the
-//                global p, kVarName the name p) = the next item of R[b], R[b+1]; x8 = 0 on entering: to c when
-//                there is none; x8 = 1 on the loop's way back (counts for the time-out): back
-//                to c while there is one
+//                global p, kVarName the name p) = the next item of R[b], R[b+1]; x8 = 0 on
+//                entering: to c when there is none; x8 = 1 on the loop's way back (counts
+//                for the time-out): back to c while there is one
 //   IsArrayOrJump to c unless R[a] holds an array
 //   Index        R[a] = element R[b](R[c] .. R[c+x)) of an array, or what else R[b] gives
 //   CallProc     R[a] = call site p (a script procedure)
