@@ -1,7 +1,6 @@
 // The bytecode machine: one dispatch loop per code unit (computed goto), errors mapped back to
 // the statement that was running through the code's error regions.
 #include <algorithm>
-#include <exception>
 #include <typeinfo>
 
 #include "platform/automation/dispatch.h"
@@ -74,15 +73,6 @@ void Interpreter::RunUnit(ast::Program& program, Frame* outer) {
     size_t live;
     ~Release() { stack.Pop(mark, values, live); }
   } release{stack_, mark, values, live};
-  // An error leaving the code leaves its script-level With statements: their objects go.
-  struct LeaveWiths {
-    const Code& code;
-    int pending = std::uncaught_exceptions();
-    ~LeaveWiths() {
-      if (std::uncaught_exceptions() > pending)
-        for (GlobalEntry* g : code.withEntries) g->value = Variant();
-    }
-  } leaveWiths{code};
   Frame f;
   f.slots = slots;
   if (outer) {
@@ -92,7 +82,13 @@ void Interpreter::RunUnit(ast::Program& program, Frame* outer) {
     f.proc = outer->proc;
     f.resumeNext = outer->resumeNext;
   }
-  RunCode(code, f);
+  try {
+    RunCode(code, f);
+  } catch (...) {
+    // An error leaving the code leaves its script-level With statements: their objects go.
+    for (GlobalEntry* g : code.withEntries) g->value = Variant();
+    throw;
+  }
   if (outer) outer->resumeNext = f.resumeNext;
 }
 
