@@ -196,7 +196,6 @@ class Interpreter : public BuiltinContext {
   void Store(Variant& slot, Variant value, bool isSet);
   void AssignTo(const ast::Expr& target, Variant value, bool isSet, Frame& f);
 
-
   void RecordError(const automation::AutomationError& e);
   [[noreturn]] void Rethrow(const automation::AutomationError& e, const ast::Stmt& s);
 
