@@ -1,7 +1,7 @@
 // What the bytecode machine decides on its own, one script per row: conditions that stop
 // early, texts grown in place, comparisons that jump, errors mapped back to their statement,
-// loops left from statements the syntax tree runs, by-reference arguments through member
-// calls, and the moment a temporary lets an object go. Each row prints what the language says
+// For Each over arrays and collections, With and when it lets its object go, by-reference
+// arguments through member calls, and the moment a temporary lets an object go. Each row prints what the language says
 // it must, whatever shortcut the machine takes.
 #include <gtest/gtest.h>
 
@@ -17,6 +17,7 @@ struct Row {
   int error = 0;  // with its line and column when not 0
   int line = 0;
   int column = 0;
+  int timeoutMs = 10000;
 };
 
 const Row kRows[] = {
@@ -97,6 +98,73 @@ const Row kRows[] = {
      "3 32769 Long\n"},
     {"for_step_read_once", "Sub S\n Dim i, s, n : s = 1\n For i = 1 To 3 Step s : s = 5 : n = n + 1 : Next\n out.Echo n\nEnd Sub\nS", "3\n"},
     {"division_and_mod", "out.Echo 7 \\ 2, -7 Mod 3, 7 / 2, TypeName(6 / 3)", "3 -1 3,5 Double\n"},
+    // For Each
+    {"each_over_an_array", "Sub S\n Dim x, s\n For Each x In Array(1, \"a\", Null) : s = s & TypeName(x) & \",\" : Next\n out.Echo s, x\nEnd Sub\nS",
+     "Integer,String,Null, Null\n"},
+    {"each_over_a_matrix_in_memory_order", "Dim m(1, 2), x, i, j, s\nFor i = 0 To 1 : For j = 0 To 2 : m(i, j) = i & j : Next : Next\nFor Each x In m : s = s & x & \" \" : Next\nout.Echo s",
+     "00 10 01 11 02 12 \n"},
+    {"each_over_an_empty_array", "Dim a, x, n : a = Array() : x = \"kept\"\nFor Each x In a : n = n + 1 : Next\nout.Echo n, x", " kept\n"},
+    {"each_sees_a_snapshot", "Sub S\n Dim a, x, s : a = Array(1, 2, 3)\n For Each x In a : a(2) = 9 : ReDim Preserve a(5) : s = s & x : Next\n out.Echo s, a(2), UBound(a)\nEnd Sub\nS",
+     "123 9 5\n"},
+    {"each_over_a_dictionary", "Dim d, k, s : Set d = CreateObject(\"Scripting.Dictionary\")\nd.Add \"b\", 1 : d.Add \"a\", 2\nFor Each k In d : s = s & k & d(k) : Next\nout.Echo s",
+     "b1a2\n"},
+    {"each_over_a_collection", "Dim d, v, s : Set d = CreateObject(\"Scripting.Dictionary\")\nd(1) = \"x\" : d(2) = \"y\"\nFor Each v In d.Items : s = s & v : Next\nout.Echo s", "xy\n"},
+    {"each_element_a_global_and_a_field",
+     "Class C\n Private x\n Sub Run : For Each x In Array(4, 5) : Next : out.Echo x : End Sub\nEnd Class\nDim g\nFor Each g In Array(1, 2) : Next\nout.Echo g\nDim o : Set o = New C : o.Run",
+     "2\n5\n"},
+    {"each_exit_for_in_nested",
+     "Sub S\n Dim x, y, s\n For Each x In Array(1, 2, 3)\n  For Each y In Array(\"a\", \"b\", \"c\")\n   If y = \"b\" Then Exit For\n   s = s & x & y\n  Next\n  If x = 2 Then Exit For\n Next\n out.Echo s, x, y\nEnd Sub\nS",
+     "1a2a 2 b\n"},
+    {"each_exit_for_leaves_only_its_loop", "Dim i, x, n\nFor i = 1 To 3\n For Each x In Array(1, 2) : Exit For : Next\n n = n + 1\nNext\nout.Echo n", "3\n"},
+    {"each_element_that_fails", "Sub S\n Dim x\n For Each x In Array(1, \"a\", 3)\n  out.Echo x + 1\n Next\nEnd Sub\nS", "2\n", 13, 4, 3},
+    {"each_over_a_number", "Dim x\nx = 1\n  For Each x In 5 : Next", "", 451, 3, 3},
+    {"each_over_nothing", "Sub S\n Dim x, o : Set o = Nothing\n For Each x In o : Next\nEnd Sub\nS", "", 91, 3, 2},
+    {"each_over_an_object_without_enumerator", "Class C : End Class\nDim x\nFor Each x In New C : Next", "", 451, 3, 1},
+    {"each_failing_under_resume_next_runs_the_body_once",
+     "On Error Resume Next\nDim x, n : x = \"kept\"\nFor Each x In 5 : n = n + 1 : out.Echo x, Err.Number : Next\nout.Echo n",
+     "kept 451\n1\n"},
+    {"each_element_error_resumed_inside", "Sub S\n On Error Resume Next\n Dim x, s\n For Each x In Array(1, \"a\", 3) : s = s & (x + 1) & \",\" : Next\n out.Echo s\nEnd Sub\nS",
+     "2,4,\n"},
+    {"each_exit_sub_inside", "Function F\n Dim x\n For Each x In Array(1, 2, 3) : If x = 2 Then F = x : Exit Function\n Next\n F = 0\nEnd Function\nout.Echo F", "2\n"},
+    {"each_time_out_in_an_endless_loop", "Dim a, x, y : ReDim a(100000)\nFor Each x In a\n For Each y In a : Next\nNext", "", 1001, 3, 2, 200},
+    {"for_counter_a_field", "Class K\n Private i\n Sub Go\n  Do\n   For i = 1 To 3 : If i = 2 Then Exit Do\n   Next\n  Loop\n  out.Echo i\n End Sub\nEnd Class\nDim o : Set o = New K : o.Go",
+     "2\n"},
+    {"loop_variable_a_constant_is_refused_first",
+     "Const K = 1\nFunction F : out.Echo \"F\" : F = 3 : End Function\nFor Each K In Array(F()) : Next", "", 501, 3, 1},
+    {"for_counter_a_constant_skipped_under_resume_next",
+     "On Error Resume Next\nConst K = 1\nFor K = 1 To 2 : out.Echo \"in\" : Next\nout.Echo Err.Number", "501\n"},
+    {"loop_variable_undeclared", "Option Explicit\nDim n\nFor Each y In Array(1) : n = 1 : Next\nout.Echo n", "", 501, 3, 1},
+    {"loop_variable_declared_later_by_execute", "Sub S\n For Each z In Array(7) : Next\nEnd Sub\nExecuteGlobal \"Dim z\"\nS\nout.Echo z", "7\n"},
+    // With
+    {"with_reads_writes_and_calls",
+     "Class C\n Public V\n Function Twice(n) : Twice = 2 * n : End Function\nEnd Class\nSub S\n Dim o : Set o = New C\n With o\n  .V = 3\n  out.Echo .V, .Twice(.V)\n End With\nEnd Sub\nS",
+     "3 6\n"},
+    {"with_evaluated_once", "Class C : Public V : End Class\nDim o, n\nFunction Get1 : n = n + 1 : Set Get1 = o : End Function\nSet o = New C\nWith Get1()\n .V = 1 : .V = .V + 1\nEnd With\nout.Echo n, o.V",
+     "1 2\n"},
+    {"with_nested", "Class C : Public V, Inner : End Class\nDim o : Set o = New C : Set o.Inner = New C\nWith o\n .V = 1\n With .Inner\n  .V = 2\n End With\n .V = .V + 10\nEnd With\nout.Echo o.V, o.Inner.V",
+     "11 2\n"},
+    {"with_and_each", "Class C : Public V : End Class\nSub S\n Dim o, x : Set o = New C : o.V = 0\n With o\n  For Each x In Array(1, 2, 3) : .V = .V + x : Next\n End With\n out.Echo o.V\nEnd Sub\nS",
+     "6\n"},
+    {"with_inside_a_loop", "Class C : Public V : End Class\nDim a(2), i, s\nFor i = 0 To 2 : Set a(i) = New C : a(i).V = i : Next\nFor i = 0 To 2\n With a(i) : s = s & .V : End With\nNext\nout.Echo s",
+     "012\n"},
+    {"with_on_nothing", "Class C : Public V : End Class\nDim o\nWith o\n out.Echo \"in\"\n  .V = 1\nEnd With", "in\n", 424, 5, 3},
+    {"with_on_nothing_set", "Class C : Public V : End Class\nDim o : Set o = Nothing\nWith o\n  .V = 1\nEnd With", "", 91, 4, 3},
+    {"with_expression_fails", "Sub S\n Dim a\n With a(1)\n  out.Echo \"in\"\n End With\nEnd Sub\nS", "", 13, 3, 2},
+    {"with_expression_fails_under_resume_next_skips_it",
+     "On Error Resume Next\nDim a\nWith a(1)\n out.Echo \"in\"\nEnd With\nout.Echo \"after\", Err.Number", "after 13\n"},
+    {"with_releases_its_object_at_the_end",
+     "Class C\n Public V\n Private Sub Class_Terminate : out.Echo \"bye\" : End Sub\nEnd Class\nWith New C\n .V = 1\nEnd With\nout.Echo \"after\"",
+     "bye\nafter\n"},
+    {"with_released_when_a_loop_is_left",
+     "Class C\n Private Sub Class_Terminate : out.Echo \"bye\" : End Sub\nEnd Class\nDim i\nFor i = 1 To 2\n With New C\n  Exit For\n End With\nNext\nout.Echo \"after\"",
+     "bye\nafter\n"},
+    {"with_released_when_a_function_is_left",
+     "Class C\n Private Sub Class_Terminate : out.Echo \"bye\" : End Sub\nEnd Class\nFunction F\n Do\n  With New C\n   Exit Function\n  End With\n Loop\nEnd Function\nF\nout.Echo \"after\"",
+     "bye\nafter\n"},
+    {"with_released_when_an_error_leaves_it",
+     "Class C\n Private Sub Class_Terminate : out.Echo \"bye\" : End Sub\nEnd Class\nWith New C\n  x = 1 / 0\nEnd With", "bye\n", 11, 5, 3},
+    {"with_member_by_reference_from_a_tree_statement", "Class C : Public V : End Class\nDim o : Set o = New C\nWith o\n ReDim a(2) : .V = a : .V(1) = 5\nEnd With\nout.Echo UBound(o.V)",
+     "2\n"},
     // Objects held by temporaries
     {"temporary_object_released_at_statement_end",
      "Class C\n Public Property Get Value : Value = 1 : End Property\n Private Sub Class_Terminate : out.Echo \"bye\" : End Sub\nEnd Class\n"
@@ -110,7 +178,7 @@ class Machine : public ::testing::TestWithParam<Row> {};
 
 TEST_P(Machine, PrintsWhatTheLanguageSays) {
   const Row& row = GetParam();
-  const RunResult result = RunScript(row.code);
+  const RunResult result = RunScript(row.code, std::chrono::milliseconds(row.timeoutMs));
   EXPECT_EQ(result.output, row.output);
   EXPECT_EQ(result.error, row.error) << result.description;
   if (row.error) {

@@ -326,14 +326,15 @@ class CodeGen {
   // class instances, known only when it runs, so arguments are evaluated for both.
   void Member(const MemberExpr& m, const CallExpr* call, uint32_t dst) {
     const Expr& whole = call ? static_cast<const Expr&>(*call) : m;
-    if (!m.object) return Tree(whole, dst);
+    const uint32_t with = m.object ? kNoTarget : WithRegister(m);
+    if (!m.object && with == kNoTarget) return Tree(whole, dst);
     const std::vector<ExprPtr> none;
     const auto& args = call ? call->args : none;
     for (const auto& a : args)
       if (a && a->kind == ExprKind::Call && MayBeVariable(*a)) return Tree(whole, dst);  // element by reference
     if (args.size() > UINT16_MAX) return Tree(whole, dst);
     holdsRefs_ = true;
-    const uint32_t object = args.empty() ? Value(*m.object) : ValueBefore(*m.object, *call);
+    const uint32_t object = !m.object ? with : args.empty() ? Value(*m.object) : ValueBefore(*m.object, *call);
     CallSite* site = NewSite();
     site->member = m.name;
     site->expr = &whole;
@@ -367,7 +368,14 @@ class CodeGen {
   struct Loop {
     bool isFor;
     std::vector<size_t> exits;  // Jumps to the end
-    std::vector<std::pair<size_t, bool>> treeExits;  // TreeStmt: its For (b) or Do (c) target
+    size_t withs;  // With statements open when the loop starts
+  };
+
+  // A With statement being made: its object's register (a hidden local, or at script level
+  // a temporary mirrored into the hidden global the syntax tree reads).
+  struct OpenWith {
+    uint32_t reg;
+    runtime::GlobalEntry* entry;
   };
 
   void Statements(const Block& block) {
@@ -417,9 +425,7 @@ class CodeGen {
   }
 
   void TreeStatement(const ast::Stmt& s) {
-    const size_t at = Emit({Opcode::TreeStmt, 0, 0, 0, kNoTarget, kNoTarget, &s});
-    if (Loop* l = Innermost(true)) l->treeExits.emplace_back(at, true);
-    if (Loop* l = Innermost(false)) l->treeExits.emplace_back(at, false);
+    Emit({Opcode::TreeStmt, 0, 0, 0, 0, 0, &s});
   }
 
   Loop* Innermost(bool isFor) {
@@ -439,7 +445,9 @@ class CodeGen {
       case StmtKind::Call: return CallStatement(static_cast<const CallStmt&>(s));
       case StmtKind::If: Count(s); If(static_cast<const IfStmt&>(s)); return true;
       case StmtKind::Select: Count(s); Select(static_cast<const SelectStmt&>(s)); return true;
-      case StmtKind::For: return For(static_cast<const ForStmt&>(s));
+      case StmtKind::For: For(static_cast<const ForStmt&>(s)); return true;
+      case StmtKind::ForEach: Count(s); ForEach(static_cast<const ForEachStmt&>(s)); return true;
+      case StmtKind::With: Count(s); With(static_cast<const WithStmt&>(s)); return true;
       case StmtKind::Do: Count(s); Do(static_cast<const DoStmt&>(s)); return true;
       case StmtKind::Exit: Count(s); Exit(static_cast<const ExitStmt&>(s)); return true;
       case StmtKind::OnError:
@@ -481,11 +489,12 @@ class CodeGen {
     }
     if (target.kind == ExprKind::Member) {
       const auto& m = static_cast<const MemberExpr&>(target);
-      if (!m.object) return false;
+      const uint32_t with = m.object ? kNoTarget : WithRegister(m);
+      if (!m.object && with == kNoTarget) return false;
       Count(s);
       holdsRefs_ = true;
-      const uint32_t r = ValueBefore(*s.value, *m.object);
-      const uint32_t object = Value(*m.object);
+      const uint32_t r = m.object ? ValueBefore(*s.value, *m.object) : Value(*s.value);
+      const uint32_t object = m.object ? Value(*m.object) : with;
       CallSite* site = NewSite();
       site->member = m.name;
       site->expr = &target;
@@ -709,29 +718,43 @@ class CodeGen {
     for (size_t e : ends) At(e).c = Here();
   }
 
-  bool For(const ForStmt& s) {
-    if (s.counter->kind != ExprKind::Name) return false;
-    const auto& counter = static_cast<const NameExpr&>(*s.counter);
-    const bool local = counter.bound == NameKind::Local;
-    if (!local && !(counter.bound == NameKind::Global && counter.global->kind == GlobalKind::Variable)) return false;
+  // Where a loop's variable lives (the parser makes it a name).
+  struct LoopVar {
+    uint16_t kind;
+    uint32_t reg = 0;  // the local, or the field of Me
+    const void* p = nullptr;  // the global entry, or the name
+  };
+
+  // A name that is neither a variable of this code, Me's nor a global is looked for when the
+  // loop stores into it; the loop refuses it (or binds a name declared since) before anything
+  // else runs, as assigning it would.
+  LoopVar LoopVariable(const Expr& e) {
+    const auto& n = static_cast<const NameExpr&>(e);
+    if (n.bound == NameKind::Local) return {runtime::kVarLocal, static_cast<uint32_t>(n.slot)};
+    if (n.bound == NameKind::Field) return {runtime::kVarField, static_cast<uint32_t>(n.slot)};
+    if (n.bound == NameKind::Global && n.global->kind == GlobalKind::Variable) return {runtime::kVarGlobal, 0, n.global};
+    Emit({Opcode::CheckVar, 0, runtime::kVarName, 0, 0, 0, &n});
+    return {runtime::kVarName, 0, &n};
+  }
+
+  void For(const ForStmt& s) {
     Count(s);
+    const LoopVar counter = LoopVariable(*s.counter);
+    const bool local = counter.kind == runtime::kVarLocal;
     const uint32_t limits = Temps(3);  // limit, step, start (then the direction)
     Into(*s.from, limits + 2);
     Into(*s.to, limits);
     if (s.step) Into(*s.step, limits + 1);
     else Emit({Opcode::Move, 0, 0, limits + 1, Const(Variant(int16_t{1}))});
-    const uint32_t reg = local ? static_cast<uint32_t>(counter.slot) : 0;
-    const void* global = local ? nullptr : counter.global;
-    const size_t prep = Emit({Opcode::ForPrep, 0, 0, reg, limits, 0, global});
+    const size_t prep = Emit({Opcode::ForPrep, 0, counter.kind, counter.reg, limits, 0, counter.p});
     const uint32_t body = Here();
-    loops_.push_back({true, {}, {}});
+    loops_.push_back({true, {}, withs_.size()});
     Statements(s.body);
     const std::optional<int32_t> step = s.step ? WholeConstant(*s.step) : 1;
-    if (local && step) Emit({Opcode::ForNext, static_cast<uint8_t>(*step >= 0), 0, reg, limits, body});
-    else Emit({Opcode::ForLoop, 0, 0, reg, limits, body, global});
+    if (local && step) Emit({Opcode::ForNext, static_cast<uint8_t>(*step >= 0), 0, counter.reg, limits, body});
+    else Emit({Opcode::ForLoop, 0, counter.kind, counter.reg, limits, body, counter.p});
     At(prep).c = Here();
     EndLoop();
-    return true;
   }
 
   // A Step written as a whole number (or its negation): the loop's direction is known here.
@@ -753,7 +776,7 @@ class CodeGen {
     std::vector<size_t> exits;
     // While c: leave when c is false; Until c: leave when c is true.
     if (s.condition && !s.testAtEnd) exits.push_back(Branch(*s.condition, s.until));
-    loops_.push_back({false, std::move(exits), {}});
+    loops_.push_back({false, std::move(exits), withs_.size()});
     Statements(s.body);
     if (s.condition && s.testAtEnd) loops_.back().exits.push_back(Branch(*s.condition, s.until));
     Emit({Opcode::Jump, 1, 0, 0, 0, top});  // backward: counts for the time-out
@@ -763,18 +786,82 @@ class CodeGen {
   void EndLoop() {
     Loop& l = loops_.back();
     for (size_t e : l.exits) At(e).c = Here();
-    for (auto [at, isFor] : l.treeExits) (isFor ? At(at).b : At(at).c) = Here();
     loops_.pop_back();
   }
 
   void Exit(const ExitStmt& s) {
     if (s.what == ExitKind::Do || s.what == ExitKind::For) {
       if (Loop* l = Innermost(s.what == ExitKind::For)) {
+        LeaveWiths(l->withs);
         l->exits.push_back(Emit({Opcode::Jump}));
         return;
       }
     }
+    LeaveWiths(0);
     Emit({Opcode::Return});
+  }
+
+  // For Each: the collection is read once; an array is walked as it was then (the machine
+  // keeps a reference, and a write inside the loop copies), anything else through its
+  // enumerator.
+  void ForEach(const ForEachStmt& s) {
+    const LoopVar element = LoopVariable(*s.element);
+    holdsRefs_ = true;
+    const uint32_t state = Temps(2);  // the collection, then the position or enumerator
+    Emit({Opcode::EachPrep, 0, 0, 0, state});
+    // A collection that fails under On Error Resume Next goes on with the next statement,
+    // the body's first: it runs once with the element unchanged, and the loop ends.
+    const uint32_t open = Here();
+    Into(*s.collection, state);
+    Emit({Opcode::EachOpen, 0, 0, 0, state});
+    const size_t enter = Emit({Opcode::EachNext, 0, element.kind, element.reg, state, kNoTarget, element.p});
+    const uint32_t body = Here();
+    code_->regions.push_back({open, body - 1, body, &s});
+    loops_.push_back({true, {}, withs_.size()});
+    Statements(s.body);
+    Emit({Opcode::EachNext, 1, element.kind, element.reg, state, body, element.p});
+    At(enter).c = Here();
+    EndLoop();
+  }
+
+  // With: the object is evaluated once; ".member" inside reads it from the With's register.
+  void With(const WithStmt& s) {
+    // The object is held by the With's register alone (computed straight into it), so it
+    // goes when the With ends.
+    OpenWith w{s.entry ? NewTemp() : static_cast<uint32_t>(s.slot), s.entry};
+    Into(*s.object, w.reg);
+    if (s.entry) {
+      holdsRefs_ = true;
+      Emit({Opcode::SetWith, 0, 0, 0, w.reg, 0, s.entry});
+      if (std::find(code_->withEntries.begin(), code_->withEntries.end(), s.entry) == code_->withEntries.end())
+        code_->withEntries.push_back(s.entry);
+    }
+    withs_.push_back(w);
+    Statements(s.body);
+    LeaveWiths(withs_.size() - 1);
+    withs_.pop_back();
+  }
+
+  // Lets go of the objects of the With statements opened after the first `keep`, innermost
+  // first, as leaving them does: a loop left from inside a With, or the code's end.
+  void LeaveWiths(size_t keep) {
+    for (size_t i = withs_.size(); i-- > keep;) {
+      if (withs_[i].entry) Emit({Opcode::SetWith, 0, 0, 0, Const(Variant()), 0, withs_[i].entry});
+      Emit({Opcode::Clear, 0, 0, withs_[i].reg, 1});
+    }
+  }
+
+  // The register holding the object of the With that ".member" belongs to; kNoTarget when
+  // it is outside any With made here.
+  uint32_t WithRegister(const MemberExpr& m) const {
+    if (m.withEntry) {
+      for (auto it = withs_.rbegin(); it != withs_.rend(); ++it)
+        if (it->entry == m.withEntry) return it->reg;
+      return kNoTarget;
+    }
+    for (auto it = withs_.rbegin(); it != withs_.rend(); ++it)
+      if (!it->entry && it->reg == static_cast<uint32_t>(m.withSlot)) return it->reg;
+    return kNoTarget;
   }
 
   // ------------------------------------------------------------------ the end
@@ -815,8 +902,16 @@ class CodeGen {
           target(i.c);
           for (uint32_t r : *static_cast<const std::vector<uint32_t>*>(i.p)) reg(r);
           break;
-        case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::ForNext: reg(i.a); reg(i.b + 2); target(i.c); break;
-        case Opcode::TreeStmt: target(i.b); target(i.c); break;
+        case Opcode::TreeStmt: break;
+        case Opcode::CheckVar: if (i.x != runtime::kVarName || !i.p) automation::Raise(automation::err::kInternalError); break;
+        case Opcode::ForNext: written(i.a); written(i.b + 2); target(i.c); break;
+        case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::EachNext:
+          LoopVariable(i);
+          written(i.op == Opcode::EachNext ? i.b + 1 : i.b + 2);
+          target(i.c);
+          break;
+        case Opcode::EachPrep: case Opcode::EachOpen: written(i.b + 1); break;
+        case Opcode::SetWith: reg(i.b); break;
         case Opcode::TreeExpr: case Opcode::LoadName: case Opcode::LoadField: reg(i.a); break;
         case Opcode::StoreName: case Opcode::StoreField: reg(i.b); break;
         case Opcode::Clear: if (i.a + i.b > window) automation::Raise(automation::err::kInternalError); break;
@@ -845,14 +940,24 @@ class CodeGen {
     }
   }
 
+  // A loop's variable: a local in the window that may be written, or an entry or a name.
+  void LoopVariable(const Instr& i) const {
+    if (i.x == runtime::kVarLocal) {
+      if (i.a >= code_->locals + code_->temps) automation::Raise(automation::err::kInternalError);
+    } else if (i.x != runtime::kVarField && !i.p) {
+      automation::Raise(automation::err::kInternalError);
+    }
+  }
+
   static bool WritesA(Opcode op) {
     switch (op) {
       case Opcode::Count: case Opcode::StoreName: case Opcode::StoreField: case Opcode::Clear: case Opcode::Jump:
       case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::CaseJump: case Opcode::CompareJump:
       case Opcode::ShortCircuit: case Opcode::IsArrayOrJump:
       case Opcode::PutMember: case Opcode::OnError: case Opcode::TreeStmt: case Opcode::Return:
-        return false;
-      case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::ForNext: return true;  // the counter (a global's has a = 0)
+      case Opcode::EachPrep: case Opcode::EachOpen: case Opcode::EachNext: case Opcode::SetWith:
+      case Opcode::CheckVar: case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::ForNext:
+        return false;  // the loops' own operands are checked with them
       default: return true;
     }
   }
@@ -863,6 +968,7 @@ class CodeGen {
   const bool countRuns_;
   bool holdsRefs_ = false;  // the statement's temporaries may keep an object alive
   std::vector<Loop> loops_;
+  std::vector<OpenWith> withs_;
 };
 
 }  // namespace

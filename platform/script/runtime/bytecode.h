@@ -40,10 +40,19 @@ namespace brevalcore::script::runtime {
 //   ShortCircuit to c when R[a] is the Boolean x8 (False for And, True for Or) and every
 //                register of guard p holds a plain value: what follows cannot change a
 //                condition's truth nor raise, so it is skipped
-//   ForPrep      counter R[a] (or the global p) = R[b+2]; limit R[b], step R[b+1]; to c when done
+//   CheckVar     the name p can be assigned (a loop's variable, refused before its bounds)
+//   ForPrep      counter (x: where, as EachNext's element) = R[b+2]; limit R[b], step R[b+1];
+//                to c when done
 //   ForLoop      counter += step; back to c while within the limit
 //   ForNext      ForLoop of a local counter R[a] whose step is written as a whole number:
 //                the direction is known (x8 = 1 counting up)
+//   EachPrep     For Each: R[b], R[b+1] = Empty (nothing to enumerate yet)
+//   EachOpen     R[b+1] = how R[b] is enumerated: the position in an array (a snapshot: R[b]
+//                keeps the elements it had), or the object's enumerator
+//   EachNext     the element (x: kVarLocal R[a], kVarField field a of Me, kVarGlobal the
+//                global p, kVarName the name p) = the next item of R[b], R[b+1]; x8 = 0 on
+//                entering: to c when there is none; x8 = 1 on the loop's way back (counts
+//                for the time-out): back to c while there is one
 //   IsArrayOrJump to c unless R[a] holds an array
 //   Index        R[a] = element R[b](R[c] .. R[c+x)) of an array, or what else R[b] gives
 //   CallProc     R[a] = call site p (a script procedure)
@@ -52,16 +61,18 @@ namespace brevalcore::script::runtime {
 //   GetMember    R[a] = R[b].member of site p (R[c] .. R[c+x))
 //   PutMember    R[b].member of site p = R[a]
 //   OnError      x8: 1 for Resume Next, 0 for GoTo 0
-//   TreeStmt     statement p as the syntax tree runs it; Exit For goes to b, Exit Do to c
+//   SetWith      the hidden global p that a With at script level keeps its object in = R[b]
+//   TreeStmt     statement p as the syntax tree runs it (none of them holds other statements)
 //   TreeExpr     R[a] = expression p, evaluated from the syntax tree
 //   Return       ends the code unit (also Exit Sub/Function/Property)
 #define BREVALCORE_OPCODES(X)                                                                   \
   X(Count) X(Move) X(Let) X(SetRef) X(LoadName) X(StoreName) X(LoadField) X(StoreField) X(Clear) \
   X(Add) X(Sub) X(Mul) X(Div) X(IntDiv) X(Mod) X(Pow) X(Concat) X(Eq) X(Ne) X(Lt) X(Gt) X(Le)   \
   X(Ge) X(And) X(Or) X(Xor) X(Eqv) X(Imp) X(Is) X(Append) X(Neg) X(Not) X(Jump) X(JumpIfFalse)  \
-  X(JumpIfTrue) X(CaseJump) X(CompareJump) X(ShortCircuit) X(ForPrep) X(ForLoop) X(ForNext) X(IsArrayOrJump) X(Index) X(CallProc)        \
-  X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(OnError) X(TreeStmt)          \
-  X(TreeExpr) X(Return)
+  X(JumpIfTrue) X(CaseJump) X(CompareJump) X(ShortCircuit) X(CheckVar) X(ForPrep) X(ForLoop)    \
+  X(ForNext) X(EachPrep) X(EachOpen) X(EachNext) X(IsArrayOrJump) X(Index) X(CallProc)          \
+  X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(OnError) X(SetWith)            \
+  X(TreeStmt) X(TreeExpr) X(Return)
 
 enum class Opcode : uint8_t {
 #define BREVALCORE_OPCODE_NAME(name) name,
@@ -74,6 +85,12 @@ inline constexpr uint8_t kAssignSet = 1;   // a Set assignment
 inline constexpr uint8_t kAssignMove = 2;  // the source is a temporary that may be emptied
 // Concat: x8 flag for the first link of a & chain (its result grows in place).
 inline constexpr uint8_t kConcatChainStart = 1;
+
+// ForPrep, ForLoop, EachNext: x, where the loop's variable lives.
+inline constexpr uint16_t kVarLocal = 0;
+inline constexpr uint16_t kVarField = 1;
+inline constexpr uint16_t kVarGlobal = 2;  // a global variable
+inline constexpr uint16_t kVarName = 3;    // any other name: found when it runs
 
 // One instruction: 32 bytes, operands as register numbers into the window.
 struct Instr {
@@ -128,6 +145,9 @@ struct Code {
   std::vector<ErrorRegion> regions;  // innermost first
   std::vector<std::unique_ptr<CallSite>> sites;
   std::vector<std::unique_ptr<std::vector<uint32_t>>> guards;  // ShortCircuit: registers to check
+  // The hidden globals that script-level With statements keep their objects in: emptied
+  // when an error leaves the code, as leaving the With by its end does.
+  std::vector<GlobalEntry*> withEntries;
   uint32_t locals = 0;
   uint32_t temps = 0;
   mutable bool threaded = false;  // the instructions' handlers are filled in

@@ -37,19 +37,6 @@ String LineOf(StringView source, int line) {
                     e.column, LineOf(source, e.line));
 }
 
-// Integer and Long values, the common Select Case, compared without the general rules;
-// false when either value is of another type.
-bool WholeEqual(const Variant& a, const Variant& b, bool& equal) {
-  using automation::VarType;
-  const bool wa = a.type() == VarType::Integer || a.type() == VarType::Long;
-  const bool wb = b.type() == VarType::Integer || b.type() == VarType::Long;
-  if (!wa || !wb) return false;
-  const int32_t x = a.type() == VarType::Integer ? a.AsInteger() : a.AsLong();
-  const int32_t y = b.type() == VarType::Integer ? b.AsInteger() : b.AsLong();
-  equal = x == y;
-  return true;
-}
-
 }  // namespace
 
 RunScope::RunScope(Interpreter& in) : in_(in), limits_(in.limits_), memory_(*in.memory_) {
@@ -232,201 +219,25 @@ void Interpreter::Rethrow(const AutomationError& e, const Stmt& s) {
 
 // ------------------------------------------------------------------------------ statements
 
-Flow Interpreter::ExecBlock(const Block& block, Frame& f) {
-  for (const auto& s : block) {
-    try {
-      const Flow flow = ExecStmt(*s, f);
-      if (flow != Flow::Normal) return flow;
-    } catch (const ScriptAbort& e) {
-      // The innermost statement names where the run was stopped.
-      if (e.line() == 0) throw ScriptAbort(e, s->line, s->column);
-      throw;
-    } catch (const AutomationError& e) {
-      if (!f.resumeNext) Rethrow(e, *s);
-      RecordError(e);
-    } catch (const std::bad_alloc&) {
-      const AutomationError e(err::kOutOfMemory);
-      if (!f.resumeNext) Rethrow(e, *s);
-      RecordError(e);
-    }
-  }
-  return Flow::Normal;
-}
-
-bool Interpreter::Condition(const Expr& e, Frame& f) { return Truth(Eval(e, f)); }
-
-Flow Interpreter::ExecStmt(const Stmt& s, Frame& f) {
+// The statements that have no instruction of their own (none of them holds other statements).
+void Interpreter::ExecStmt(const Stmt& s, Frame& f) {
   if (services_.countLineRuns) ++s.runs;
   switch (s.kind) {
-    case StmtKind::Call: ExecCallStmt(static_cast<const CallStmt&>(s), f); return Flow::Normal;
-    case StmtKind::Assign: ExecAssign(static_cast<const AssignStmt&>(s), f); return Flow::Normal;
-    case StmtKind::If: {
-      for (const auto& b : static_cast<const IfStmt&>(s).branches) {
-        bool take = true;
-        if (b.condition) {
-          try {
-            take = Condition(*b.condition, f);
-          } catch (const ScriptAbort&) {
-            throw;
-          } catch (const AutomationError& e) {
-            // Under On Error Resume Next the failing condition's statement is skipped and
-            // execution goes on with the next one: the first statement of the branch.
-            if (!f.resumeNext) throw;
-            RecordError(e);
-            take = true;
-          }
-        }
-        if (take) return ExecBlock(b.body, f);
-      }
-      return Flow::Normal;
-    }
-    case StmtKind::Select: {
-      const auto& sel = static_cast<const SelectStmt&>(s);
-      const Variant subject = Eval(*sel.subject, f);
-      for (const auto& c : sel.cases) {
-        bool match = c.values.empty();
-        for (const auto& v : c.values) {
-          Variant temp;
-          const Variant& value = EvalRef(*v, f, temp);
-          bool equal;
-          if (!WholeEqual(subject, value, equal)) equal = automation::Compare(subject, value) == automation::Ordering::Equal;
-          if (equal) {
-            match = true;
-            break;
-          }
-        }
-        if (match) return ExecBlock(c.body, f);
-      }
-      return Flow::Normal;
-    }
-    case StmtKind::For: return ExecFor(static_cast<const ForStmt&>(s), f);
-    case StmtKind::ForEach: return ExecForEach(static_cast<const ForEachStmt&>(s), f);
-    case StmtKind::Do: return ExecDo(static_cast<const DoStmt&>(s), f);
-    case StmtKind::Exit:
-      switch (static_cast<const ExitStmt&>(s).what) {
-        case ExitKind::Do: return Flow::ExitDo;
-        case ExitKind::For: return Flow::ExitFor;
-        default: return Flow::ExitProc;
-      }
-    case StmtKind::Dim: ExecDim(static_cast<const DimStmt&>(s), f); return Flow::Normal;
-    case StmtKind::ReDim: ExecReDim(static_cast<const ReDimStmt&>(s), f); return Flow::Normal;
-    case StmtKind::Erase: ExecErase(static_cast<const EraseStmt&>(s), f); return Flow::Normal;
+    case StmtKind::Call: ExecCallStmt(static_cast<const CallStmt&>(s), f); return;
+    case StmtKind::Assign: ExecAssign(static_cast<const AssignStmt&>(s), f); return;
+    case StmtKind::Dim: ExecDim(static_cast<const DimStmt&>(s), f); return;
+    case StmtKind::ReDim: ExecReDim(static_cast<const ReDimStmt&>(s), f); return;
+    case StmtKind::Erase: ExecErase(static_cast<const EraseStmt&>(s), f); return;
     case StmtKind::Const:
       for (const auto& [name, value] : static_cast<const ConstStmt&>(s).items) {
         Variant v = Eval(*value, f);
         if (name->bound == NameKind::Global) name->global->value = std::move(v);
         else if (Variant* slot = NameAddress(*name, f)) *slot = std::move(v);
       }
-      return Flow::Normal;
-    case StmtKind::With: {
-      const auto& w = static_cast<const WithStmt&>(s);
-      Variant& slot = w.entry ? w.entry->value : *f.slots[w.slot];
-      slot = Eval(*w.object, f);
-      struct Clear {
-        Variant& v;
-        ~Clear() { v = Variant(); }
-      } clear{slot};
-      return ExecBlock(w.body, f);
-    }
-    case StmtKind::OnError:
-      f.resumeNext = static_cast<const OnErrorStmt&>(s).resumeNext;
-      err_->Clear();
-      return Flow::Normal;
+      return;
     default:
-      return Flow::Normal;
+      return;
   }
-}
-
-Flow Interpreter::ExecFor(const ForStmt& s, Frame& f) {
-  Variant* counter = AddressOf(*s.counter, f);
-  if (!counter) Raise(err::kIllegalAssignment);
-  Variant from = Eval(*s.from, f);
-  Variant to = Eval(*s.to, f);
-  Variant step = s.step ? Eval(*s.step, f) : Variant(int16_t{1});
-  if (from.IsNull() || to.IsNull() || step.IsNull()) Raise(err::kInvalidUseOfNull);
-  // Text bounds count as the numbers they read as (see the machine's ForPrep).
-  if (from.IsString()) from = Variant(automation::ToDouble(from));
-  if (to.IsString()) to = Variant(automation::ToDouble(to));
-  if (step.IsString()) step = Variant(automation::ToDouble(step));
-  const bool up = automation::Compare(step, Variant(int16_t{0})) != automation::Ordering::Less;
-  Store(*counter, std::move(from), false);
-  const bool wholeBound = to.type() == automation::VarType::Integer || to.type() == automation::VarType::Long;
-  const int64_t wholeTo = to.type() == automation::VarType::Integer ? to.AsInteger() : wholeBound ? to.AsLong() : 0;
-  for (;;) {
-    const automation::VarType ct = counter->type();
-    if (wholeBound && (ct == automation::VarType::Integer || ct == automation::VarType::Long)) {
-      const int64_t c = ct == automation::VarType::Integer ? counter->AsInteger() : counter->AsLong();
-      if (up ? c > wholeTo : c < wholeTo) break;
-    } else {
-      const automation::Ordering o = automation::Compare(*counter, to);
-      if (up ? o == automation::Ordering::Greater : o == automation::Ordering::Less) break;
-    }
-    const Flow flow = ExecBlock(s.body, f);
-    if (flow == Flow::ExitFor) break;
-    if (flow != Flow::Normal) return flow;
-    Variant next = Add(*counter, step);
-    counter->swap(next);
-    Tick();
-  }
-  return Flow::Normal;
-}
-
-Flow Interpreter::ExecForEach(const ForEachStmt& s, Frame& f) {
-  Variant* element = AddressOf(*s.element, f);
-  if (!element) Raise(err::kIllegalAssignment);
-  Variant collection;
-  Ref<automation::Enumerator> e;
-  try {
-    collection = Eval(*s.collection, f);
-    if (!collection.IsArray()) {
-      if (!collection.IsObject()) Raise(err::kNotACollection);
-      if (collection.IsNothing()) Raise(err::kObjectVariableNotSet);
-      e = collection.AsObject()->NewEnum();
-    }
-  } catch (const ScriptAbort&) {
-    throw;
-  } catch (const automation::AutomationError& error) {
-    // Under On Error Resume Next execution goes on with the next statement, which is the
-    // first of the loop's body: the body runs once, the element unchanged, as the platform
-    // does (and as a failing If condition enters its branch).
-    if (!f.resumeNext) throw;
-    RecordError(error);
-    const Flow flow = ExecBlock(s.body, f);
-    return flow == Flow::ExitFor ? Flow::Normal : flow;
-  }
-  if (collection.IsArray()) {
-    const Ref<automation::ArrayData> items = collection.AsArrayRef();  // a snapshot: copy on write
-    for (size_t i = 0; i < items->size(); ++i) {
-      *element = (*items)[i];
-      const Flow flow = ExecBlock(s.body, f);
-      if (flow == Flow::ExitFor) break;
-      if (flow != Flow::Normal) return flow;
-      Tick();
-    }
-    return Flow::Normal;
-  }
-  Variant item;
-  while (e->Next(item)) {
-    *element = std::move(item);
-    item = Variant();
-    const Flow flow = ExecBlock(s.body, f);
-    if (flow == Flow::ExitFor) break;
-    if (flow != Flow::Normal) return flow;
-    Tick();
-  }
-  return Flow::Normal;
-}
-
-Flow Interpreter::ExecDo(const DoStmt& s, Frame& f) {
-  for (;;) {
-    if (s.condition && !s.testAtEnd && Condition(*s.condition, f) == s.until) break;
-    const Flow flow = ExecBlock(s.body, f);
-    if (flow == Flow::ExitDo) break;
-    if (flow != Flow::Normal) return flow;
-    if (s.condition && s.testAtEnd && Condition(*s.condition, f) == s.until) break;
-    Tick();
-  }
-  return Flow::Normal;
 }
 
 namespace {

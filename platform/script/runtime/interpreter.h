@@ -30,8 +30,6 @@ struct Frame {
   bool resumeNext = false;
 };
 
-enum class Flow : uint8_t { Normal, ExitDo, ExitFor, ExitProc };
-
 // A procedure's window on the value stack, given back when the call ends (also by an error).
 class CallFrame {
  public:
@@ -120,8 +118,9 @@ class Interpreter : public BuiltinContext {
   const Code& CodeOf(ast::Program& program, const Procedure* scope);
   // Runs a unit's script-level code in a window of its own; text run by Execute inside a
   // procedure (`outer`) shares that procedure's locals.
-  Flow RunUnit(ast::Program& program, Frame* outer);
-  Flow RunCode(const Code& code, Frame& f);
+  void RunUnit(ast::Program& program, Frame* outer);
+  void RunCode(const Code& code, Frame& f);
+  Variant& LoopVariable(const Instr& i, Variant** regs, Frame& f);
   uint32_t ResumeAfter(const Code& code, uint32_t pc, const automation::AutomationError& e, Frame& f);
   Variant CallAtSite(const Procedure& proc, ScriptObject* me, const CallSite& site, Variant** regs, Frame& caller);
   // Calls a procedure from inside a run with argument values (by reference: into `args`).
@@ -137,17 +136,12 @@ class Interpreter : public BuiltinContext {
   automation::DispId ResolveAtSite(Object* obj, const CallSite& site, ScriptObject*& own);
 
   // Statements
-  Flow ExecBlock(const ast::Block& block, Frame& f);
-  Flow ExecStmt(const ast::Stmt& s, Frame& f);
+  void ExecStmt(const ast::Stmt& s, Frame& f);
   void ExecAssign(const ast::AssignStmt& s, Frame& f);
-  Flow ExecFor(const ast::ForStmt& s, Frame& f);
-  Flow ExecForEach(const ast::ForEachStmt& s, Frame& f);
-  Flow ExecDo(const ast::DoStmt& s, Frame& f);
   void ExecDim(const ast::DimStmt& s, Frame& f);
   void ExecReDim(const ast::ReDimStmt& s, Frame& f);
   void ExecErase(const ast::EraseStmt& s, Frame& f);
   void ExecCallStmt(const ast::CallStmt& s, Frame& f);
-  bool Condition(const ast::Expr& e, Frame& f);
 
   // Expressions
   Variant Eval(const ast::Expr& e, Frame& f);
@@ -206,8 +200,6 @@ class Interpreter : public BuiltinContext {
   }
   void StoreObject(Variant& slot, Variant value, bool isSet);
   void AssignTo(const ast::Expr& target, Variant value, bool isSet, Frame& f);
-
-  void Tick() { limits_.Tick(); }
 
   void RecordError(const automation::AutomationError& e);
   [[noreturn]] void Rethrow(const automation::AutomationError& e, const ast::Stmt& s);

@@ -20,7 +20,6 @@ namespace err = automation::err;
 namespace {
 
 constexpr InvokeKind kGetOrCall = static_cast<InvokeKind>(automation::kInvokeGet | automation::kInvokeMethod);
-constexpr uint32_t kNoTarget = UINT32_MAX;
 constexpr size_t kInlineSubscripts = 8;
 
 const ErrorRegion* RegionAt(const Code& code, uint32_t pc) {
@@ -61,7 +60,7 @@ const Code& Interpreter::CodeOf(ast::Program& program, const Procedure* scope) {
   return *program.code;
 }
 
-Flow Interpreter::RunUnit(ast::Program& program, Frame* outer) {
+void Interpreter::RunUnit(ast::Program& program, Frame* outer) {
   const Code& code = CodeOf(program, outer ? outer->proc : nullptr);
   Variant* values = nullptr;
   Variant** slots = nullptr;
@@ -83,9 +82,14 @@ Flow Interpreter::RunUnit(ast::Program& program, Frame* outer) {
     f.proc = outer->proc;
     f.resumeNext = outer->resumeNext;
   }
-  const Flow flow = RunCode(code, f);
+  try {
+    RunCode(code, f);
+  } catch (...) {
+    // An error leaving the code leaves its script-level With statements: their objects go.
+    for (GlobalEntry* g : code.withEntries) g->value = Variant();
+    throw;
+  }
   if (outer) outer->resumeNext = f.resumeNext;
-  return flow;
 }
 
 // ------------------------------------------------------------------------------ calls
@@ -284,13 +288,53 @@ void Thread(const Code& code, const void* const* handlers) {
   code.threaded = true;
 }
 
-Variant* Counter(const Instr& i, Variant** regs) {
-  return i.p ? &static_cast<GlobalEntry*>(const_cast<void*>(i.p))->value : regs[i.a];
+// How For Each walks `items`: the position in an array, or the object's enumerator.
+void OpenEach(const Variant& items, Variant& state) {
+  if (items.IsArray()) {
+    state.SetLong(0);
+    return;
+  }
+  if (!items.IsObject()) Raise(err::kNotACollection);
+  if (items.IsNothing()) Raise(err::kObjectVariableNotSet);
+  Ref<automation::Enumerator> e = items.AsObject()->NewEnum();
+  if (!e) Raise(err::kNotACollection);
+  state = Variant(Ref<Object>(std::move(e)));
+}
+
+// The next item of a For Each into `element`; false when there is none (also when the
+// collection could not be opened, so the loop ends after the body ran once).
+bool NextEach(const Variant& items, Variant& state, Variant& element) {
+  if (state.type() == automation::VarType::Long) {
+    const automation::ArrayData& array = items.AsArray();
+    const int32_t at = state.AsLong();
+    if (static_cast<size_t>(at) >= array.size()) return false;
+    state.SetLong(at + 1);
+    element = array[static_cast<size_t>(at)];
+    return true;
+  }
+  if (!state.IsObject() || state.IsNothing()) return false;
+  const Ref<Object> keep(state.AsObject());
+  Variant item;
+  if (!static_cast<automation::Enumerator&>(*keep).Next(item)) return false;
+  element = std::move(item);
+  return true;
 }
 
 }  // namespace
 
-BREVALCORE_DISPATCH_LOOP Flow Interpreter::RunCode(const Code& code, Frame& f) {
+// Where a For or For Each loop stores its variable.
+Variant& Interpreter::LoopVariable(const Instr& i, Variant** regs, Frame& f) {
+  switch (i.x) {
+    case kVarLocal: return *regs[i.a];
+    case kVarField: return MeField(f, i.a);
+    case kVarGlobal: return static_cast<GlobalEntry*>(const_cast<void*>(i.p))->value;
+    default:
+      if (Variant* v = NameAddress(*static_cast<const ast::NameExpr*>(i.p), f)) return *v;
+      Raise(err::kIllegalAssignment);
+  }
+}
+
+BREVALCORE_DISPATCH_LOOP void Interpreter::RunCode(const Code& code, Frame& f) {
   static const void* const kLabels[] = {
 #define BREVALCORE_OPCODE_LABEL(name) &&op_##name,
       BREVALCORE_OPCODES(BREVALCORE_OPCODE_LABEL)
@@ -479,8 +523,11 @@ op_ShortCircuit: {
     JUMP(ip->c);
   NEXT();
 }
+op_CheckVar:
+  LoopVariable(*ip, R, f);
+  NEXT();
 op_ForPrep: {
-  Variant* counter = Counter(*ip, R);
+  Variant* counter = &LoopVariable(*ip, R, f);
   Variant& limit = *R[ip->b];
   Variant& step = *R[ip->b + 1];
   Variant& start = *R[ip->b + 2];
@@ -495,7 +542,7 @@ op_ForPrep: {
   NEXT();
 }
 op_ForLoop: {
-  const bool more = StepCounter(*Counter(*ip, R), *R[ip->b + 1], *R[ip->b], R[ip->b + 2]->AsBool());
+  const bool more = StepCounter(LoopVariable(*ip, R, f), *R[ip->b + 1], *R[ip->b], R[ip->b + 2]->AsBool());
   limits_.Tick();
   if (more) JUMP(ip->c);
   NEXT();
@@ -506,6 +553,17 @@ op_ForNext: {
   if (more) JUMP(ip->c);
   NEXT();
 }
+op_EachPrep:
+  R[ip->b]->Clear();
+  R[ip->b + 1]->Clear();
+  NEXT();
+op_EachOpen:
+  OpenEach(*R[ip->b], *R[ip->b + 1]);
+  NEXT();
+op_EachNext:
+  if (ip->x8) limits_.Tick();
+  if (NextEach(*R[ip->b], *R[ip->b + 1], LoopVariable(*ip, R, f)) == (ip->x8 != 0)) JUMP(ip->c);
+  NEXT();
 op_IsArrayOrJump:
   if (!R[ip->a]->IsArray()) JUMP(ip->c);
   NEXT();
@@ -562,22 +620,17 @@ op_OnError:
   f.resumeNext = ip->x8 != 0;
   err_->Clear();
   NEXT();
+op_SetWith:
+  static_cast<GlobalEntry*>(const_cast<void*>(ip->p))->value = *R[ip->b];
+  NEXT();
 op_TreeStmt:
-  switch (ExecStmt(*static_cast<const ast::Stmt*>(ip->p), f)) {
-    case Flow::Normal: NEXT();
-    case Flow::ExitFor:
-      if (ip->b != kNoTarget) JUMP(ip->b);
-      return Flow::ExitFor;
-    case Flow::ExitDo:
-      if (ip->c != kNoTarget) JUMP(ip->c);
-      return Flow::ExitDo;
-    default: return Flow::ExitProc;
-  }
+  ExecStmt(*static_cast<const ast::Stmt*>(ip->p), f);
+  NEXT();
 op_TreeExpr:
   *R[ip->a] = Eval(*static_cast<const ast::Expr*>(ip->p), f);
   NEXT();
 op_Return:
-      return Flow::Normal;
+      return;
     } catch (const ScriptAbort& e) {
       const ErrorRegion* r = RegionAt(code, static_cast<uint32_t>(ip - base));
       if (e.line() == 0 && r) throw ScriptAbort(e, r->stmt->line, r->stmt->column);
