@@ -79,7 +79,11 @@ TEST(ScriptHost, RefusesOtherLanguagesAndCodeBeforeALanguage) {
 
 // Lines and their runs, for statements run as bytecode and as the syntax tree alike (With).
 TEST(ScriptHost, CountsLineRunsOnlyWhenAsked) {
-  const char16_t* code = u"Dim i, n\nFor i = 1 To 3\n n = n + 1\nNext\nWith Nothing\nEnd With\nIf n = 0 Then\n n = 1\nEnd If";
+  // Properties that only read or write a field run without a frame, unless runs are counted.
+  const char16_t* code =
+      u"Dim i, n\nFor i = 1 To 3\n n = n + 1\nNext\nWith Nothing\nEnd With\nIf n = 0 Then\n n = 1\nEnd If\n"
+      u"Class Box\n Private m\n Property Get P\n  P = m\n End Property\n Property Let P(v)\n  m = v\n End Property\nEnd Class\n"
+      u"Dim b : Set b = New Box\nFor i = 1 To 2 : b.P = i : n = b.P : Next";
   for (const bool counting : {true, false}) {
     ScriptServices services;
     services.countLineRuns = counting;
@@ -89,8 +93,8 @@ TEST(ScriptHost, CountsLineRunsOnlyWhenAsked) {
     std::map<int, uint32_t> runs;
     for (const auto& line : host->LineCoverage()) runs[line.line] = line.runs;
     const std::map<int, uint32_t> expected =
-        counting ? std::map<int, uint32_t>{{1, 1}, {2, 1}, {3, 3}, {5, 1}, {7, 1}, {8, 0}}
-                 : std::map<int, uint32_t>{{1, 0}, {2, 0}, {3, 0}, {5, 0}, {7, 0}, {8, 0}};
+        counting ? std::map<int, uint32_t>{{1, 1}, {2, 1}, {3, 3}, {5, 1}, {7, 1}, {8, 0}, {13, 2}, {16, 2}, {19, 1}, {20, 2}}
+                 : std::map<int, uint32_t>{{1, 0}, {2, 0}, {3, 0}, {5, 0}, {7, 0}, {8, 0}, {13, 0}, {16, 0}, {19, 0}, {20, 0}};
     EXPECT_EQ(runs, expected) << (counting ? "counting" : "not counting");
   }
 }

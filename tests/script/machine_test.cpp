@@ -170,6 +170,30 @@ const Row kRows[] = {
      "Class C\n Public Property Get Value : Value = 1 : End Property\n Private Sub Class_Terminate : out.Echo \"bye\" : End Sub\nEnd Class\n"
      "Sub S\n Dim x : x = (New C).Value\n out.Echo \"after\", x\nEnd Sub\nS",
      "bye\nafter 1\n"},
+    // Properties that only read or write a field
+    {"field_property_round_trip",
+     "Class Box\n Private m\n Public Property Get P : P = m : End Property\n Public Property Let P(v) : m = v : End Property\nEnd Class\n"
+     "Dim d : Set d = New Box\nout.Echo TypeName(d.P)\nd.P = 5 : out.Echo d.P, TypeName(d.P)\nd.P = \"x\" : out.Echo d.P\n"
+     "d.P = Array(1, 2) : out.Echo UBound(d.P)\nd.P = Null : out.Echo TypeName(d.P)",
+     "Empty\n5 Integer\nx\n1\nNull\n"},
+    {"field_property_reads_an_object_s_default_value",
+     "Class V : Public Default Property Get X : X = 7 : End Property : End Class\n"
+     "Class Box\n Private m\n Public Property Get P : P = m : End Property\n Public Property Let P(v) : m = v : End Property\n"
+     " Sub Hold(o) : Set m = o : End Sub\nEnd Class\n"
+     "Dim d : Set d = New Box\nd.Hold New V : out.Echo d.P\nd.P = New V : out.Echo d.P, TypeName(d.P)",
+     "7\n7 Integer\n"},
+    {"field_property_get_of_an_object_without_default",
+     "Class E : End Class\nClass Box\n Private m\n Public Property Get P\n  P = m\n End Property\n Sub Hold(o) : Set m = o : End Sub\nEnd Class\n"
+     "Dim d : Set d = New Box\nd.Hold New E\nout.Echo d.P",
+     "", 438, 5, 3},
+    {"field_property_let_of_an_object_without_default",
+     "Class E : End Class\nClass Box\n Private m\n Public Property Let P(v)\n  m = v\n End Property\nEnd Class\n"
+     "Dim d : Set d = New Box\nd.P = New E",
+     "", 438, 5, 3},
+    {"field_property_through_a_variable_holding_the_object",
+     "Class Box\n Private m\n Public Property Get P : P = m : End Property\n Public Property Let P(v) : m = v : End Property\nEnd Class\n"
+     "Sub S\n Dim a(1), i : Set a(0) = New Box : Set a(1) = New Box\n For i = 0 To 1 : a(i).P = i * 10 : Next\n out.Echo a(0).P + a(1).P\nEnd Sub\nS",
+     "10\n"},
     {"default_property_on_let", "Class C\n Public Default Property Get V : V = 42 : End Property\nEnd Class\nSub S\n Dim o, x : Set o = New C : x = o : out.Echo x\nEnd Sub\nS",
      "42\n"},
 };

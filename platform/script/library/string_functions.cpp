@@ -293,10 +293,11 @@ Variant Replace(BuiltinContext&, Args a) {
   const int32_t count = LongArg(a, 4, -1);
   if (start < 1 || count < -1) InvalidArgument();
   const CompareMode mode = CompareArg(a, 5);
-  const String text = ToString(a[0]), find = ToString(a[1]), with = ToString(a[2]);
-  if (static_cast<size_t>(start) > text.size()) return Variant(String());
-  const StringView rest = StringView(text).substr(static_cast<size_t>(start - 1));
-  if (find.empty() || count == 0) return Variant(String(rest));
+  String textStore, findStore, withStore;
+  const StringView text = TextOf(a[0], textStore), find = TextOf(a[1], findStore), with = TextOf(a[2], withStore);
+  if (static_cast<size_t>(start) > text.size()) return Variant(StringView());
+  const StringView rest = text.substr(static_cast<size_t>(start - 1));
+  if (find.empty() || count == 0) return Variant(rest);
   // The matches first, then the result at its final size: linear, and the budget is asked
   // before a doubling text is made.
   const Searcher searcher(rest, find, mode);
@@ -305,16 +306,16 @@ Variant Replace(BuiltinContext&, Args a) {
        at = searcher.Find(at + find.size()))
     matches.push_back(at);
   const size_t size = rest.size() - matches.size() * find.size() + matches.size() * with.size();
-  RequireMemory(TextBytes(size));
-  String out;
-  out.reserve(size);
+  char16_t* out;
+  Variant result = Variant::NewText(size, 0, out);  // asks the budget first
   size_t pos = 0;
   for (size_t at : matches) {
-    out.append(rest.substr(pos, at - pos)).append(with);
+    out = std::copy(rest.begin() + static_cast<std::ptrdiff_t>(pos), rest.begin() + static_cast<std::ptrdiff_t>(at), out);
+    out = std::copy(with.begin(), with.end(), out);
     pos = at + find.size();
   }
-  out.append(rest.substr(pos));
-  return Variant(std::move(out));
+  std::copy(rest.begin() + static_cast<std::ptrdiff_t>(pos), rest.end(), out);
+  return result;
 }
 
 Variant Split(BuiltinContext&, Args a) {

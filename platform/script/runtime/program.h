@@ -50,6 +50,12 @@ struct Procedure {
   std::unordered_map<String, int> locals;
   // The body as bytecode, made when the procedure is first called.
   mutable std::shared_ptr<Code> code;
+  // A property whose whole body reads a field into its result (Get) or writes its one
+  // parameter into a field (Let), found when the body is compiled: calls read or write the
+  // field without a frame.
+  enum class Accessor : uint8_t { None, GetsField, LetsField };
+  mutable Accessor accessor = Accessor::None;
+  mutable int accessorField = -1;
 };
 
 struct ClassMember {

@@ -49,8 +49,44 @@ Variant& MeField(Frame& f, uint32_t field) {
 
 // ------------------------------------------------------------------------------ code
 
+namespace {
+
+// The field `e` names, or -1.
+int FieldNamed(const ast::Expr& e) {
+  if (e.kind != ast::ExprKind::Name) return -1;
+  const auto& n = static_cast<const ast::NameExpr&>(e);
+  return n.bound == ast::NameKind::Field ? n.slot : -1;
+}
+
+bool IsLocal(const ast::Expr& e, int slot) {
+  return e.kind == ast::ExprKind::Name && static_cast<const ast::NameExpr&>(e).bound == ast::NameKind::Local &&
+         static_cast<const ast::NameExpr&>(e).slot == slot;
+}
+
+// `Property Get P : P = field` or `Property Let P(v) : field = v`, and nothing else.
+void FindAccessor(const Procedure& proc) {
+  const ast::AssignStmt* only = nullptr;
+  for (const auto& s : proc.decl->body) {
+    if (s->kind == ast::StmtKind::Nop) continue;
+    if (only || s->kind != ast::StmtKind::Assign) return;
+    only = static_cast<const ast::AssignStmt*>(s.get());
+  }
+  if (!only || only->isSet) return;
+  if (proc.kind == ast::ProcKind::PropertyGet && proc.paramCount == 0 && IsLocal(*only->target, 0)) {
+    proc.accessorField = FieldNamed(*only->value);
+    if (proc.accessorField >= 0) proc.accessor = Procedure::Accessor::GetsField;
+  } else if (proc.kind == ast::ProcKind::PropertyLet && proc.paramCount == 1 && IsLocal(*only->value, 1)) {
+    proc.accessorField = FieldNamed(*only->target);
+    if (proc.accessorField >= 0) proc.accessor = Procedure::Accessor::LetsField;
+  }
+}
+
+}  // namespace
+
 const Code& Interpreter::CompileProcedure(const Procedure& proc) {
   proc.code = compile::GenerateCode(proc.decl->body, static_cast<uint32_t>(proc.slotCount), services_.countLineRuns);
+  // Counting statement runs needs the statement to run.
+  if (proc.owner && !services_.countLineRuns) FindAccessor(proc);
   return *proc.code;
 }
 
@@ -204,6 +240,11 @@ Variant Interpreter::GetMember(const CallSite& site, const Variant& target, Vari
     const ClassMember& cm = so->cls().members[id - 1];
     if (cm.method) return CallAtSite(*cm.method, so, site, regs, f);
     if (cm.get) {
+      if (count == 0 && cm.get->accessor == Procedure::Accessor::GetsField) {
+        // Assigning an object to the result would take its default value: that runs the body.
+        const Variant& field = so->Field(cm.get->accessorField);
+        if (!field.IsObject()) return field;
+      }
       if (count == 0 || cm.get->paramCount != 0) return CallAtSite(*cm.get, so, site, regs, f);
       const Variant value = CallWithValues(*cm.get, so, {});
       return IndexValues(value, Span(regs, first, count));
@@ -225,6 +266,10 @@ void Interpreter::PutMember(const CallSite& site, const Variant& target, Variant
     const ClassMember& cm = so->cls().members[id - 1];
     const Procedure* setter = isSet && cm.set ? cm.set : (cm.let ? cm.let : cm.set);
     if (setter) {
+      if (setter->accessor == Procedure::Accessor::LetsField && !value.IsObject() && !value.IsMissing()) {
+        so->Field(setter->accessorField) = std::move(value);
+        return;
+      }
       CallWithValues(*setter, so, std::span<Variant>(&value, 1));
       return;
     }
