@@ -101,6 +101,15 @@ class CodeGen {
     return code_;
   }
 
+  // The value ends in the first temporary. No error region: an error belongs to the
+  // statement of the code that asked for the value.
+  std::shared_ptr<Code> BuildExpression(const Expr& e) {
+    Into(e, NewTemp());
+    Emit({Opcode::Return});
+    Finish();
+    return code_;
+  }
+
  private:
   // ------------------------------------------------------------------ registers and code
   uint32_t NewTemp() {
@@ -177,8 +186,21 @@ class CodeGen {
       case ExprKind::Binary: Binary(static_cast<const BinaryExpr&>(e), dst); return;
       case ExprKind::Call: Call(static_cast<const CallExpr&>(e), dst); return;
       case ExprKind::Member: Member(static_cast<const MemberExpr&>(e), nullptr, dst); return;
+      case ExprKind::Me:
+        holdsRefs_ = true;
+        Emit({Opcode::Me, 0, 0, dst});
+        return;
+      case ExprKind::New:
+        holdsRefs_ = true;
+        Emit({Opcode::New, 0, 0, dst, 0, 0, &e});
+        return;
       default: Tree(e, dst); return;
     }
+  }
+
+  // A call that can never fit its callee fails where it stands, its arguments not evaluated.
+  void Fail(int32_t error) {
+    Emit({Opcode::Fail, 0, 0, static_cast<uint32_t>(error)});
   }
 
   void Tree(const Expr& e, uint32_t dst) {
@@ -244,7 +266,7 @@ class CodeGen {
         return Index(static_cast<uint32_t>(n.slot), c, dst);
       case NameKind::Builtin: {
         const int count = static_cast<int>(c.args.size());
-        if (count < n.builtin->minArgs || count > n.builtin->maxArgs) return Tree(c, dst);
+        if (count < n.builtin->minArgs || count > n.builtin->maxArgs) return Fail(automation::err::kWrongNumberOfArguments);
         holdsRefs_ = true;
         const uint32_t first = ArgumentValues(c.args);
         Emit({Opcode::CallBuiltin, 0, static_cast<uint16_t>(c.args.size()), dst, 0, first, n.builtin});
@@ -266,8 +288,20 @@ class CodeGen {
         }
         return Tree(c, dst);
       }
+      case NameKind::Intrinsic: return Intrinsic(n, c.args, dst);
       default: return Tree(c, dst);
     }
+  }
+
+  // Eval, Execute, GetRef and the like take exactly one argument; Err() gives its default.
+  void Intrinsic(const NameExpr& n, const std::vector<ExprPtr>& args, uint32_t dst) {
+    const auto which = static_cast<ast::Intrinsic>(n.slot);
+    if (which > ast::Intrinsic::IsObject) return Fail(automation::err::kTypeMismatch);
+    if (which != ast::Intrinsic::Err && (args.size() != 1 || !args[0])) return Fail(automation::err::kWrongNumberOfArguments);
+    if (args.size() > UINT16_MAX) return Fail(automation::err::kWrongNumberOfArguments);
+    holdsRefs_ = true;
+    const uint32_t first = ArgumentValues(args);
+    Emit({Opcode::Intrinsic, static_cast<uint8_t>(which), static_cast<uint16_t>(args.size()), dst, 0, first});
   }
 
   // name(args) on a variable: an array element when it holds an array, else whatever the
@@ -284,18 +318,31 @@ class CodeGen {
     At(done).c = Here();
   }
 
-  // A call of a script procedure: by-reference arguments are bound when the call starts.
+  // A call of a script procedure: by-reference arguments are bound when the call starts. A
+  // count that does not fit fails before any argument is evaluated; an argument left out
+  // fails when the call reaches it, after those before it and before those after it.
   void Procedure(const runtime::Procedure* proc, const runtime::GlobalEntry* global, bool onMe,
                  const std::vector<ExprPtr>& args, const Expr& whole, uint32_t dst) {
-    if (static_cast<int>(args.size()) != proc->paramCount || AnyMissing(args)) return Tree(whole, dst);
+    const bool fits = static_cast<int>(args.size()) == proc->paramCount;
+    if (!fits && !global) return Fail(automation::err::kWrongNumberOfArguments);
     holdsRefs_ = true;
     CallSite* site = NewSite();
     site->proc = global ? nullptr : proc;
     site->global = global;
     site->onMe = onMe;
     site->expr = &whole;
+    if (!fits) Emit({Opcode::CheckArgs, 0, 0, 0, 0, 0, site});
+    bool leftOut = false;
     for (const auto& a : args) {
       ArgBinding binding;
+      leftOut = leftOut || !a;
+      if (leftOut) {
+        binding.reg = NewTemp();
+        binding.hasValue = true;
+        Emit({Opcode::Move, 0, 0, binding.reg, Const(Variant::Missing())});
+        site->args.push_back(binding);
+        continue;
+      }
       const Expr& arg = *a;
       if (arg.kind == ExprKind::Name && static_cast<const NameExpr&>(arg).bound == NameKind::Local &&
           !static_cast<const NameExpr&>(arg).self) {
@@ -534,7 +581,7 @@ class CodeGen {
       const auto& n = static_cast<const NameExpr&>(callee);
       if (n.bound == NameKind::Builtin && n.builtin->resultRequired) return false;
       // A variable or constant used as a statement has rules of its own.
-      if (n.bound != NameKind::Builtin && n.bound != NameKind::Global) return false;
+      if (n.bound != NameKind::Builtin && n.bound != NameKind::Global && n.bound != NameKind::Intrinsic) return false;
       if (n.bound == NameKind::Global && n.global->kind != GlobalKind::Procedure &&
           n.global->kind != GlobalKind::ObjectMember)
         return false;
@@ -902,7 +949,9 @@ class CodeGen {
           target(i.c);
           for (uint32_t r : *static_cast<const std::vector<uint32_t>*>(i.p)) reg(r);
           break;
-        case Opcode::TreeStmt: break;
+        case Opcode::TreeStmt: case Opcode::CheckArgs: case Opcode::Fail: break;
+        case Opcode::New: case Opcode::Me: reg(i.a); break;
+        case Opcode::Intrinsic: reg(i.a); if (i.x) reg(i.c + i.x - 1u); break;
         case Opcode::CheckVar: if (i.x != runtime::kVarName || !i.p) automation::Raise(automation::err::kInternalError); break;
         case Opcode::ForNext: written(i.a); written(i.b + 2); target(i.c); break;
         case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::EachNext:
@@ -957,6 +1006,7 @@ class CodeGen {
       case Opcode::PutMember: case Opcode::OnError: case Opcode::TreeStmt: case Opcode::Return:
       case Opcode::EachPrep: case Opcode::EachOpen: case Opcode::EachNext: case Opcode::SetWith:
       case Opcode::CheckVar: case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::ForNext:
+      case Opcode::CheckArgs: case Opcode::Fail:
         return false;  // the loops' own operands are checked with them
       default: return true;
     }
@@ -976,6 +1026,11 @@ class CodeGen {
 std::shared_ptr<Code> GenerateCode(const Block& body, uint32_t locals, bool countRuns) {
   CodeGen gen(locals, countRuns);
   return gen.Build(body);
+}
+
+std::shared_ptr<Code> GenerateExpressionCode(const Expr& e, uint32_t locals) {
+  CodeGen gen(locals, false);
+  return gen.BuildExpression(e);
 }
 
 }  // namespace brevalcore::script::compile

@@ -14,4 +14,8 @@ namespace brevalcore::script::compile {
 // starts (coverage).
 std::shared_ptr<runtime::Code> GenerateCode(const ast::Block& body, uint32_t locals, bool countRuns);
 
+// Code that computes `e` into register `locals` (the first temporary) and returns: the text
+// given to Eval, run in the frame that asked for it.
+std::shared_ptr<runtime::Code> GenerateExpressionCode(const ast::Expr& e, uint32_t locals);
+
 }  // namespace brevalcore::script::compile

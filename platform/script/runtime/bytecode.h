@@ -60,6 +60,14 @@ namespace brevalcore::script::runtime {
 //   CallGlobalMember R[a] = member p of a named object, known as a global name (R[c] .. R[c+x))
 //   GetMember    R[a] = R[b].member of site p (R[c] .. R[c+x))
 //   PutMember    R[b].member of site p = R[a]
+//   CheckArgs    the callee of call site p takes as many arguments as the site gives (450
+//                otherwise), checked before they are evaluated: a global may name another
+//                procedure by the time the call runs
+//   New          R[a] = a new instance of the class of p (a NewExpr), Class_Initialize run
+//   Me           R[a] = the object the code runs for (424 outside a class)
+//   Intrinsic    R[a] = the engine's own function x8 (ast::Intrinsic) of R[c] .. R[c+x)
+//   Fail         raises error a: a call that can never fit its callee, raised where the
+//                call is, before its arguments are evaluated
 //   OnError      x8: 1 for Resume Next, 0 for GoTo 0
 //   SetWith      the hidden global p that a With at script level keeps its object in = R[b]
 //   TreeStmt     statement p as the syntax tree runs it (none of them holds other statements)
@@ -71,8 +79,8 @@ namespace brevalcore::script::runtime {
   X(Ge) X(And) X(Or) X(Xor) X(Eqv) X(Imp) X(Is) X(Append) X(Neg) X(Not) X(Jump) X(JumpIfFalse)  \
   X(JumpIfTrue) X(CaseJump) X(CompareJump) X(ShortCircuit) X(CheckVar) X(ForPrep) X(ForLoop)    \
   X(ForNext) X(EachPrep) X(EachOpen) X(EachNext) X(IsArrayOrJump) X(Index) X(CallProc)          \
-  X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(OnError) X(SetWith)            \
-  X(TreeStmt) X(TreeExpr) X(Return)
+  X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(CheckArgs) X(New) X(Me)      \
+  X(Intrinsic) X(Fail) X(OnError) X(SetWith) X(TreeStmt) X(TreeExpr) X(Return)
 
 enum class Opcode : uint8_t {
 #define BREVALCORE_OPCODE_NAME(name) name,

@@ -356,29 +356,31 @@ Variant Interpreter::CallBuiltin(const Builtin& b, const CallExpr* call, Frame& 
   return b.function(*this, args.span());
 }
 
+// Err, or Err(...) through the syntax tree; the machine calls CallIntrinsic itself.
 Variant Interpreter::EvalIntrinsic(const NameExpr& n, const CallExpr* call, Frame& f) {
   const auto which = static_cast<Intrinsic>(n.slot);
+  if (which == Intrinsic::Err && !call) return Variant(Ref<Object>(err_));
+  if (which > Intrinsic::IsObject) Raise(err::kTypeMismatch);
   const size_t count = call ? call->args.size() : 0;
-  auto arg = [&](size_t i) -> Variant {
-    if (i >= count || !call->args[i]) Raise(err::kWrongNumberOfArguments);
-    return Eval(*call->args[i], f);
-  };
-  auto expect = [&](size_t k) { if (count != k) Raise(err::kWrongNumberOfArguments); };
+  if (which != Intrinsic::Err && (count != 1 || !call->args[0])) Raise(err::kWrongNumberOfArguments);
+  ArgList args(count);
+  for (size_t i = 0; i < count; ++i) args[i] = call->args[i] ? Eval(*call->args[i], f) : Variant::Missing();
+  return CallIntrinsic(which, args.span(), f);
+}
+
+Variant Interpreter::CallIntrinsic(Intrinsic which, std::span<Variant> args, Frame& f) {
   switch (which) {
-    case Intrinsic::Err:
-      if (call) return IndexValue(Variant(Ref<Object>(err_)), *call, f);
-      return Variant(Ref<Object>(err_));
-    case Intrinsic::Eval: expect(1); return EvalInFrame(automation::ToString(arg(0)), f);
-    case Intrinsic::Execute: expect(1); ExecuteText(automation::ToString(arg(0)), f, false); return {};
-    case Intrinsic::ExecuteGlobal: expect(1); ExecuteText(automation::ToString(arg(0)), f, true); return {};
+    case Intrinsic::Err: return IndexValues(Variant(Ref<Object>(err_)), args);
+    case Intrinsic::Eval: return EvalInFrame(automation::ToString(args[0]), f);
+    case Intrinsic::Execute: ExecuteText(automation::ToString(args[0]), f, false); return {};
+    case Intrinsic::ExecuteGlobal: ExecuteText(automation::ToString(args[0]), f, true); return {};
     case Intrinsic::GetRef: {
-      expect(1);
-      GlobalEntry* g = FindGlobal(automation::ToString(arg(0)));
+      GlobalEntry* g = FindGlobal(automation::ToString(args[0]));
       if (!g || g->kind != GlobalKind::Procedure) Raise(err::kInvalidProcedureCall);
       return Variant(automation::MakeRef<GetRefObject>(*this, *g->proc));
     }
-    case Intrinsic::TypeName: expect(1); return Variant(TypeNameOf(arg(0)));
-    case Intrinsic::IsObject: expect(1); return Variant(arg(0).IsObject());
+    case Intrinsic::TypeName: return Variant(TypeNameOf(args[0]));
+    case Intrinsic::IsObject: return Variant(args[0].IsObject());
     default: Raise(err::kTypeMismatch);
   }
 }
@@ -396,7 +398,7 @@ Variant Interpreter::EvalNew(const NewExpr& n) {
     Frame none;
     for (const auto& [field, decl] : cls.arrayFields) {
       std::vector<automation::ArrayData::Bound> bounds;
-      for (const auto& b : decl->bounds) bounds.push_back({0, automation::ToLong(Eval(*b, none)) + 1});
+      for (const auto& b : decl->bounds) bounds.push_back({0, automation::ToLong(RunExpression(BoundCode(*b), none)) + 1});
       obj->Field(field) = Variant(Ref<automation::ArrayData>(new automation::ArrayData(std::move(bounds), true)));
     }
     if (cls.initialize) CallProcedureWithValues(*cls.initialize, obj.get(), {});

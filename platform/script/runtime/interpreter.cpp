@@ -6,6 +6,7 @@
 
 #include "platform/automation/convert.h"
 #include "platform/automation/error.h"
+#include "platform/script/compiler/codegen.h"
 #include "platform/script/compiler/compiler.h"
 #include "platform/script/parser/parser.h"
 #include "platform/script/runtime/objects.h"
@@ -68,6 +69,7 @@ void Interpreter::Reset() {
   programs_.clear();
   statementCache_.clear();
   evalCache_.clear();
+  boundCode_.clear();
   err_->Clear();
   locale_ = &automation::UserLocale();
 }
@@ -158,7 +160,7 @@ Variant Interpreter::EvalInFrame(StringView expression, Frame& f) {
   limits_.CheckStack();  // Eval of text that evaluates text recurses without a call
   const void* scope = f.proc;
   auto& cached = evalCache_[{scope, String(expression)}];
-  if (!cached) {
+  if (!cached.code) {
     ExprPtr expr;
     parse::ParseResult parsed = parse::ParseExpression(expression, expr);
     if (!parsed.errors.empty() || !expr) {
@@ -167,9 +169,17 @@ Variant Interpreter::EvalInFrame(StringView expression, Frame& f) {
       ThrowSyntax(parsed.errors.front(), expression);
     }
     compile::CompileExpression(*this, *expr, f.proc, f.me ? &f.me->cls() : nullptr);
-    cached = std::move(expr);
+    cached.code = compile::GenerateExpressionCode(*expr, f.proc ? static_cast<uint32_t>(f.proc->slotCount) : 0);
+    cached.expr = std::move(expr);
   }
-  return Eval(*cached, f);
+  const std::shared_ptr<Code> code = cached.code;  // a nested Reset may drop the cache
+  return RunExpression(*code, f);
+}
+
+const Code& Interpreter::BoundCode(const Expr& bound) {
+  auto& code = boundCode_[&bound];
+  if (!code) code = compile::GenerateExpressionCode(bound, 0);
+  return *code;
 }
 
 void Interpreter::ExecuteText(StringView code, Frame& f, bool global) {

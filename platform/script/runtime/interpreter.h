@@ -120,6 +120,8 @@ class Interpreter : public BuiltinContext {
   // procedure (`outer`) shares that procedure's locals.
   void RunUnit(ast::Program& program, Frame* outer);
   void RunCode(const Code& code, Frame& f);
+  // Runs code made by GenerateExpressionCode in `outer`'s frame and gives its value.
+  Variant RunExpression(const Code& code, Frame& outer);
   Variant& LoopVariable(const Instr& i, Variant** regs, Frame& f);
   uint32_t ResumeAfter(const Code& code, uint32_t pc, const automation::AutomationError& e, Frame& f);
   Variant CallAtSite(const Procedure& proc, ScriptObject* me, const CallSite& site, Variant** regs, Frame& caller);
@@ -154,6 +156,10 @@ class Interpreter : public BuiltinContext {
   Variant EvalConcat(const ast::BinaryExpr& b, Frame& f);
   Variant EvalNew(const ast::NewExpr& n);
   Variant EvalIntrinsic(const ast::NameExpr& n, const ast::CallExpr* call, Frame& f);
+  // The engine's own function `which` of `args` (counts already checked, none left out).
+  Variant CallIntrinsic(ast::Intrinsic which, std::span<Variant> args, Frame& f);
+  // The code that computes a class's array field bound (an expression of no frame).
+  const Code& BoundCode(const ast::Expr& bound);
   Variant CallBuiltin(const Builtin& b, const ast::CallExpr* call, Frame& f);
   // The storage a name or array element lives in, for assignment and by-reference
   // arguments; null when the expression is not a variable.
@@ -221,7 +227,13 @@ class Interpreter : public BuiltinContext {
   std::vector<std::shared_ptr<ScriptClass>> classes_;
   std::vector<std::unique_ptr<Procedure>> procedures_;
   std::unordered_map<String, std::shared_ptr<ast::Program>> statementCache_;
-  std::map<std::pair<const void*, String>, ast::ExprPtr> evalCache_;
+  // Text given to Eval, per procedure it runs in: the expression and its code.
+  struct EvalUnit {
+    ast::ExprPtr expr;
+    std::shared_ptr<Code> code;
+  };
+  std::map<std::pair<const void*, String>, EvalUnit> evalCache_;
+  std::unordered_map<const ast::Expr*, std::shared_ptr<Code>> boundCode_;
   Ref<ErrObject> err_;
 
   RunLimits limits_;

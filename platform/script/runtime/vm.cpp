@@ -96,28 +96,40 @@ const Code& Interpreter::CodeOf(ast::Program& program, const Procedure* scope) {
   return *program.code;
 }
 
+namespace {
+
+// The window of a unit run inside another code's frame (text given to Execute or Eval, a
+// script-level unit): its locals are the outer frame's, its temporaries and constants its own.
+class UnitWindow {
+ public:
+  UnitWindow(ValueStack& stack, const Code& code, Frame* outer) : stack_(stack), live_(code.locals + code.temps) {
+    mark_ = stack_.Push(code.window(), values_, frame.slots, live_);
+    if (!outer) return;
+    for (uint32_t i = 0; i < code.locals; ++i) frame.slots[i] = outer->slots[i];
+    frame.me = outer->me;
+    frame.proc = outer->proc;
+    frame.resumeNext = outer->resumeNext;
+  }
+  ~UnitWindow() { stack_.Pop(mark_, values_, live_); }
+  UnitWindow(const UnitWindow&) = delete;
+  UnitWindow& operator=(const UnitWindow&) = delete;
+
+  Frame frame;
+
+ private:
+  ValueStack& stack_;
+  size_t live_;
+  Variant* values_ = nullptr;
+  ValueStack::Mark mark_{};
+};
+
+}  // namespace
+
 void Interpreter::RunUnit(ast::Program& program, Frame* outer) {
   const Code& code = CodeOf(program, outer ? outer->proc : nullptr);
-  Variant* values = nullptr;
-  Variant** slots = nullptr;
-  const size_t live = code.locals + code.temps;
-  const ValueStack::Mark mark = stack_.Push(code.window(), values, slots, live);
-  struct Release {
-    ValueStack& stack;
-    ValueStack::Mark mark;
-    Variant* values;
-    size_t live;
-    ~Release() { stack.Pop(mark, values, live); }
-  } release{stack_, mark, values, live};
-  Frame f;
-  f.slots = slots;
-  if (outer) {
-    // Text run by Execute inside a procedure sees its locals and its On Error setting.
-    for (uint32_t i = 0; i < code.locals; ++i) slots[i] = outer->slots[i];
-    f.me = outer->me;
-    f.proc = outer->proc;
-    f.resumeNext = outer->resumeNext;
-  }
+  // Text run by Execute inside a procedure sees its locals and its On Error setting.
+  UnitWindow window(stack_, code, outer);
+  Frame& f = window.frame;
   try {
     RunCode(code, f);
   } catch (...) {
@@ -126,6 +138,12 @@ void Interpreter::RunUnit(ast::Program& program, Frame* outer) {
     throw;
   }
   if (outer) outer->resumeNext = f.resumeNext;
+}
+
+Variant Interpreter::RunExpression(const Code& code, Frame& outer) {
+  UnitWindow window(stack_, code, &outer);
+  RunCode(code, window.frame);
+  return std::move(*window.frame.slots[code.locals]);
 }
 
 // ------------------------------------------------------------------------------ calls
@@ -661,6 +679,28 @@ op_GetMember:
 op_PutMember:
   PutMember(*static_cast<const CallSite*>(ip->p), *R[ip->b], Take(*R[ip->a], ip->x8 & kAssignMove), ip->x8 & kAssignSet);
   NEXT();
+op_CheckArgs: {
+  const auto& site = *static_cast<const CallSite*>(ip->p);
+  const Procedure* proc = site.proc;
+  if (!proc) {
+    if (site.global->kind != GlobalKind::Procedure) Raise(err::kTypeMismatch);
+    proc = site.global->proc;
+  }
+  if (static_cast<int>(site.args.size()) != proc->paramCount) Raise(err::kWrongNumberOfArguments);
+  NEXT();
+}
+op_New:
+  *R[ip->a] = EvalNew(*static_cast<const ast::NewExpr*>(ip->p));
+  NEXT();
+op_Me:
+  if (!f.me) Raise(err::kObjectRequired);
+  *R[ip->a] = Variant(Ref<Object>(f.me));
+  NEXT();
+op_Intrinsic:
+  *R[ip->a] = CallIntrinsic(static_cast<ast::Intrinsic>(ip->x8), Span(R, ip->c, ip->x), f);
+  NEXT();
+op_Fail:
+  Raise(static_cast<int32_t>(ip->a));
 op_OnError:
   f.resumeNext = ip->x8 != 0;
   err_->Clear();
@@ -719,7 +759,12 @@ Variant Interpreter::StartChain(const Variant& head, const Variant& tail) {
 // on after the statement; otherwise it leaves with the statement's position.
 uint32_t Interpreter::ResumeAfter(const Code& code, uint32_t pc, const automation::AutomationError& e, Frame& f) {
   const ErrorRegion* r = RegionAt(code, pc);
-  if (!r) throw e;
+  if (!r) {
+    // Code without statements (Eval's text): the error is the asking statement's, and one
+    // that already names where it arose keeps that.
+    if (const auto* located = dynamic_cast<const ScriptError*>(&e)) throw *located;
+    throw e;
+  }
   if (!f.resumeNext) Rethrow(e, *r->stmt);
   RecordError(e);
   return r->resume;
