@@ -225,6 +225,13 @@ const Row kRows[] = {
      "8 Object -1\n"},
     {"getref_of_a_missing_procedure", "Dim f\nSet f = GetRef(\"Nowhere\")", "", 5, 2, 1},
     {"typename_with_two_arguments", "Dim x\nx = TypeName(1, 2)", "", 450, 2, 1},
+    {"array_field_read_in_a_method",
+     "Class C\n Private A(2), D\n Sub Fill : Dim i : For i = 0 To 2 : A(i) = i * i : Next : End Sub\n"
+     " Function Sum : Sum = A(0) + A(1) + A(2) : End Function\n"
+     " Function Of(k) : Set D = CreateObject(\"Scripting.Dictionary\") : D(k) = \"v\" & k : Of = D(k) : End Function\n"
+     " Function Bad : Bad = A(3) : End Function\nEnd Class\nDim o : Set o = New C : o.Fill : out.Echo o.Sum, o.Of(2)\nout.Echo o.Bad",
+     "5 v2\n", 9, 6, 17},
+    {"constant_called_with_arguments", "Const K = 5\nDim x\nx = K(1)", "", 13, 3, 1},
     {"err_read_as_a_value", "On Error Resume Next\nErr.Raise 7\nDim e : Set e = Err\nout.Echo e.Number, Err(), TypeName(Err)", "7 7 ErrObject\n"},
     // Objects held by temporaries
     {"temporary_object_released_at_statement_end",

@@ -289,6 +289,12 @@ class CodeGen {
         return Tree(c, dst);
       }
       case NameKind::Intrinsic: return Intrinsic(n, c.args, dst);
+      case NameKind::Field: case NameKind::Constant: {
+        // An array field of Me, or a constant: what is indexed is read first, as for a variable.
+        const uint32_t base = NewTemp();
+        Name(n, base);
+        return Index(base, c, dst);
+      }
       default: return Tree(c, dst);
     }
   }
