@@ -231,6 +231,20 @@ const Row kRows[] = {
      " Function Of(k) : Set D = CreateObject(\"Scripting.Dictionary\") : D(k) = \"v\" & k : Of = D(k) : End Function\n"
      " Function Bad : Bad = A(3) : End Function\nEnd Class\nDim o : Set o = New C : o.Fill : out.Echo o.Sum, o.Of(2)\nout.Echo o.Bad",
      "5 v2\n", 9, 6, 17},
+    {"own_members_called_by_their_names",
+     "Class C\n Private A(1), T\n Public Property Get Items : Items = Array(\"x\", \"y\") : End Property\n"
+     " Private Function Twice(n) : n = n * 2 : Twice = n : End Function\n"
+     " Sub Go\n  Dim k : k = 3 : A(1) = 9\n  out.Echo Twice(k), k, Items()(1), Items(0), A(1)\n  Note \"x\" : Note(\"y\")\n End Sub\n"
+     " Sub Note(s) : T = T & s : out.Echo T : End Sub\nEnd Class\nDim o : Set o = New C : o.Go",
+     "6 6 y x 9\nx\nxy\n"},
+    {"own_member_with_a_wrong_count_evaluates_nothing",
+     "Class C\n Function Two(a, b) : Two = a + b : End Function\n Function Loud : out.Echo \"loud\" : End Function\n"
+     " Sub Go\n  out.Echo Two(Loud())\n End Sub\nEnd Class\nDim o : Set o = New C : o.Go",
+     "", 450, 5, 3},
+    {"own_member_with_a_wrong_count_resumed",
+     "Class C\n Sub One(a) : out.Echo \"one\", a : End Sub\n Sub Go\n  On Error Resume Next\n  One 1, 2\n  out.Echo Err.Number\n  One 3\n End Sub\nEnd Class\n"
+     "Dim o : Set o = New C : o.Go",
+     "450\none 3\n"},
     {"constant_called_with_arguments", "Const K = 5\nDim x\nx = K(1)", "", 13, 3, 1},
     {"err_read_as_a_value", "On Error Resume Next\nErr.Raise 7\nDim e : Set e = Err\nout.Echo e.Number, Err(), TypeName(Err)", "7 7 ErrObject\n"},
     // Objects held by temporaries

@@ -289,6 +289,17 @@ class CodeGen {
         return Tree(c, dst);
       }
       case NameKind::Intrinsic: return Intrinsic(n, c.args, dst);
+      case NameKind::ClassMember: {
+        if (AnyMissing(c.args)) return Tree(c, dst);
+        CallSite* site = MemberSite(n.name, c, c.args);
+        if (!site) return Tree(c, dst);
+        site->meMember = n.slot;
+        // The member is known when the call runs: the count is checked before the arguments.
+        Emit({Opcode::CheckArgs, 0, 0, 0, 0, 0, site});
+        const uint32_t first = MemberArguments(*site, c.args);
+        Emit({Opcode::CallMeMember, 0, static_cast<uint16_t>(c.args.size()), dst, 0, first, site});
+        return;
+      }
       case NameKind::Field: case NameKind::Constant: {
         // An array field of Me, or a constant: what is indexed is read first, as for a variable.
         const uint32_t base = NewTemp();
@@ -383,14 +394,30 @@ class CodeGen {
     if (!m.object && with == kNoTarget) return Tree(whole, dst);
     const std::vector<ExprPtr> none;
     const auto& args = call ? call->args : none;
-    for (const auto& a : args)
-      if (a && a->kind == ExprKind::Call && MayBeVariable(*a)) return Tree(whole, dst);  // element by reference
-    if (args.size() > UINT16_MAX) return Tree(whole, dst);
-    holdsRefs_ = true;
+    CallSite* site = MemberSite(m.name, whole, args);
+    if (!site) return Tree(whole, dst);
     const uint32_t object = !m.object ? with : args.empty() ? Value(*m.object) : ValueBefore(*m.object, *call);
+    const uint32_t first = MemberArguments(*site, args);
+    Emit({Opcode::GetMember, 0, static_cast<uint16_t>(args.size()), dst, object, first, site});
+  }
+
+  // The site of a call of a member that may be one of the script's own (its arguments both
+  // values and references); null when an argument may be an array element given by
+  // reference, which the syntax tree binds.
+  CallSite* MemberSite(const String& name, const Expr& whole, const std::vector<ExprPtr>& args) {
+    for (const auto& a : args)
+      if (a && a->kind == ExprKind::Call && MayBeVariable(*a)) return nullptr;
+    if (args.size() > UINT16_MAX) return nullptr;
+    holdsRefs_ = true;
     CallSite* site = NewSite();
-    site->member = m.name;
+    site->member = name;
     site->expr = &whole;
+    return site;
+  }
+
+  // The arguments' values into consecutive temporaries (the first returned), a variable's
+  // also bound by reference.
+  uint32_t MemberArguments(CallSite& site, const std::vector<ExprPtr>& args) {
     const uint32_t first = Temps(args.size());
     for (size_t i = 0; i < args.size(); ++i) {
       ArgBinding binding;
@@ -411,9 +438,9 @@ class CodeGen {
           }
         }
       }
-      site->args.push_back(binding);
+      site.args.push_back(binding);
     }
-    Emit({Opcode::GetMember, 0, static_cast<uint16_t>(args.size()), dst, object, first, site});
+    return first;
   }
 
   // ------------------------------------------------------------------ statements
@@ -587,7 +614,9 @@ class CodeGen {
       const auto& n = static_cast<const NameExpr&>(callee);
       if (n.bound == NameKind::Builtin && n.builtin->resultRequired) return false;
       // A variable or constant used as a statement has rules of its own.
-      if (n.bound != NameKind::Builtin && n.bound != NameKind::Global && n.bound != NameKind::Intrinsic) return false;
+      if (n.bound != NameKind::Builtin && n.bound != NameKind::Global && n.bound != NameKind::Intrinsic &&
+          n.bound != NameKind::ClassMember)
+        return false;
       if (n.bound == NameKind::Global && n.global->kind != GlobalKind::Procedure &&
           n.global->kind != GlobalKind::ObjectMember)
         return false;
@@ -971,10 +1000,11 @@ class CodeGen {
         case Opcode::StoreName: case Opcode::StoreField: reg(i.b); break;
         case Opcode::Clear: if (i.a + i.b > window) automation::Raise(automation::err::kInternalError); break;
         case Opcode::Index: case Opcode::CallBuiltin: case Opcode::GetMember: case Opcode::CallGlobalMember:
+        case Opcode::CallMeMember:
           reg(i.a);
           if (i.op == Opcode::Index || i.op == Opcode::GetMember) reg(i.b);
           if (i.x) reg(i.c + i.x - 1u);
-          if (i.op == Opcode::GetMember)
+          if (i.op == Opcode::GetMember || i.op == Opcode::CallMeMember)
             for (const ArgBinding& a : static_cast<const CallSite*>(i.p)->args)
               if (a.kind == ArgBinding::LocalRef) reg(a.local);
           break;

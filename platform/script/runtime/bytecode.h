@@ -60,9 +60,11 @@ namespace brevalcore::script::runtime {
 //   CallGlobalMember R[a] = member p of a named object, known as a global name (R[c] .. R[c+x))
 //   GetMember    R[a] = R[b].member of site p (R[c] .. R[c+x))
 //   PutMember    R[b].member of site p = R[a]
+//   CallMeMember R[a] = member site.meMember of Me (R[c] .. R[c+x)): a method, property or
+//                field of the class the code belongs to, called by its bare name
 //   CheckArgs    the callee of call site p takes as many arguments as the site gives (450
 //                otherwise), checked before they are evaluated: a global may name another
-//                procedure by the time the call runs
+//                procedure by the time the call runs, and a member of Me is known only then
 //   New          R[a] = a new instance of the class of p (a NewExpr), Class_Initialize run
 //   Me           R[a] = the object the code runs for (424 outside a class)
 //   Intrinsic    R[a] = the engine's own function x8 (ast::Intrinsic) of R[c] .. R[c+x)
@@ -79,7 +81,7 @@ namespace brevalcore::script::runtime {
   X(Ge) X(And) X(Or) X(Xor) X(Eqv) X(Imp) X(Is) X(Append) X(Neg) X(Not) X(Jump) X(JumpIfFalse)  \
   X(JumpIfTrue) X(CaseJump) X(CompareJump) X(ShortCircuit) X(CheckVar) X(ForPrep) X(ForLoop)    \
   X(ForNext) X(EachPrep) X(EachOpen) X(EachNext) X(IsArrayOrJump) X(Index) X(CallProc)          \
-  X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(CheckArgs) X(New) X(Me)      \
+  X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(CallMeMember) X(CheckArgs) X(New) X(Me)      \
   X(Intrinsic) X(Fail) X(OnError) X(SetWith) X(TreeStmt) X(TreeExpr) X(Return)
 
 enum class Opcode : uint8_t {
@@ -133,6 +135,7 @@ struct CallSite {
   const Procedure* proc = nullptr;          // CallProc: the callee when known at compile time
   const GlobalEntry* global = nullptr;      // CallProc: ... or the global that names it now
   bool onMe = false;                        // CallProc: the callee runs with the caller's Me
+  int meMember = -1;                        // CallMeMember: the member's index in Me's class
   const ast::Expr* expr = nullptr;          // the call, for the syntax tree's rare cases
   String member;                            // GetMember, PutMember
   mutable ast::MemberCache cache;

@@ -131,6 +131,9 @@ class Interpreter : public BuiltinContext {
   Variant GetMember(const CallSite& site, const Variant& target, Variant** regs, uint32_t first, uint32_t count,
                     Frame& f);
   void PutMember(const CallSite& site, const Variant& target, Variant value, bool isSet);
+  Variant CallOwn(ScriptObject& so, int member, const CallSite& site, Variant** regs, uint32_t first, uint32_t count,
+                  Frame& f);
+  void CheckArguments(const CallSite& site, Frame& f);
   Variant General(ast::Op op, const Variant& a, const Variant& b);
   void SpendOnTexts(const Variant& a, const Variant& b);
   void StoreName(const ast::NameExpr& n, Variant value, bool isSet, Frame& f);

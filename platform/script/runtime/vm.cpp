@@ -248,31 +248,61 @@ inline DispId Interpreter::ResolveAtSite(Object* obj, const CallSite& site, Scri
   return ResolveMember(obj, site.member, site.cache);
 }
 
+namespace {
+// The procedure a call of `cm` with `count` arguments runs; null when the arguments index
+// what the member gives (a field, or a Property Get that takes none).
+const Procedure* OwnCallee(const ClassMember& cm, size_t count) {
+  if (cm.method) return cm.method;
+  if (cm.get && (count == 0 || cm.get->paramCount != 0)) return cm.get;
+  return nullptr;
+}
+}  // namespace
+
+// A member of one of this engine's objects, its caller holding the object. Inline: every
+// member call on a script object passes here.
+inline Variant Interpreter::CallOwn(ScriptObject& so, int member, const CallSite& site, Variant** regs, uint32_t first,
+                                    uint32_t count, Frame& f) {
+  const ClassMember& cm = so.cls().members[member];
+  if (count == 0 && !cm.method && cm.get && cm.get->accessor == Procedure::Accessor::GetsField) {
+    // Assigning an object to the result would take its default value: that runs the body.
+    const Variant& field = so.Field(cm.get->accessorField);
+    if (!field.IsObject()) return field;
+  }
+  if (const Procedure* callee = OwnCallee(cm, count)) return CallAtSite(*callee, &so, site, regs, f);
+  if (cm.get) {
+    const Variant value = CallWithValues(*cm.get, &so, {});
+    return IndexValues(value, Span(regs, first, count));
+  }
+  if (cm.field >= 0) return count ? IndexValues(so.Field(cm.field), Span(regs, first, count)) : so.Field(cm.field);
+  Raise(err::kWrongNumberOfArguments);
+}
+
 Variant Interpreter::GetMember(const CallSite& site, const Variant& target, Variant** regs, uint32_t first,
                                uint32_t count, Frame& f) {
   Object* obj = RequireObject(target);
   const Ref<Object> keep(obj);
   ScriptObject* so;
   const DispId id = ResolveAtSite(obj, site, so);
-  if (so) {
-    const ClassMember& cm = so->cls().members[id - 1];
-    if (cm.method) return CallAtSite(*cm.method, so, site, regs, f);
-    if (cm.get) {
-      if (count == 0 && cm.get->accessor == Procedure::Accessor::GetsField) {
-        // Assigning an object to the result would take its default value: that runs the body.
-        const Variant& field = so->Field(cm.get->accessorField);
-        if (!field.IsObject()) return field;
-      }
-      if (count == 0 || cm.get->paramCount != 0) return CallAtSite(*cm.get, so, site, regs, f);
-      const Variant value = CallWithValues(*cm.get, so, {});
-      return IndexValues(value, Span(regs, first, count));
-    }
-    if (cm.field >= 0) return count ? IndexValues(so->Field(cm.field), Span(regs, first, count)) : so->Field(cm.field);
-    Raise(err::kWrongNumberOfArguments);
-  }
+  if (so) return CallOwn(*so, id - 1, site, regs, first, count, f);
   const std::span<Variant> args = Span(regs, first, count);
   SpendOnText(args);
   return CallHost(*obj, id, kGetOrCall, args);
+}
+
+// A call's count against the procedure it will run, before its arguments are evaluated.
+void Interpreter::CheckArguments(const CallSite& site, Frame& f) {
+  const Procedure* proc = site.proc;
+  if (site.meMember >= 0) {
+    if (!f.me) Raise(err::kObjectRequired);
+    const ClassMember& cm = f.me->cls().members[site.meMember];
+    proc = OwnCallee(cm, site.args.size());
+    if (!proc && !cm.get && cm.field < 0) Raise(err::kWrongNumberOfArguments);
+    if (!proc) return;
+  } else if (!proc) {
+    if (site.global->kind != GlobalKind::Procedure) Raise(err::kTypeMismatch);
+    proc = site.global->proc;
+  }
+  if (static_cast<int>(site.args.size()) != proc->paramCount) Raise(err::kWrongNumberOfArguments);
 }
 
 void Interpreter::PutMember(const CallSite& site, const Variant& target, Variant value, bool isSet) {
@@ -679,16 +709,15 @@ op_GetMember:
 op_PutMember:
   PutMember(*static_cast<const CallSite*>(ip->p), *R[ip->b], Take(*R[ip->a], ip->x8 & kAssignMove), ip->x8 & kAssignSet);
   NEXT();
-op_CheckArgs: {
+op_CallMeMember: {
   const auto& site = *static_cast<const CallSite*>(ip->p);
-  const Procedure* proc = site.proc;
-  if (!proc) {
-    if (site.global->kind != GlobalKind::Procedure) Raise(err::kTypeMismatch);
-    proc = site.global->proc;
-  }
-  if (static_cast<int>(site.args.size()) != proc->paramCount) Raise(err::kWrongNumberOfArguments);
+  if (!f.me) Raise(err::kObjectRequired);
+  *R[ip->a] = CallOwn(*f.me, site.meMember, site, R, ip->c, ip->x, f);
   NEXT();
 }
+op_CheckArgs:
+  CheckArguments(*static_cast<const CallSite*>(ip->p), f);
+  NEXT();
 op_New:
   *R[ip->a] = EvalNew(*static_cast<const ast::NewExpr*>(ip->p));
   NEXT();
