@@ -245,6 +245,19 @@ const Row kRows[] = {
      "Class C\n Sub One(a) : out.Echo \"one\", a : End Sub\n Sub Go\n  On Error Resume Next\n  One 1, 2\n  out.Echo Err.Number\n  One 3\n End Sub\nEnd Class\n"
      "Dim o : Set o = New C : o.Go",
      "450\none 3\n"},
+    {"variable_holding_an_object_called",
+     "Function Bump(n) : n = n + 1 : Bump = n * 10 : End Function\nSub S\n Dim d, f, k : Set d = CreateObject(\"Scripting.Dictionary\")\n"
+     " d(\"a\") = 1 : k = 1 : Set f = GetRef(\"Bump\")\n out.Echo d(\"a\"), d(\"none\") = \"\", f(k), k\nEnd Sub\nS",
+     "1 -1 20 2\n"},
+    {"called_object_taken_before_its_arguments",
+     "Dim d, e\nFunction Swap : Set d = e : Swap = \"a\" : End Function\nSet d = CreateObject(\"Scripting.Dictionary\") : d(\"a\") = \"first\"\n"
+     "Set e = CreateObject(\"Scripting.Dictionary\") : e(\"a\") = \"second\"\nout.Echo d(Swap()), d(\"a\")",
+     "first second\n"},
+    {"number_called_evaluates_nothing", "Function Loud : out.Echo \"loud\" : End Function\nSub S\n Dim n : n = 3\n  out.Echo n(Loud())\nEnd Sub\nS",
+     "", 13, 4, 3},
+    {"nothing_called", "Function Loud : out.Echo \"loud\" : End Function\nDim o : Set o = Nothing\nout.Echo o(Loud())", "", 91, 3, 1},
+    {"getref_called_with_a_wrong_count", "Function Loud : out.Echo \"loud\" : End Function\nFunction Two(a, b) : End Function\nDim f : Set f = GetRef(\"Two\")\nout.Echo f(Loud())",
+     "", 450, 4, 1},
     {"constant_called_with_arguments", "Const K = 5\nDim x\nx = K(1)", "", 13, 3, 1},
     {"err_read_as_a_value", "On Error Resume Next\nErr.Raise 7\nDim e : Set e = Err\nout.Echo e.Number, Err(), TypeName(Err)", "7 7 ErrObject\n"},
     // Objects held by temporaries

@@ -321,8 +321,8 @@ class CodeGen {
     Emit({Opcode::Intrinsic, static_cast<uint8_t>(which), static_cast<uint16_t>(args.size()), dst, 0, first});
   }
 
-  // name(args) on a variable: an array element when it holds an array, else whatever the
-  // syntax tree makes of it (a default member, a GetRef, an error).
+  // name(args) on a variable: an array element when it holds an array, else a call of what
+  // it holds (an object's default member, a GetRef's procedure).
   void Index(uint32_t base, const CallExpr& c, uint32_t dst) {
     if (c.args.empty() || AnyMissing(c.args) || c.args.size() > UINT16_MAX) return Tree(c, dst);
     holdsRefs_ = true;
@@ -331,8 +331,23 @@ class CodeGen {
     Emit({Opcode::Index, 0, static_cast<uint16_t>(c.args.size()), dst, base, first});
     const size_t done = Emit({Opcode::Jump});
     At(guard).c = Here();
-    Tree(c, dst);
+    CallHeldValue(base, c, dst);
     At(done).c = Here();
+  }
+
+  // The object is taken before the arguments are evaluated (they may assign its variable).
+  void CallHeldValue(uint32_t base, const CallExpr& c, uint32_t dst) {
+    CallSite* site = MemberSite(String(), c, c.args);
+    if (!site) return Tree(c, dst);
+    uint32_t callee = base;
+    const bool pure = std::all_of(c.args.begin(), c.args.end(), [](const ExprPtr& a) { return IsPure(*a); });
+    if (!IsTemp(base) && !pure) {
+      callee = NewTemp();
+      Emit({Opcode::Move, 0, 0, callee, base});
+    }
+    Emit({Opcode::CheckCallable, 0, 0, callee, 0, 0, site});
+    const uint32_t first = MemberArguments(*site, c.args);
+    Emit({Opcode::CallValue, 0, static_cast<uint16_t>(c.args.size()), dst, callee, first, site});
   }
 
   // A call of a script procedure: by-reference arguments are bound when the call starts. A
@@ -985,7 +1000,7 @@ class CodeGen {
           for (uint32_t r : *static_cast<const std::vector<uint32_t>*>(i.p)) reg(r);
           break;
         case Opcode::TreeStmt: case Opcode::CheckArgs: case Opcode::Fail: break;
-        case Opcode::New: case Opcode::Me: reg(i.a); break;
+        case Opcode::New: case Opcode::Me: case Opcode::CheckCallable: reg(i.a); break;
         case Opcode::Intrinsic: reg(i.a); if (i.x) reg(i.c + i.x - 1u); break;
         case Opcode::CheckVar: if (i.x != runtime::kVarName || !i.p) automation::Raise(automation::err::kInternalError); break;
         case Opcode::ForNext: written(i.a); written(i.b + 2); target(i.c); break;
@@ -1000,11 +1015,12 @@ class CodeGen {
         case Opcode::StoreName: case Opcode::StoreField: reg(i.b); break;
         case Opcode::Clear: if (i.a + i.b > window) automation::Raise(automation::err::kInternalError); break;
         case Opcode::Index: case Opcode::CallBuiltin: case Opcode::GetMember: case Opcode::CallGlobalMember:
-        case Opcode::CallMeMember:
+        case Opcode::CallMeMember: case Opcode::CallValue:
           reg(i.a);
           if (i.op == Opcode::Index || i.op == Opcode::GetMember) reg(i.b);
           if (i.x) reg(i.c + i.x - 1u);
-          if (i.op == Opcode::GetMember || i.op == Opcode::CallMeMember)
+          if (i.op == Opcode::GetMember || i.op == Opcode::CallValue) reg(i.b);
+          if (i.op == Opcode::GetMember || i.op == Opcode::CallMeMember || i.op == Opcode::CallValue)
             for (const ArgBinding& a : static_cast<const CallSite*>(i.p)->args)
               if (a.kind == ArgBinding::LocalRef) reg(a.local);
           break;
@@ -1042,7 +1058,7 @@ class CodeGen {
       case Opcode::PutMember: case Opcode::OnError: case Opcode::TreeStmt: case Opcode::Return:
       case Opcode::EachPrep: case Opcode::EachOpen: case Opcode::EachNext: case Opcode::SetWith:
       case Opcode::CheckVar: case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::ForNext:
-      case Opcode::CheckArgs: case Opcode::Fail:
+      case Opcode::CheckArgs: case Opcode::Fail: case Opcode::CheckCallable:
         return false;  // the loops' own operands are checked with them
       default: return true;
     }

@@ -60,6 +60,10 @@ namespace brevalcore::script::runtime {
 //   CallGlobalMember R[a] = member p of a named object, known as a global name (R[c] .. R[c+x))
 //   GetMember    R[a] = R[b].member of site p (R[c] .. R[c+x))
 //   PutMember    R[b].member of site p = R[a]
+//   CheckCallable R[a] can be called with site p's arguments: an object (13 when not, 91 for
+//                Nothing), a GetRef given as many as its procedure takes; before they are evaluated
+//   CallValue    R[a] = R[b] called with site p's arguments R[c] .. R[c+x): the object's default
+//                member, or a GetRef's procedure (its parameters by reference as in any call)
 //   CallMeMember R[a] = member site.meMember of Me (R[c] .. R[c+x)): a method, property or
 //                field of the class the code belongs to, called by its bare name
 //   CheckArgs    the callee of call site p takes as many arguments as the site gives (450
@@ -81,7 +85,7 @@ namespace brevalcore::script::runtime {
   X(Ge) X(And) X(Or) X(Xor) X(Eqv) X(Imp) X(Is) X(Append) X(Neg) X(Not) X(Jump) X(JumpIfFalse)  \
   X(JumpIfTrue) X(CaseJump) X(CompareJump) X(ShortCircuit) X(CheckVar) X(ForPrep) X(ForLoop)    \
   X(ForNext) X(EachPrep) X(EachOpen) X(EachNext) X(IsArrayOrJump) X(Index) X(CallProc)          \
-  X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(CallMeMember) X(CheckArgs) X(New) X(Me)      \
+  X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(CheckCallable) X(CallValue) X(CallMeMember) X(CheckArgs) X(New) X(Me)      \
   X(Intrinsic) X(Fail) X(OnError) X(SetWith) X(TreeStmt) X(TreeExpr) X(Return)
 
 enum class Opcode : uint8_t {

@@ -134,6 +134,10 @@ class Interpreter : public BuiltinContext {
   Variant CallOwn(ScriptObject& so, int member, const CallSite& site, Variant** regs, uint32_t first, uint32_t count,
                   Frame& f);
   void CheckArguments(const CallSite& site, Frame& f);
+  const Procedure* OwnGetRef(Object& obj) const;
+  void CheckCallable(const Variant& v, const CallSite& site);
+  Variant CallValue(const CallSite& site, const Variant& target, Variant** regs, uint32_t first, uint32_t count,
+                    Frame& f);
   Variant General(ast::Op op, const Variant& a, const Variant& b);
   void SpendOnTexts(const Variant& a, const Variant& b);
   void StoreName(const ast::NameExpr& n, Variant value, bool isSet, Frame& f);

@@ -289,6 +289,29 @@ Variant Interpreter::GetMember(const CallSite& site, const Variant& target, Vari
   return CallHost(*obj, id, kGetOrCall, args);
 }
 
+// The procedure of a GetRef made by this engine; null for any other object.
+const Procedure* Interpreter::OwnGetRef(Object& obj) const {
+  if (typeid(obj) != typeid(GetRefObject)) return nullptr;
+  const auto& ref = static_cast<const GetRefObject&>(obj);
+  return &ref.engine() == this ? &ref.procedure() : nullptr;
+}
+
+void Interpreter::CheckCallable(const Variant& v, const CallSite& site) {
+  if (!v.IsObject()) Raise(err::kTypeMismatch);
+  const Procedure* proc = OwnGetRef(*RequireObject(v));
+  if (proc && static_cast<int>(site.args.size()) != proc->paramCount) Raise(err::kWrongNumberOfArguments);
+}
+
+Variant Interpreter::CallValue(const CallSite& site, const Variant& target, Variant** regs, uint32_t first,
+                               uint32_t count, Frame& f) {
+  Object* obj = RequireObject(target);
+  const Ref<Object> keep(obj);
+  if (const Procedure* proc = OwnGetRef(*obj)) return CallAtSite(*proc, nullptr, site, regs, f);
+  const std::span<Variant> args = Span(regs, first, count);
+  SpendOnText(args);
+  return CallHost(*obj, automation::kDispIdValue, kGetOrCall, args);
+}
+
 // A call's count against the procedure it will run, before its arguments are evaluated.
 void Interpreter::CheckArguments(const CallSite& site, Frame& f) {
   const Procedure* proc = site.proc;
@@ -708,6 +731,12 @@ op_GetMember:
   NEXT();
 op_PutMember:
   PutMember(*static_cast<const CallSite*>(ip->p), *R[ip->b], Take(*R[ip->a], ip->x8 & kAssignMove), ip->x8 & kAssignSet);
+  NEXT();
+op_CheckCallable:
+  CheckCallable(*R[ip->a], *static_cast<const CallSite*>(ip->p));
+  NEXT();
+op_CallValue:
+  *R[ip->a] = CallValue(*static_cast<const CallSite*>(ip->p), *R[ip->b], R, ip->c, ip->x, f);
   NEXT();
 op_CallMeMember: {
   const auto& site = *static_cast<const CallSite*>(ip->p);
