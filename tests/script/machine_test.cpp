@@ -219,6 +219,8 @@ const Row kRows[] = {
     {"eval_the_same_text_in_two_procedures",
      "Function F : Dim n : n = 1 : F = Eval(\"n\") : End Function\nFunction G : Dim z, n : n = 2 : G = Eval(\"n\") : End Function\nout.Echo F, G, F",
      "1 2 1\n"},
+    {"eval_of_a_with_member_outside_its_with",
+     "Class C : Public V : End Class\nDim o : Set o = New C : o.V = 2\nWith o\n out.Echo .V\n out.Echo Eval(\".V + 1\")\nEnd With", "2\n", 424, 5, 2},
     {"eval_without_arguments", "Dim x\nx = Eval()", "", 450, 2, 1},
     {"execute_sets_a_local", "Sub S\n Dim a\n Execute \"a = 5\"\n out.Echo a\nEnd Sub\nS", "5\n"},
     {"getref_and_typename", "Function Twice(n) : Twice = 2 * n : End Function\nDim f : Set f = GetRef(\"Twice\")\nout.Echo f(4), TypeName(f), IsObject(f)",

@@ -406,7 +406,11 @@ class CodeGen {
   void Member(const MemberExpr& m, const CallExpr* call, uint32_t dst) {
     const Expr& whole = call ? static_cast<const Expr&>(*call) : m;
     const uint32_t with = m.object ? kNoTarget : WithRegister(m);
-    if (!m.object && with == kNoTarget) return Tree(whole, dst);
+    if (!m.object && with == kNoTarget) {
+      // ".name" in text given to Execute or Eval, outside any With of its own.
+      if (!m.withEntry && m.withSlot < 0) return Fail(automation::err::kObjectRequired);
+      return Tree(whole, dst);
+    }
     const std::vector<ExprPtr> none;
     const auto& args = call ? call->args : none;
     CallSite* site = MemberSite(m.name, whole, args);
