@@ -1021,9 +1021,8 @@ class CodeGen {
         case Opcode::Index: case Opcode::CallBuiltin: case Opcode::GetMember: case Opcode::CallGlobalMember:
         case Opcode::CallMeMember: case Opcode::CallValue:
           reg(i.a);
-          if (i.op == Opcode::Index || i.op == Opcode::GetMember) reg(i.b);
+          if (i.op == Opcode::Index || i.op == Opcode::GetMember || i.op == Opcode::CallValue) reg(i.b);
           if (i.x) reg(i.c + i.x - 1u);
-          if (i.op == Opcode::GetMember || i.op == Opcode::CallValue) reg(i.b);
           if (i.op == Opcode::GetMember || i.op == Opcode::CallMeMember || i.op == Opcode::CallValue)
             for (const ArgBinding& a : static_cast<const CallSite*>(i.p)->args)
               if (a.kind == ArgBinding::LocalRef) reg(a.local);
