@@ -260,6 +260,9 @@ const Row kRows[] = {
     {"nothing_called", "Function Loud : out.Echo \"loud\" : End Function\nDim o : Set o = Nothing\nout.Echo o(Loud())", "", 91, 3, 1},
     {"getref_called_with_a_wrong_count", "Function Loud : out.Echo \"loud\" : End Function\nFunction Two(a, b) : End Function\nDim f : Set f = GetRef(\"Two\")\nout.Echo f(Loud())",
      "", 450, 4, 1},
+    {"bare_names_as_statements",
+     "Class C\n Sub Ping : out.Echo \"ping\" : End Sub\n Sub Go : Ping : Err : out.Echo \"go\" : End Sub\nEnd Class\nDim o : Set o = New C : o.Go\n  Eval",
+     "ping\ngo\n", 450, 6, 3},
     {"constant_called_with_arguments", "Const K = 5\nDim x\nx = K(1)", "", 13, 3, 1},
     {"err_read_as_a_value", "On Error Resume Next\nErr.Raise 7\nDim e : Set e = Err\nout.Echo e.Number, Err(), TypeName(Err)", "7 7 ErrObject\n"},
     // Objects held by temporaries

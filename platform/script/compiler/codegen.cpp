@@ -645,7 +645,7 @@ class CodeGen {
     }
     Count(s);
     const uint32_t t = NewTemp();
-    if (e.kind == ExprKind::Name) {
+    if (e.kind == ExprKind::Name && static_cast<const NameExpr&>(e).bound == NameKind::Global) {
       const auto& n = static_cast<const NameExpr&>(e);
       if (n.global->kind == GlobalKind::Procedure) {
         Procedure(n.global->proc, n.global, false, {}, e, t);
