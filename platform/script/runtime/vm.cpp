@@ -379,6 +379,11 @@ Variant& Interpreter::LoopVariable(const Instr& i, Variant** regs, Frame& f) {
   }
 }
 
+// Comparing texts takes time in proportion to their length, as the operators that copy them.
+inline void Interpreter::SpendOnTexts(const Variant& a, const Variant& b) {
+  if (a.IsString() && b.IsString()) limits_.Spend(std::min(a.AsString().size(), b.AsString().size()));
+}
+
 BREVALCORE_DISPATCH_LOOP void Interpreter::RunCode(const Code& code, Frame& f) {
   static const void* const kLabels[] = {
 #define BREVALCORE_OPCODE_LABEL(name) &&op_##name,
@@ -540,7 +545,8 @@ op_CaseJump: {
   bool equal;
   if (!fast::WholeEqual(subject, value, equal)) {
     if (subject.IsString() || value.IsString()) limits_.Spend(subject.AsString().size() + value.AsString().size());
-    equal = automation::Compare(subject, value) == automation::Ordering::Equal;
+    if (!fast::TextEquality(ast::Op::Eq, subject, value, equal))
+      equal = automation::Compare(subject, value) == automation::Ordering::Equal;
   }
   if (equal) JUMP(ip->c);
   NEXT();
@@ -550,13 +556,15 @@ op_CompareJump: {
   const Variant& x = *R[ip->a];
   const Variant& y = *R[ip->b];
   SpendOnTexts(x, y);
-  int order;
   bool holds;
-  if (fast::Order(x, y, order)) {
-    holds = fast::Holds(op, order);
-  } else {
-    const Variant v = Binary(op, x, y);
-    holds = Truth(v);
+  if (!fast::TextEquality(op, x, y, holds)) {
+    int order;
+    if (fast::Order(x, y, order)) {
+      holds = fast::Holds(op, order);
+    } else {
+      const Variant v = Binary(op, x, y);
+      holds = Truth(v);
+    }
   }
   if (holds == (ip->x != 0)) JUMP(ip->c);
   NEXT();
@@ -730,10 +738,6 @@ void Interpreter::StoreName(const ast::NameExpr& n, Variant value, bool isSet, F
   else AssignTo(n, std::move(value), isSet, f);
 }
 
-// Comparing texts takes time in proportion to their length, as the operators that copy them.
-void Interpreter::SpendOnTexts(const Variant& a, const Variant& b) {
-  if (a.IsString() && b.IsString()) limits_.Spend(std::min(a.AsString().size(), b.AsString().size()));
-}
 
 Variant Interpreter::General(ast::Op op, const Variant& a, const Variant& b) {
   if (a.IsString() || b.IsString()) limits_.Spend(a.AsString().size() + b.AsString().size());
