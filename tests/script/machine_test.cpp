@@ -190,6 +190,10 @@ const Row kRows[] = {
     {"element_let_takes_the_default_value",
      "Class C\n Public Default Property Get V : V = 42 : End Property\nEnd Class\nDim a(0) : a(0) = New C : out.Echo TypeName(a(0))", "Integer\n"},
     {"element_of_the_function_result", "Function F\n F = Array(1, 2)\n F(1) = 5\nEnd Function\nout.Echo F()(1)", "5\n"},
+    {"element_subscript_replaces_the_array",
+     "Dim a(2)\nFunction G : a = 5 : G = 1 : End Function\nSub S\n Dim b : b = Array(1, 2)\n b(G2(b)) = 3\nEnd Sub\n"
+     "Function G2(x) : x = Empty : G2 = 0 : End Function\nOn Error Resume Next\na(G()) = 1 : out.Echo Err.Number, a\nS : out.Echo Err.Number",
+     "13 5\n13\n"},
     {"element_of_an_array_of_arrays", "Dim a : a = Array(Array(1, 2), 3)\nout.Echo a(0)(1)\na(0)(1) = 5", "2\n", 424, 3, 1},
     {"dictionary_item_by_default_and_by_name",
      "Sub S\n Dim d : Set d = CreateObject(\"Scripting.Dictionary\")\n d(\"k\") = 1 : d.Item(\"j\") = 2 : d(\"k\") = d(\"k\") + 10\n"
