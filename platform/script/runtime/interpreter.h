@@ -141,7 +141,6 @@ class Interpreter : public BuiltinContext {
   void NewArrayIn(Variant* slot, std::span<Variant> uppers, bool fixed);
   void ReDimVariable(Variant* slot, std::span<Variant> uppers, bool preserve);
   void EraseVariable(Variant* slot, std::span<Variant> subscripts);
-  static int32_t SubscriptOf(const Variant& v);
   Variant& ElementOf(Variant* base, std::span<Variant> subscripts);
   void CopyObject(const Variant* v, const Instr& i, Variant& out);
   void ResolveTarget(const Variant& target, const CallSite* site);

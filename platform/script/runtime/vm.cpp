@@ -40,6 +40,29 @@ std::span<Variant> Span(Variant** regs, uint32_t first, uint32_t count) {
 
 Variant Take(Variant& v, bool move) { return move ? std::move(v) : v; }
 
+int32_t SubscriptOf(const Variant& v) {
+  if (v.IsMissing()) Raise(err::kSubscriptOutOfRange);
+  return fast::Subscript(v);
+}
+
+// An element's subscripts as numbers, in order; a few stay on the stack.
+class Indices {
+ public:
+  explicit Indices(std::span<Variant> subscripts) : size_(subscripts.size()) {
+    if (size_ > kInlineSubscripts) heap_.resize(size_);
+    int32_t* idx = size_ > kInlineSubscripts ? heap_.data() : inline_;
+    for (size_t i = 0; i < size_; ++i) idx[i] = SubscriptOf(subscripts[i]);
+  }
+  std::span<const int32_t> span() const {
+    return {size_ > kInlineSubscripts ? heap_.data() : inline_, size_};
+  }
+
+ private:
+  size_t size_;
+  int32_t inline_[kInlineSubscripts];
+  std::vector<int32_t> heap_;
+};
+
 Variant& MeField(Frame& f, uint32_t field) {
   if (!f.me) Raise(err::kObjectRequired);
   return f.me->Field(static_cast<int>(field));
@@ -190,19 +213,9 @@ Variant Interpreter::CallWithValues(const Procedure& proc, ScriptObject* me, std
 
 Variant Interpreter::IndexValues(const Variant& v, std::span<Variant> args) {
   if (v.IsArray()) {
-    int32_t inlineIdx[kInlineSubscripts];
-    std::vector<int32_t> heapIdx;
-    int32_t* idx = inlineIdx;
-    if (args.size() > kInlineSubscripts) {
-      heapIdx.resize(args.size());
-      idx = heapIdx.data();
-    }
-    for (size_t i = 0; i < args.size(); ++i) {
-      if (args[i].IsMissing()) Raise(err::kSubscriptOutOfRange);
-      idx[i] = fast::Subscript(args[i]);
-    }
+    const Indices idx(args);
     const Ref<automation::ArrayData> keep = v.AsArrayRef();
-    return keep->At(std::span<const int32_t>(idx, args.size()));
+    return keep->At(idx.span());
   }
   if (v.IsObject()) {
     Object* obj = RequireObject(v);
@@ -412,11 +425,6 @@ std::vector<automation::ArrayData::Bound> BoundsOf(std::span<Variant> uppers) {
 
 }  // namespace
 
-int32_t Interpreter::SubscriptOf(const Variant& v) {
-  if (v.IsMissing()) Raise(err::kSubscriptOutOfRange);
-  return fast::Subscript(v);
-}
-
 void Interpreter::NewArrayIn(Variant* slot, std::span<Variant> uppers, bool fixed) {
   if (!slot) return;
   auto data = Ref<automation::ArrayData>(new automation::ArrayData(BoundsOf(uppers), fixed));
@@ -450,16 +458,9 @@ void Interpreter::EraseVariable(Variant* slot, std::span<Variant> subscripts) {
 Variant& Interpreter::ElementOf(Variant* base, std::span<Variant> subscripts) {
   // A subscript that reassigned the variable leaves no array to write into.
   if (!base || !base->IsArray()) Raise(err::kTypeMismatch);
-  int32_t inlineIdx[kInlineSubscripts];
-  std::vector<int32_t> heapIdx;
-  int32_t* idx = inlineIdx;
-  if (subscripts.size() > kInlineSubscripts) {
-    heapIdx.resize(subscripts.size());
-    idx = heapIdx.data();
-  }
-  for (size_t i = 0; i < subscripts.size(); ++i) idx[i] = SubscriptOf(subscripts[i]);
+  const Indices idx(subscripts);
   if (base->AsArray().RefCount() > 1) limits_.Spend(base->AsArray().size());
-  return base->MutableArray().At(std::span<const int32_t>(idx, subscripts.size()));
+  return base->MutableArray().At(idx.span());
 }
 
 // `name(...) = value` on a variable that holds no array: its object (held in `out` while the
