@@ -197,7 +197,7 @@ const Row kRows[] = {
     {"element_of_an_array_of_arrays", "Dim a : a = Array(Array(1, 2), 3)\nout.Echo a(0)(1)\na(0)(1) = 5", "2\n", 424, 3, 1},
     {"dictionary_item_by_default_and_by_name",
      "Sub S\n Dim d : Set d = CreateObject(\"Scripting.Dictionary\")\n d(\"k\") = 1 : d.Item(\"j\") = 2 : d(\"k\") = d(\"k\") + 10\n"
-     " Set d(\"o\") = d\n out.Echo d(\"k\"), d.Item(\"j\"), d.Count, TypeName(d(\"o\"))\nEnd Sub\nS",
+     " Set d(\"o\") = CreateObject(\"Scripting.Dictionary\")\n out.Echo d(\"k\"), d.Item(\"j\"), d.Count, TypeName(d(\"o\"))\nEnd Sub\nS",
      "11 2 3 Dictionary\n"},
     {"dictionary_in_a_global_and_a_with", "Dim d : Set d = CreateObject(\"Scripting.Dictionary\")\nd(1) = \"a\"\nWith d\n .Item(2) = \"b\"\nEnd With\nout.Echo d(1) & d(2)",
      "ab\n"},
