@@ -140,10 +140,9 @@ class Searcher {
     return static_cast<size_t>(text_.rend() - found) - what_.size();
   }
 
+ private:
   // Below this the plain search is quadratic only in a needle too short to matter.
   static constexpr size_t kLongNeedle = 16;
-
- private:
   String folded_;
   String foldedWhat_;
   StringView what_;
@@ -160,8 +159,6 @@ StringView TextOf(const Variant& v, String& store) {
 
 // Position of `what` in `text` from `from` (0-based), or npos.
 size_t Find(StringView text, StringView what, size_t from, CompareMode mode) {
-  if (mode == CompareMode::Binary && what.size() < Searcher::kLongNeedle && from <= text.size())
-    return FindShort(text, what, from);
   return Searcher(text, what, mode).Find(from);
 }
 
