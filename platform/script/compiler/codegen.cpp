@@ -417,7 +417,7 @@ class CodeGen {
     switch (op) {
       case Opcode::Jump: case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::CaseJump:
       case Opcode::CompareJump: case Opcode::ShortCircuit: case Opcode::ForPrep: case Opcode::ForLoop:
-      case Opcode::ForNext: case Opcode::IsArrayOrJump: case Opcode::ElementOrObject: case Opcode::CheckVar:
+      case Opcode::ForNext: case Opcode::EachNext: case Opcode::IsArrayOrJump: case Opcode::ElementOrObject: case Opcode::CheckVar:
       case Opcode::Fail: case Opcode::Return:
         return true;
       default:
