@@ -47,6 +47,9 @@ char32_t DecodeUtf8(std::string_view s, size_t& i, bool& valid) {
   }
   static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
   if (cp < kMin[extra] || cp > 0x10FFFF) { valid = false; ++i; return 0xFFFD; }
+  // An encoded surrogate half is not UTF-8, but it is read as itself: a lone half in a UTF-16
+  // profile file passes through this form and must come back unchanged.
+  if (cp >= 0xD800 && cp <= 0xDFFF) valid = false;
   i += extra + 1;
   return cp;
 }

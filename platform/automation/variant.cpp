@@ -24,10 +24,9 @@ constexpr size_t kMaxUnits = UINT32_MAX / 2;
 constexpr uint32_t ClassCapacity(size_t cls) { return static_cast<uint32_t>((kClassBytes[cls] - kHeaderBytes) / 2); }
 
 // The size class whose blocks hold `units`, or kClasses when none does.
-size_t ClassOf(size_t units) noexcept {
-  for (size_t c = 0; c < kClasses; ++c)
-    if (units <= ClassCapacity(c)) return c;
-  return kClasses;
+inline size_t ClassOf(size_t units) noexcept {
+  static_assert(kClasses == 4);
+  return units <= ClassCapacity(0) ? 0 : units <= ClassCapacity(1) ? 1 : units <= ClassCapacity(2) ? 2 : units <= ClassCapacity(3) ? 3 : 4;
 }
 
 struct FreeBlock {
@@ -55,7 +54,7 @@ struct CacheCloser {
   }
 };
 
-void* TakeBlock(size_t cls) {
+inline void* TakeBlock(size_t cls) {
   if (FreeBlock* b = tCache.head[cls]) {
     tCache.head[cls] = b->next;
     --tCache.count[cls];
@@ -64,7 +63,7 @@ void* TakeBlock(size_t cls) {
   return ::operator new(kClassBytes[cls]);
 }
 
-void GiveBlock(size_t cls, void* block) noexcept {
+inline void GiveBlock(size_t cls, void* block) noexcept {
   if (tCache.state == CacheState::Unused) {
     thread_local CacheCloser closer;  // registered with the thread on first use
     (void)closer;
@@ -77,7 +76,7 @@ void GiveBlock(size_t cls, void* block) noexcept {
 
 }  // namespace
 
-Variant::StringRep* Variant::NewRep(size_t capacity) {
+[[gnu::always_inline]] inline Variant::StringRep* Variant::NewRep(size_t capacity) {
   static_assert(sizeof(StringRep) == kHeaderBytes && alignof(StringRep) >= alignof(char16_t));
   if (capacity > kMaxUnits) Raise(err::kOutOfMemory);
   const size_t cls = ClassOf(capacity);
@@ -93,11 +92,11 @@ Variant::StringRep* Variant::NewRep(size_t capacity) {
   }
   if (budget) budget->AddRef();
   const auto room = cls < kClasses ? ClassCapacity(cls) : static_cast<uint32_t>(capacity);
-  return new (block) StringRep{1, 0, room, budget};
+  return new (block) StringRep{1, 0, room, static_cast<uint8_t>(cls), budget};
 }
 
 void Variant::FreeRep(StringRep* rep) noexcept {
-  const size_t cls = ClassOf(rep->capacity);
+  const size_t cls = rep->sizeClass;
   if (MemoryBudget* budget = rep->budget) {
     budget->Credit(cls < kClasses ? kClassBytes[cls] : kHeaderBytes + rep->capacity * sizeof(char16_t));
     budget->Release();

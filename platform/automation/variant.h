@@ -170,6 +170,7 @@ class Variant {
     int32_t refs;
     uint32_t size;
     uint32_t capacity;
+    uint8_t sizeClass;     // of the block (variant.cpp)
     MemoryBudget* budget;  // charged for the block, or null
     char16_t* Text() noexcept { return reinterpret_cast<char16_t*>(this + 1); }
     const char16_t* Text() const noexcept { return reinterpret_cast<const char16_t*>(this + 1); }

@@ -6,6 +6,7 @@
 #include "platform/automation/calendar.h"
 #include "platform/automation/convert.h"
 #include "platform/automation/error.h"
+#include "platform/automation/text.h"
 
 namespace brevalcore::automation {
 namespace {
@@ -256,6 +257,34 @@ TEST(Convert, NullIsRejectedWhereAValueIsNeeded) {
   for (const auto& call : calls) EXPECT_EQ(ErrorOf(call), err::kInvalidUseOfNull);
   EXPECT_EQ(ErrorOf([] { ToDouble(S(u"")); }), err::kTypeMismatch);
   EXPECT_EQ(ErrorOf([] { ToDouble(S(u"1E400")); }), err::kOverflow);
+}
+
+// UTF-8 in and out: only well-formed sequences count as valid UTF-8; malformed bytes read as
+// U+FFFD, and surrogate halves (which only a UTF-16 profile file can bring) survive the round trip.
+TEST(Convert, Utf8ValidityAndRoundTrips) {
+  struct Row {
+    std::string bytes;
+    bool valid;
+    String text;
+  };
+  const Row rows[] = {
+      {"a\xC3\xA8", true, u"a\u00E8"},
+      {"\xF0\x9F\x98\x80", true, u"\xD83D\xDE00"},
+      {"\xC0\xAF", false, u"\uFFFD\uFFFD"},                     // overlong '/'
+      {"\xED\xA0\x80", false, u"\xD800"},                        // an encoded half
+      {"#\xED\xA9\x89\xED\xB4\xB4", false, u"#\xDA49\xDD34"},  // a pair, encoded half by half
+      {"\xF4\x90\x80\x80", false, u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
+      {"\xE2\x82", false, u"\uFFFD\uFFFD"},                       // cut short
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(IsValidUtf8(row.bytes), row.valid) << row.bytes;
+    const String text = FromUtf8(row.bytes);
+    EXPECT_EQ(text, row.text) << row.bytes;
+    EXPECT_EQ(FromUtf8(ToUtf8(text)), text) << row.bytes;
+    if (row.valid) {
+      EXPECT_EQ(ToUtf8(text), row.bytes);
+    }
+  }
 }
 
 }  // namespace

@@ -67,7 +67,9 @@ void Play(const HostileRow& row, std::chrono::milliseconds timeout, size_t memor
   EXPECT_EQ(result.output, row.output);
   EXPECT_EQ(result.error, row.error) << result.description;
   EXPECT_EQ(result.line, row.line);
-  if (row.otherColumn == 0 || result.column != row.otherColumn) EXPECT_EQ(result.column, row.column);
+  if (row.otherColumn == 0 || result.column != row.otherColumn) {
+    EXPECT_EQ(result.column, row.column);
+  }
   EXPECT_EQ(after, "alive\n");
 }
 

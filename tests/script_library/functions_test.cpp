@@ -72,6 +72,10 @@ TEST(Builtins, Strings) {
       {u"InStr", {V(u"aaab"), V(u"aab")}, u"2"},             {u"InStr", {L(6), V(u"abcabc"), V(u"ab")}, u"0"},
       {u"InStr", {V(u"ab"), V(u"abc")}, u"0"},               {u"InStr", {V(u"\u0100\u0002"), V(u"\u0201")}, u"0"},
       {u"InStr", {V(u"x\u0101\u0102"), V(u"\u0101\u0102")}, u"2"},
+      // Past the first eight units, after near misses, and in the tail shorter than eight.
+      {u"InStr", {V(u"|a|b|c|d|e|f|g|h|i|x|"), V(u"|x|")}, u"19"}, {u"InStr", {V(u"abcdefghijklmnopqrstu|x|"), V(u"|x|")}, u"22"},
+      {u"InStr", {V(u"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxy"), V(u"xy")}, u"30"}, {u"InStr", {L(17), V(u"abcdefghabcdefghab"), V(u"ab")}, u"17"},
+      {u"InStr", {V(u"abcdefghabcdefghab"), V(u"hz")}, u"0"},
       {u"InStrRev", {V(u"abcabc"), V(u"b")}, u"5"}, {u"InStrRev", {V(u"abcabc"), V(u"b"), L(4)}, u"2"},
       {u"InStrRev", {V(u"abc"), V(u"a"), L(0)}, u"err 5"},
       {u"UCase", {V(u"perch\u00E9")}, u"PERCH\u00C9"}, {u"LCase", {V(u"CITT\u00C0")}, u"citt\u00E0"},

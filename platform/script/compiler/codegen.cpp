@@ -198,11 +198,6 @@ class CodeGen {
     }
   }
 
-  // A call that can never fit its callee fails where it stands, its arguments not evaluated.
-  void Fail(int32_t error) {
-    Emit({Opcode::Fail, 0, 0, static_cast<uint32_t>(error)});
-  }
-
   void Tree(const Expr& e, uint32_t dst) {
     holdsRefs_ = true;
     Emit({Opcode::TreeExpr, 0, 0, dst, 0, 0, &e});
@@ -488,7 +483,7 @@ class CodeGen {
     const bool outerRefs = holdsRefs_;
     peak_ = next_;
     holdsRefs_ = false;
-    if (!Native(s)) TreeStatement(s);
+    if (!Native(s)) automation::Raise(automation::err::kInternalError);
     if (holdsRefs_ && peak_ > mark && !EndsByEmptying(begin, code_->locals + mark, peak_ - mark))
       Emit({Opcode::Clear, 0, 0, code_->locals + mark, peak_ - mark});
     code_->regions.push_back({begin, Here(), Here(), &s});
@@ -516,15 +511,12 @@ class CodeGen {
     switch (op) {
       case Opcode::Jump: case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::CaseJump:
       case Opcode::CompareJump: case Opcode::ShortCircuit: case Opcode::ForPrep: case Opcode::ForLoop:
-      case Opcode::ForNext: case Opcode::IsArrayOrJump: case Opcode::TreeStmt: case Opcode::Return:
+      case Opcode::ForNext: case Opcode::EachNext: case Opcode::IsArrayOrJump: case Opcode::ElementOrObject: case Opcode::CheckVar:
+      case Opcode::Fail: case Opcode::Return:
         return true;
       default:
         return false;
     }
-  }
-
-  void TreeStatement(const ast::Stmt& s) {
-    Emit({Opcode::TreeStmt, 0, 0, 0, 0, 0, &s});
   }
 
   Loop* Innermost(bool isFor) {
@@ -537,7 +529,7 @@ class CodeGen {
     if (countRuns_) Emit({Opcode::Count, 0, 0, 0, 0, 0, &s});
   }
 
-  // Emits `s` and returns true, or returns false (nothing emitted) for the syntax tree.
+  // Emits `s`.
   bool Native(const ast::Stmt& s) {
     switch (s.kind) {
       case StmtKind::Assign: return Assign(static_cast<const AssignStmt&>(s));
@@ -553,15 +545,13 @@ class CodeGen {
         Count(s);
         Emit({Opcode::OnError, static_cast<uint8_t>(static_cast<const OnErrorStmt&>(s).resumeNext)});
         return true;
-      case StmtKind::Dim: {
-        const auto& d = static_cast<const DimStmt&>(s);
-        if (std::any_of(d.vars.begin(), d.vars.end(), [](const DimVar& v) { return v.isArray; })) return false;
-        Count(s);
-        return true;
-      }
+      case StmtKind::Dim: Count(s); Dim(static_cast<const DimStmt&>(s)); return true;
+      case StmtKind::ReDim: Count(s); ReDim(static_cast<const ReDimStmt&>(s)); return true;
+      case StmtKind::Erase: Count(s); Erase(static_cast<const EraseStmt&>(s)); return true;
+      case StmtKind::Const: Count(s); ConstStatement(static_cast<const ConstStmt&>(s)); return true;
       case StmtKind::Nop: Count(s); return true;
-      default: return false;
     }
+    return false;
   }
 
   bool Assign(const AssignStmt& s) {
@@ -588,19 +578,222 @@ class CodeGen {
     }
     if (target.kind == ExprKind::Member) {
       const auto& m = static_cast<const MemberExpr&>(target);
-      const uint32_t with = m.object ? kNoTarget : WithRegister(m);
-      if (!m.object && with == kNoTarget) return false;
       Count(s);
       holdsRefs_ = true;
       const uint32_t r = m.object ? ValueBefore(*s.value, *m.object) : Value(*s.value);
-      const uint32_t object = m.object ? Value(*m.object) : with;
+      const uint32_t object = m.object ? Value(*m.object) : WithObject(m);
       CallSite* site = NewSite();
       site->member = m.name;
       site->expr = &target;
       Emit({Opcode::PutMember, static_cast<uint8_t>(set | Moves(r)), 0, r, object, 0, site});
       return true;
     }
-    return false;
+    Count(s);
+    holdsRefs_ = true;
+    if (target.kind == ExprKind::Call) {
+      AssignIndexed(static_cast<const CallExpr&>(target), *s.value, set);
+    } else {
+      Value(*s.value);
+      Fail(automation::err::kIllegalAssignment);
+    }
+    return true;
+  }
+
+  // The object of the With that ".member" belongs to; outside any, a value that is none.
+  uint32_t WithObject(const MemberExpr& m) {
+    const uint32_t with = WithRegister(m);
+    return with == kNoTarget ? Const(Variant()) : with;
+  }
+
+  // Raises `number` where the instruction stands: what a statement refuses once its operands
+  // are evaluated, or a call that can never fit its callee, before its arguments are.
+  void Fail(int32_t number) { Emit({Opcode::Fail, 0, static_cast<uint16_t>(number)}); }
+
+  // Where a name's storage is, for the instructions that write a variable (x, a, p).
+  struct Variable {
+    uint16_t kind;
+    uint32_t reg = 0;
+    const void* p = nullptr;
+  };
+  static Variable VariableOf(const NameExpr& n) {
+    if (n.bound == NameKind::Local) return {runtime::kVarLocal, static_cast<uint32_t>(n.slot)};
+    if (n.bound == NameKind::Field) return {runtime::kVarField, static_cast<uint32_t>(n.slot)};
+    if (n.bound == NameKind::Global && n.global->kind == GlobalKind::Variable) return {runtime::kVarGlobal, 0, n.global};
+    return {runtime::kVarName, 0, &n};
+  }
+  Instr On(Opcode op, const Variable& v, uint8_t x8 = 0) { return {op, x8, v.kind, v.reg, 0, 0, v.p}; }
+
+  // target(args) = value. The value is evaluated first, into the temporary after the
+  // arguments' (an object's member takes it as its last argument); then what the target is
+  // decides, before any argument is evaluated, whether it is an array's element or a member.
+  void AssignIndexed(const CallExpr& c, const Expr& valueExpr, uint8_t set) {
+    const size_t n = c.args.size();
+    if (n >= UINT16_MAX) {
+      Value(valueExpr);
+      return Fail(automation::err::kSubscriptOutOfRange);
+    }
+    const uint32_t first = Temps(n + 1);
+    const uint32_t value = first + static_cast<uint32_t>(n);
+    Into(valueExpr, value);
+    const uint8_t flags = static_cast<uint8_t>(set | kMove);
+    if (c.target->kind == ExprKind::Member) {
+      const auto& m = static_cast<const MemberExpr&>(*c.target);
+      // The object is read once, before the arguments, as a copy when they could change it.
+      uint32_t object = m.object ? kNoTarget : WithObject(m);
+      if (m.object) {
+        object = NewTemp();
+        Into(*m.object, object);
+      }
+      CallSite* site = NewSite();
+      site->member = m.name;
+      site->expr = c.target.get();
+      Emit({Opcode::Resolve, 0, 0, 0, object, 0, site});
+      return PutArguments(c.args, first, {runtime::kPutMember, object, 0, site}, set);
+    }
+    if (c.target->kind != ExprKind::Name) {
+      const uint32_t object = NewTemp();
+      Into(*c.target, object);
+      Emit({Opcode::Resolve, 0, 0, 0, object});
+      return PutArguments(c.args, first, {runtime::kPutDefault, object}, set);
+    }
+    const auto& name = static_cast<const NameExpr&>(*c.target);
+    switch (name.bound) {
+      case NameKind::ClassMember:
+        return PutArguments(c.args, first, {runtime::kPutClassMember, 0, static_cast<uint32_t>(name.slot)}, set);
+      case NameKind::Global:
+        if (name.global->kind == GlobalKind::ObjectMember)
+          return PutArguments(c.args, first, {runtime::kPutGlobalMember, 0, 0, name.global}, set);
+        if (name.global->kind != GlobalKind::Variable && name.global->kind != GlobalKind::NamedObject)
+          return Fail(automation::err::kTypeMismatch);
+        break;
+      case NameKind::Local: case NameKind::Field: case NameKind::Undefined: break;
+      default: return Fail(automation::err::kTypeMismatch);
+    }
+    // A variable: an array's element, or its object's default member.
+    const Variable v = VariableOf(name);
+    const uint32_t object = NewTemp();
+    Instr dispatch = On(Opcode::ElementOrObject, v);
+    dispatch.b = object;
+    const size_t toObject = Emit(dispatch);
+    Subscripts(c.args, first);
+    Instr store = On(Opcode::StoreElement, v, flags);
+    store.b = first;
+    store.c = static_cast<uint32_t>(n);
+    Emit(store);
+    const size_t done = Emit({Opcode::Jump});
+    At(toObject).c = Here();
+    PutArguments(c.args, first, {runtime::kPutDefault, object}, set);
+    At(done).c = Here();
+  }
+
+  struct PutTarget {
+    uint8_t whose;
+    uint32_t object = 0;
+    uint32_t member = 0;  // kPutClassMember: Me's member
+    const void* p = nullptr;
+  };
+
+  // The arguments of a member's assignment (left out: the missing marker), then the call.
+  void PutArguments(const std::vector<ExprPtr>& args, uint32_t first, const PutTarget& t, uint8_t set) {
+    for (size_t i = 0; i < args.size(); ++i) {
+      const uint32_t r = first + static_cast<uint32_t>(i);
+      if (args[i]) Into(*args[i], r);
+      else Emit({Opcode::Move, 0, 0, r, Const(Variant::Missing())});
+    }
+    Emit({Opcode::PutIndexed, static_cast<uint8_t>(set | (t.whose << 2)), static_cast<uint16_t>(args.size()), t.member,
+          t.object, first, t.p});
+  }
+
+  // Subscripts into consecutive temporaries from `first`. Each is made a subscript as soon as
+  // it is evaluated (a wrong one stops the statement there) where a later one could act or fail.
+  void Subscripts(const std::vector<ExprPtr>& args, uint32_t first) {
+    for (size_t i = 0; i < args.size(); ++i) {
+      const uint32_t r = first + static_cast<uint32_t>(i);
+      if (args[i]) Into(*args[i], r);
+      else Emit({Opcode::Move, 0, 0, r, Const(Variant::Missing())});
+      const bool laterActs = std::any_of(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end(),
+                                         [](const ExprPtr& a) { return a && !IsInert(*a); });
+      if (laterActs) Emit({Opcode::ToSubscript, 0, 0, r});
+    }
+  }
+
+  // Evaluating it can neither act nor fail.
+  static bool IsInert(const Expr& e) {
+    if (e.kind == ExprKind::Literal) return true;
+    if (e.kind == ExprKind::Paren) return IsInert(*static_cast<const ParenExpr&>(e).inner);
+    if (e.kind != ExprKind::Name) return false;
+    const auto& n = static_cast<const NameExpr&>(e);
+    return n.bound == NameKind::Local || n.bound == NameKind::Constant ||
+           (n.bound == NameKind::Global && (n.global->kind == GlobalKind::Variable || n.global->kind == GlobalKind::Constant));
+  }
+
+  // Dim: a fixed array (or `a()`, a dynamic one) made new each time the statement runs; the
+  // other names need nothing.
+  void Dim(const DimStmt& d) {
+    for (const DimVar& var : d.vars) {
+      if (!var.isArray) continue;
+      const Variable v = VariableOf(*var.target);
+      size_t skip = SIZE_MAX;  // a name that has no storage: its bounds are not evaluated
+      if (v.kind == runtime::kVarName) skip = Emit(On(Opcode::CheckVar, v, runtime::kCheckDim));
+      Instr make = On(Opcode::DimArray, v, static_cast<uint8_t>(!var.bounds.empty()));
+      make.b = ArgumentValues(var.bounds);
+      make.c = static_cast<uint32_t>(var.bounds.size());
+      Emit(make);
+      if (skip != SIZE_MAX) At(skip).c = Here();
+    }
+  }
+
+  void ReDim(const ReDimStmt& s) {
+    for (const auto& [target, bounds] : s.items) {
+      const Variable v = VariableOf(static_cast<const NameExpr&>(*target));
+      if (v.kind == runtime::kVarName) Emit(On(Opcode::CheckVar, v, runtime::kCheckArray));
+      Instr make = On(Opcode::ReDim, v, static_cast<uint8_t>(s.preserve));
+      make.b = ArgumentValues(bounds);
+      make.c = static_cast<uint32_t>(bounds.size());
+      Emit(make);
+    }
+  }
+
+  void Erase(const EraseStmt& s) {
+    for (const auto& target : s.targets) {
+      if (target->kind == ExprKind::Name) {
+        Emit(On(Opcode::Erase, VariableOf(static_cast<const NameExpr&>(*target))));
+        continue;
+      }
+      const auto* c = target->kind == ExprKind::Call ? static_cast<const CallExpr*>(target.get()) : nullptr;
+      if (!c || c->target->kind != ExprKind::Name) {
+        Fail(automation::err::kTypeMismatch);  // not a variable
+        continue;
+      }
+      // An element of an array of arrays.
+      const Variable v = VariableOf(static_cast<const NameExpr&>(*c->target));
+      holdsRefs_ = true;
+      Instr check = On(Opcode::ElementOrObject, v, 1);  // an array, or 13
+      check.b = NewTemp();
+      check.c = kNoTarget;
+      Emit(check);
+      const uint32_t first = Temps(c->args.size());
+      Subscripts(c->args, first);
+      Instr erase = On(Opcode::Erase, v);
+      erase.b = first;
+      erase.c = static_cast<uint32_t>(c->args.size());
+      Emit(erase);
+    }
+  }
+
+  // Const: the value is stored as it is. At script level the global is written whatever it
+  // names now (the compiler made it a constant).
+  void ConstStatement(const ConstStmt& s) {
+    for (const auto& [name, valueExpr] : s.items) {
+      const uint32_t r = Value(*valueExpr);
+      if (name->bound == NameKind::Global) Emit({Opcode::SetGlobal, 0, 0, 0, r, 0, name->global});
+      else if (name->bound == NameKind::Local) Emit({Opcode::Move, 0, 0, static_cast<uint32_t>(name->slot), r});
+      else {
+        Instr define = On(Opcode::Define, VariableOf(*name));
+        define.b = r;
+        Emit(define);
+      }
+    }
   }
 
   uint8_t Moves(uint32_t r) const { return IsTemp(r) ? kMove : 0; }
@@ -629,34 +822,35 @@ class CodeGen {
   bool CallStatement(const CallStmt& s) {
     const Expr& e = *s.call;
     const Expr& callee = e.kind == ExprKind::Call ? *static_cast<const CallExpr&>(e).target : e;
+    Count(s);
+    holdsRefs_ = true;
     if (callee.kind == ExprKind::Name) {
       const auto& n = static_cast<const NameExpr&>(callee);
-      if (n.bound == NameKind::Builtin && n.builtin->resultRequired) return false;
-      // A variable or constant used as a statement has rules of its own.
-      if (n.bound != NameKind::Builtin && n.bound != NameKind::Global && n.bound != NameKind::Intrinsic &&
-          n.bound != NameKind::ClassMember)
-        return false;
-      if (n.bound == NameKind::Global && n.global->kind != GlobalKind::Procedure &&
-          n.global->kind != GlobalKind::ObjectMember)
-        return false;
-      if (e.kind == ExprKind::Name && n.bound == NameKind::Builtin) return false;
-    } else if (callee.kind != ExprKind::Member) {
-      return false;
+      if (n.bound == NameKind::Builtin && n.builtin->resultRequired) {
+        Into(e, NewTemp());
+        Fail(automation::err::kUnsupportedAutomationType);  // "Call CInt(x)": the result has nowhere to go
+        return true;
+      }
+      // A name alone that is not a procedure: a variable has rules of its own.
+      const bool callable = n.bound == NameKind::Builtin ||
+                            (n.bound == NameKind::Global &&
+                             (n.global->kind == GlobalKind::Procedure || n.global->kind == GlobalKind::ObjectMember));
+      if (e.kind == ExprKind::Name && !callable) {
+        Emit({Opcode::CallVariable, 0, 0, 0, 0, 0, &n});
+        return true;
+      }
     }
-    Count(s);
     const uint32_t t = NewTemp();
     if (e.kind == ExprKind::Name && static_cast<const NameExpr&>(e).bound == NameKind::Global) {
       const auto& n = static_cast<const NameExpr&>(e);
       if (n.global->kind == GlobalKind::Procedure) {
         Procedure(n.global->proc, n.global, false, {}, e, t);
       } else {
-        holdsRefs_ = true;
         Emit({Opcode::CallGlobalMember, 0, 0, t, 0, 0, n.global});
       }
     } else {
       Into(e, t);
     }
-    holdsRefs_ = true;
     return true;
   }
 
@@ -933,7 +1127,7 @@ class CodeGen {
     Into(*s.object, w.reg);
     if (s.entry) {
       holdsRefs_ = true;
-      Emit({Opcode::SetWith, 0, 0, 0, w.reg, 0, s.entry});
+      Emit({Opcode::SetGlobal, 0, 0, 0, w.reg, 0, s.entry});
       if (std::find(code_->withEntries.begin(), code_->withEntries.end(), s.entry) == code_->withEntries.end())
         code_->withEntries.push_back(s.entry);
     }
@@ -947,7 +1141,7 @@ class CodeGen {
   // first, as leaving them does: a loop left from inside a With, or the code's end.
   void LeaveWiths(size_t keep) {
     for (size_t i = withs_.size(); i-- > keep;) {
-      if (withs_[i].entry) Emit({Opcode::SetWith, 0, 0, 0, Const(Variant()), 0, withs_[i].entry});
+      if (withs_[i].entry) Emit({Opcode::SetGlobal, 0, 0, 0, Const(Variant()), 0, withs_[i].entry});
       Emit({Opcode::Clear, 0, 0, withs_[i].reg, 1});
     }
   }
@@ -1003,10 +1197,28 @@ class CodeGen {
           target(i.c);
           for (uint32_t r : *static_cast<const std::vector<uint32_t>*>(i.p)) reg(r);
           break;
-        case Opcode::TreeStmt: case Opcode::CheckArgs: case Opcode::Fail: break;
+        case Opcode::CheckArgs: case Opcode::Fail: case Opcode::CallVariable: break;
         case Opcode::New: case Opcode::Me: case Opcode::CheckCallable: reg(i.a); break;
         case Opcode::Intrinsic: reg(i.a); if (i.x) reg(i.c + i.x - 1u); break;
-        case Opcode::CheckVar: if (i.x != runtime::kVarName || !i.p) automation::Raise(automation::err::kInternalError); break;
+        case Opcode::ToSubscript: written(i.a); break;
+        case Opcode::Define: case Opcode::DimArray: case Opcode::ReDim: case Opcode::Erase:
+        case Opcode::StoreElement: case Opcode::ElementOrObject:
+          LoopVariable(i);
+          if (i.op == Opcode::ElementOrObject) {
+            written(i.b);
+            target(i.c);
+          } else if (i.op == Opcode::Define) {
+            reg(i.b);
+          } else if (i.c || i.op == Opcode::StoreElement) {
+            reg(i.b + i.c - (i.op == Opcode::StoreElement ? 0u : 1u));
+          }
+          break;
+        case Opcode::Resolve: reg(i.b); break;
+        case Opcode::PutIndexed: reg(i.b); reg(i.c + i.x); break;
+        case Opcode::CheckVar:
+          if (i.x != runtime::kVarName || !i.p) automation::Raise(automation::err::kInternalError);
+          if (i.x8 == runtime::kCheckDim) target(i.c);
+          break;
         case Opcode::ForNext: written(i.a); written(i.b + 2); target(i.c); break;
         case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::EachNext:
           LoopVariable(i);
@@ -1014,7 +1226,7 @@ class CodeGen {
           target(i.c);
           break;
         case Opcode::EachPrep: case Opcode::EachOpen: written(i.b + 1); break;
-        case Opcode::SetWith: reg(i.b); break;
+        case Opcode::SetGlobal: reg(i.b); break;
         case Opcode::TreeExpr: case Opcode::LoadName: case Opcode::LoadField: reg(i.a); break;
         case Opcode::StoreName: case Opcode::StoreField: reg(i.b); break;
         case Opcode::Clear: if (i.a + i.b > window) automation::Raise(automation::err::kInternalError); break;
@@ -1044,7 +1256,8 @@ class CodeGen {
     }
   }
 
-  // A loop's variable: a local in the window that may be written, or an entry or a name.
+  // A loop's variable, or one an instruction writes: a local in the window that may be
+  // written, or an entry or a name.
   void LoopVariable(const Instr& i) const {
     if (i.x == runtime::kVarLocal) {
       if (i.a >= code_->locals + code_->temps) automation::Raise(automation::err::kInternalError);
@@ -1058,9 +1271,11 @@ class CodeGen {
       case Opcode::Count: case Opcode::StoreName: case Opcode::StoreField: case Opcode::Clear: case Opcode::Jump:
       case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::CaseJump: case Opcode::CompareJump:
       case Opcode::ShortCircuit: case Opcode::IsArrayOrJump:
-      case Opcode::PutMember: case Opcode::OnError: case Opcode::TreeStmt: case Opcode::Return:
-      case Opcode::EachPrep: case Opcode::EachOpen: case Opcode::EachNext: case Opcode::SetWith:
+      case Opcode::PutMember: case Opcode::OnError: case Opcode::Return:
+      case Opcode::EachPrep: case Opcode::EachOpen: case Opcode::EachNext: case Opcode::SetGlobal:
       case Opcode::CheckVar: case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::ForNext:
+      case Opcode::Define: case Opcode::DimArray: case Opcode::ReDim: case Opcode::Erase: case Opcode::ElementOrObject:
+      case Opcode::StoreElement: case Opcode::Resolve: case Opcode::PutIndexed: case Opcode::CallVariable:
       case Opcode::CheckArgs: case Opcode::Fail: case Opcode::CheckCallable:
         return false;  // the loops' own operands are checked with them
       default: return true;

@@ -40,7 +40,9 @@ namespace brevalcore::script::runtime {
 //   ShortCircuit to c when R[a] is the Boolean x8 (False for And, True for Or) and every
 //                register of guard p holds a plain value: what follows cannot change a
 //                condition's truth nor raise, so it is skipped
-//   CheckVar     the name p can be assigned (a loop's variable, refused before its bounds)
+//   CheckVar     the name p has storage, checked before anything else of its statement runs;
+//                otherwise x8 says: kCheckLoop a loop's variable (501), kCheckArray the target
+//                of ReDim (13), kCheckDim a Dim leaves it alone (to c)
 //   ForPrep      counter (x: where, as EachNext's element) = R[b+2]; limit R[b], step R[b+1];
 //                to c when done
 //   ForLoop      counter += step; back to c while within the limit
@@ -72,11 +74,32 @@ namespace brevalcore::script::runtime {
 //   New          R[a] = a new instance of the class of p (a NewExpr), Class_Initialize run
 //   Me           R[a] = the object the code runs for (424 outside a class)
 //   Intrinsic    R[a] = the engine's own function x8 (ast::Intrinsic) of R[c] .. R[c+x)
-//   Fail         raises error a: a call that can never fit its callee, raised where the
-//                call is, before its arguments are evaluated
 //   OnError      x8: 1 for Resume Next, 0 for GoTo 0
-//   SetWith      the hidden global p that a With at script level keeps its object in = R[b]
-//   TreeStmt     statement p as the syntax tree runs it (none of them holds other statements)
+//   SetGlobal    the global entry p = R[b] as it is, whatever it names: the hidden global a
+//                With at script level keeps its object in, or a script-level Const
+//
+// The variable (x, a, p) below is where x says, as for a loop's variable; kVarGlobal is a
+// global still holding a variable when the instruction runs, kVarName has no storage when it
+// names none.
+//   Define       the variable (x, a, p) = R[b] as it is (Const); nothing without storage
+//   DimArray     the variable (x, a, p) = a new array of upper bounds R[b .. b+c), fixed when
+//                x8 is 1 (Dim a(n)); nothing without storage
+//   ReDim        the variable (x, a, p) = a new dynamic array of upper bounds R[b .. b+c), its
+//                elements kept when x8 is 1 (Preserve); a fixed array refuses (10)
+//   Erase        the variable (x, a, p), or its element R[b .. b+c) when c > 0: a fixed array
+//                emptied, a dynamic one let go; anything else refuses (13)
+//   ElementOrObject the variable (x, a, p) goes on when it holds an array; an object (not
+//                Nothing: 91) is copied into R[b], to c; anything else refuses (13), and so does
+//                an object when x8 is 1
+//   ToSubscript  R[a] = R[a] as a subscript (9 when left out), where the next subscript could act
+//   StoreElement element R[b .. b+c) of the variable (x, a, p) = R[b+c] (x8 flags as Let)
+//   Resolve      R[b] must be an object (424; 91 for Nothing); with site p, its member is found
+//                now (438), before the arguments
+//   PutIndexed   x8 >> 2 (kPut*) with arguments R[c .. c+x) = R[c+x] (x8 & kAssignSet: Set)
+//   CallVariable the name p used as a statement: a variable's object is called for its default
+//                member; a named object's member, a procedure or a built-in is called
+//   Fail         raises error x: what a statement refuses once its operands are evaluated, or a
+//                call that can never fit its callee, before its arguments are
 //   TreeExpr     R[a] = expression p, evaluated from the syntax tree
 //   Return       ends the code unit (also Exit Sub/Function/Property)
 #define BREVALCORE_OPCODES(X)                                                                   \
@@ -85,8 +108,10 @@ namespace brevalcore::script::runtime {
   X(Ge) X(And) X(Or) X(Xor) X(Eqv) X(Imp) X(Is) X(Append) X(Neg) X(Not) X(Jump) X(JumpIfFalse)  \
   X(JumpIfTrue) X(CaseJump) X(CompareJump) X(ShortCircuit) X(CheckVar) X(ForPrep) X(ForLoop)    \
   X(ForNext) X(EachPrep) X(EachOpen) X(EachNext) X(IsArrayOrJump) X(Index) X(CallProc)          \
-  X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(CheckCallable) X(CallValue) X(CallMeMember) X(CheckArgs) X(New) X(Me)      \
-  X(Intrinsic) X(Fail) X(OnError) X(SetWith) X(TreeStmt) X(TreeExpr) X(Return)
+  X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(CheckCallable) X(CallValue)        \
+  X(CallMeMember) X(CheckArgs) X(New) X(Me) X(Intrinsic) X(OnError) X(SetGlobal) X(Define)         \
+  X(DimArray) X(ReDim) X(Erase) X(ElementOrObject) X(ToSubscript) X(StoreElement) X(Resolve)       \
+  X(PutIndexed) X(CallVariable) X(Fail) X(TreeExpr) X(Return)
 
 enum class Opcode : uint8_t {
 #define BREVALCORE_OPCODE_NAME(name) name,
@@ -100,7 +125,18 @@ inline constexpr uint8_t kAssignMove = 2;  // the source is a temporary that may
 // Concat: x8 flag for the first link of a & chain (its result grows in place).
 inline constexpr uint8_t kConcatChainStart = 1;
 
-// ForPrep, ForLoop, EachNext: x, where the loop's variable lives.
+// CheckVar: x8, what a name without storage means.
+inline constexpr uint8_t kCheckLoop = 0;
+inline constexpr uint8_t kCheckArray = 1;
+inline constexpr uint8_t kCheckDim = 2;
+// PutIndexed: x8 >> 2, whose member is assigned.
+inline constexpr uint8_t kPutDefault = 0;       // the default member of the object R[b]
+inline constexpr uint8_t kPutMember = 1;        // the member of site p on the object R[b]
+inline constexpr uint8_t kPutGlobalMember = 2;  // the named object's member that global p is
+inline constexpr uint8_t kPutClassMember = 3;   // Me's member a (a property called by its name)
+
+// ForPrep, ForLoop, EachNext, and the variables of Define ... StoreElement: x, where the
+// variable lives.
 inline constexpr uint16_t kVarLocal = 0;
 inline constexpr uint16_t kVarField = 1;
 inline constexpr uint16_t kVarGlobal = 2;  // a global variable

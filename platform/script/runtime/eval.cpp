@@ -250,16 +250,14 @@ Variant Interpreter::EvalMember(const MemberExpr& m, Frame& f) {
   return CallHost(*obj, id, kGetOrCall, {});
 }
 
-Variant Interpreter::InvokeObject(const Variant& target, DispId id, InvokeKind kind, const CallExpr* call, Frame& f,
-                                  const Variant* extra) {
+Variant Interpreter::InvokeObject(const Variant& target, DispId id, InvokeKind kind, const CallExpr* call, Frame& f) {
   const Ref<Object> obj(RequireObject(target));
-  const size_t n = (call ? call->args.size() : 0) + (extra ? 1 : 0);
+  const size_t n = call ? call->args.size() : 0;
   ArgList args(n);
   size_t i = 0;
   if (call) {
     for (const auto& a : call->args) args[i++] = a ? Eval(*a, f) : Variant::Missing();
   }
-  if (extra) args[i] = *extra;
   SpendOnText(args.span());
   return CallHost(*obj, id, kind, args.span());
 }
@@ -543,154 +541,26 @@ void Interpreter::StoreObject(Variant& slot, Variant value, bool isSet) {
   slot = std::move(value);
 }
 
-void Interpreter::ExecAssign(const AssignStmt& s, Frame& f) {
-  Variant value = Eval(*s.value, f);
-  if (!s.isSet && !value.IsObject() && s.target->kind == ExprKind::Name) {
-    const auto& n = static_cast<const NameExpr&>(*s.target);
-    if (n.bound == NameKind::Local) {
-      f.slots[n.slot]->swap(value);  // the old value goes with `value`
-      return;
-    }
-  }
-  AssignTo(*s.target, std::move(value), s.isSet, f);
-}
-
-void Interpreter::AssignTo(const Expr& target, Variant value, bool isSet, Frame& f) {
+void Interpreter::AssignTo(const NameExpr& n, Variant value, bool isSet, Frame& f) {
   const InvokeKind put = isSet ? automation::kInvokePutRef : automation::kInvokePut;
-  if (target.kind == ExprKind::Name) {
-    const auto& n = static_cast<const NameExpr&>(target);
-    if (Variant* slot = NameAddress(n, f)) return Store(*slot, std::move(value), isSet);
-    switch (n.bound) {
-      case NameKind::Global:
-        if (n.global->kind == GlobalKind::ObjectMember) {
-          CallHost(*n.global->object, n.global->member, put, std::span<Variant>(&value, 1));
-          return;
-        }
-        Raise(err::kIllegalAssignment);
-      case NameKind::ClassMember: {
-        if (!f.me) Raise(err::kObjectRequired);
-        CallMember(*f.me, n.slot, put, std::span<Variant>(&value, 1));
+  if (Variant* slot = NameAddress(n, f)) return Store(*slot, std::move(value), isSet);
+  switch (n.bound) {
+    case NameKind::Global:
+      if (n.global->kind == GlobalKind::ObjectMember) {
+        CallHost(*n.global->object, n.global->member, put, std::span<Variant>(&value, 1));
         return;
       }
-      case NameKind::Undefined:
-        if (BindLate(n)) return AssignTo(target, std::move(value), isSet, f);
-        Raise(err::kVariableUndefined);
-      default: Raise(err::kIllegalAssignment);
-    }
-  }
-  if (target.kind == ExprKind::Member) {
-    const auto& m = static_cast<const MemberExpr&>(target);
-    const Variant obj = m.object ? Eval(*m.object, f) : WithObject(m, f);
-    const DispId id = ResolveMember(RequireObject(obj), m.name, const_cast<MemberCache&>(m.cache));
-    const Ref<Object> keep(obj.AsObject());
-    if (ScriptObject* so = OwnObject(keep.get())) {
-      const ClassMember& cm = so->cls().members[id - 1];
-      if (cm.field >= 0 && !cm.let && !cm.set) return Store(so->Field(cm.field), std::move(value), isSet);
-      CallMember(*so, id - 1, put, std::span<Variant>(&value, 1));
+      Raise(err::kIllegalAssignment);
+    case NameKind::ClassMember: {
+      if (!f.me) Raise(err::kObjectRequired);
+      CallMember(*f.me, n.slot, put, std::span<Variant>(&value, 1));
       return;
     }
-    CallHost(*keep, id, put, std::span<Variant>(&value, 1));
-    return;
+    case NameKind::Undefined:
+      if (BindLate(n)) return AssignTo(n, std::move(value), isSet, f);
+      Raise(err::kVariableUndefined);
+    default: Raise(err::kIllegalAssignment);
   }
-  if (target.kind == ExprKind::Call) {
-    const auto& c = static_cast<const CallExpr&>(target);
-    if (c.target->kind == ExprKind::Name) {
-      const auto& n = static_cast<const NameExpr&>(*c.target);
-      if (Variant* base = NameAddress(n, f)) {
-        if (base->IsArray()) {
-          Variant* element = AddressOf(c, f);
-          return Store(*element, std::move(value), isSet);
-        }
-        if (base->IsObject()) {
-          InvokeObject(*base, automation::kDispIdValue, put, &c, f, &value);
-          return;
-        }
-        Raise(err::kTypeMismatch);
-      }
-      if (n.bound == NameKind::Global && n.global->kind == GlobalKind::ObjectMember) {
-        InvokeObject(Variant(n.global->object), n.global->member, put, &c, f, &value);
-        return;
-      }
-      if (n.bound == NameKind::Global && n.global->kind == GlobalKind::NamedObject) {
-        InvokeObject(n.global->value, automation::kDispIdValue, put, &c, f, &value);
-        return;
-      }
-      if (n.bound == NameKind::ClassMember) {
-        if (!f.me) Raise(err::kObjectRequired);
-        ArgList args(c.args.size() + 1);
-        for (size_t i = 0; i < c.args.size(); ++i) args[i] = c.args[i] ? Eval(*c.args[i], f) : Variant::Missing();
-        args[c.args.size()] = std::move(value);
-        CallMember(*f.me, n.slot, put, args.span());
-        return;
-      }
-      if (n.bound == NameKind::Undefined) {
-        if (BindLate(n)) return AssignTo(target, std::move(value), isSet, f);
-        Raise(err::kVariableUndefined);
-      }
-      Raise(err::kTypeMismatch);
-    }
-    if (c.target->kind == ExprKind::Member) {
-      const auto& m = static_cast<const MemberExpr&>(*c.target);
-      const Variant obj = m.object ? Eval(*m.object, f) : WithObject(m, f);
-      const DispId id = ResolveMember(RequireObject(obj), m.name, const_cast<MemberCache&>(m.cache));
-      InvokeObject(obj, id, put, &c, f, &value);
-      return;
-    }
-    const Variant v = Eval(*c.target, f);
-    InvokeObject(v, automation::kDispIdValue, put, &c, f, &value);
-    return;
-  }
-  Raise(err::kIllegalAssignment);
-}
-
-void Interpreter::ExecCallStmt(const CallStmt& s, Frame& f) {
-  const Expr& e = *s.call;
-  const Expr& callee = e.kind == ExprKind::Call ? *static_cast<const CallExpr&>(e).target : e;
-  if (callee.kind == ExprKind::Name && static_cast<const NameExpr&>(callee).bound == NameKind::Builtin &&
-      static_cast<const NameExpr&>(callee).builtin->resultRequired) {
-    Eval(e, f);
-    Raise(err::kUnsupportedAutomationType);  // "Call CInt(x)": the conversion has nowhere to go
-  }
-  if (e.kind == ExprKind::Name) {
-    const auto& n = static_cast<const NameExpr&>(e);
-    if (const Variant* v = NameAddress(n, f)) {
-      // A variable used as a statement: only an object (its default method) can be called.
-      if (!v->IsObject()) Raise(err::kTypeMismatch);
-      InvokeObject(*v, automation::kDispIdValue, kGetOrCall, nullptr, f);
-      return;
-    }
-    if (n.bound == NameKind::Global && n.global->kind == GlobalKind::ObjectMember) {
-      CallHost(*n.global->object, n.global->member, kGetOrCall, {});
-      return;
-    }
-    if (n.bound == NameKind::Global && n.global->kind == GlobalKind::Constant) Raise(err::kTypeMismatch);
-  }
-  if (e.kind == ExprKind::Member) {
-    const auto& m = static_cast<const MemberExpr&>(e);
-    const Variant obj = m.object ? Eval(*m.object, f) : WithObject(m, f);
-    const DispId id = ResolveMember(RequireObject(obj), m.name, const_cast<MemberCache&>(m.cache));
-    if (ScriptObject* so = OwnObject(obj.AsObject())) {
-      CallOwnMember(*so, id, nullptr, f);
-      return;
-    }
-    InvokeObject(obj, id, kGetOrCall, nullptr, f);
-    return;
-  }
-  if (e.kind == ExprKind::Call) {
-    const auto& c = static_cast<const CallExpr&>(e);
-    if (c.target->kind == ExprKind::Member) {
-      const auto& m = static_cast<const MemberExpr&>(*c.target);
-      const Variant obj = m.object ? Eval(*m.object, f) : WithObject(m, f);
-      const DispId id = ResolveMember(RequireObject(obj), m.name, const_cast<MemberCache&>(m.cache));
-      if (ScriptObject* so = OwnObject(obj.AsObject())) {
-        CallOwnMember(*so, id, &c, f);
-        return;
-      }
-      InvokeObject(obj, id, kGetOrCall, &c, f);
-      return;
-    }
-  }
-  Eval(e, f);
 }
 
 }  // namespace brevalcore::script::runtime

@@ -5,6 +5,7 @@
 // not fit. `out` may be one of the operands.
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/automation/convert.h"
 #include "platform/automation/variant.h"
@@ -64,6 +65,18 @@ BREVALCORE_HOT bool Arithmetic(ast::Op op, const Variant& a, const Variant& b, V
   return true;
 }
 
+// Two texts equal unit for unit: a length test and one byte comparison.
+BREVALCORE_HOT bool SameText(automation::StringView a, automation::StringView b) {
+  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0);
+}
+
+// = and <> of two texts, which need no order: whether `op` holds in `holds`; false otherwise.
+BREVALCORE_HOT bool TextEquality(ast::Op op, const Variant& a, const Variant& b, bool& holds) {
+  if ((op != ast::Op::Eq && op != ast::Op::Ne) || a.type() != VarType::String || b.type() != VarType::String) return false;
+  holds = SameText(a.AsString(), b.AsString()) == (op == ast::Op::Eq);
+  return true;
+}
+
 // -1, 0 or 1 in `order`; false when the general comparison must decide.
 BREVALCORE_HOT bool Order(const Variant& a, const Variant& b, int& order) {
   const VarType ta = a.type(), tb = b.type();
@@ -98,6 +111,11 @@ BREVALCORE_HOT bool Holds(ast::Op op, int o) {
 }
 
 BREVALCORE_HOT bool Relation(ast::Op op, const Variant& a, const Variant& b, Variant& out) {
+  bool holds;
+  if (TextEquality(op, a, b, holds)) {
+    out.SetBool(holds);
+    return true;
+  }
   int o;
   if (!Order(a, b, o)) return false;
   out.SetBool(Holds(op, o));

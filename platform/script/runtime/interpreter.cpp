@@ -1,5 +1,5 @@
-// The interpreter's statements, run limits and host-level operations. Expressions and calls
-// are in eval.cpp.
+// The interpreter's host-level operations and error mapping. Expressions and calls are in
+// eval.cpp, the machine in vm.cpp.
 #include "platform/script/runtime/interpreter.h"
 
 #include <cstdint>
@@ -225,83 +225,6 @@ void Interpreter::Rethrow(const AutomationError& e, const Stmt& s) {
   ScriptError located(visible.number(), visible.source(), visible.description(), s.line, s.column);
   located.SetHelp(visible.helpFile(), visible.helpContext());
   throw located;
-}
-
-// ------------------------------------------------------------------------------ statements
-
-// The statements that have no instruction of their own (none of them holds other statements).
-void Interpreter::ExecStmt(const Stmt& s, Frame& f) {
-  if (services_.countLineRuns) ++s.runs;
-  switch (s.kind) {
-    case StmtKind::Call: ExecCallStmt(static_cast<const CallStmt&>(s), f); return;
-    case StmtKind::Assign: ExecAssign(static_cast<const AssignStmt&>(s), f); return;
-    case StmtKind::Dim: ExecDim(static_cast<const DimStmt&>(s), f); return;
-    case StmtKind::ReDim: ExecReDim(static_cast<const ReDimStmt&>(s), f); return;
-    case StmtKind::Erase: ExecErase(static_cast<const EraseStmt&>(s), f); return;
-    case StmtKind::Const:
-      for (const auto& [name, value] : static_cast<const ConstStmt&>(s).items) {
-        Variant v = Eval(*value, f);
-        if (name->bound == NameKind::Global) name->global->value = std::move(v);
-        else if (Variant* slot = NameAddress(*name, f)) *slot = std::move(v);
-      }
-      return;
-    default:
-      return;
-  }
-}
-
-namespace {
-std::vector<automation::ArrayData::Bound> BoundsOf(std::vector<Variant> uppers) {
-  std::vector<automation::ArrayData::Bound> bounds;
-  for (const auto& u : uppers) {
-    const int32_t upper = automation::ToLong(u);
-    if (upper < -1) Raise(err::kSubscriptOutOfRange);
-    bounds.push_back({0, upper + 1});
-  }
-  return bounds;
-}
-}  // namespace
-
-void Interpreter::ExecDim(const DimStmt& s, Frame& f) {
-  for (const auto& v : s.vars) {
-    if (!v.isArray) continue;
-    Variant* slot = NameAddress(*v.target, f);
-    if (!slot) continue;
-    std::vector<Variant> uppers;
-    for (const auto& b : v.bounds) uppers.push_back(Eval(*b, f));
-    auto data = Ref<automation::ArrayData>(new automation::ArrayData(BoundsOf(std::move(uppers)), !v.bounds.empty()));
-    *slot = Variant(std::move(data));
-  }
-}
-
-void Interpreter::ExecReDim(const ReDimStmt& s, Frame& f) {
-  for (const auto& [target, boundExprs] : s.items) {
-    Variant* slot = AddressOf(*target, f);
-    if (!slot) Raise(err::kTypeMismatch);
-    std::vector<Variant> uppers;
-    for (const auto& b : boundExprs) uppers.push_back(Eval(*b, f));
-    auto bounds = BoundsOf(std::move(uppers));
-    if (slot->IsArray()) {
-      if (slot->AsArray().fixed()) Raise(err::kArrayFixedOrLocked);
-      if (s.preserve && slot->AsArray().Dimensions() > 0) {
-        slot->MutableArray().Redim(std::move(bounds), true);
-        continue;
-      }
-    }
-    *slot = Variant(Ref<automation::ArrayData>(new automation::ArrayData(std::move(bounds), false)));
-  }
-}
-
-void Interpreter::ExecErase(const EraseStmt& s, Frame& f) {
-  for (const auto& target : s.targets) {
-    Variant* slot = AddressOf(*target, f);
-    if (!slot || !slot->IsArray()) Raise(err::kTypeMismatch);
-    if (slot->AsArray().fixed()) {
-      for (auto& item : slot->MutableArray().items()) item = Variant();
-    } else {
-      *slot = Variant(Ref<automation::ArrayData>(new automation::ArrayData({}, false)));
-    }
-  }
 }
 
 }  // namespace brevalcore::script::runtime

@@ -1,6 +1,7 @@
 #pragma once
-// The interpreter: runs compiled code, as bytecode (vm.cpp) and, for the statements and
-// expressions that have no instruction, from the syntax tree (interpreter.cpp, eval.cpp). It
+// The interpreter: runs compiled code, as bytecode (vm.cpp) and, for the expressions that
+// have no instruction, from the syntax tree (eval.cpp); interpreter.cpp holds the host-level
+// operations. It
 // owns the global entries, the classes, the value stack that holds procedure windows, the Err
 // object and the run limits (limits.h). All
 // failures inside a run are AutomationErrors; ScriptAbort (time-out, stop, stack) cannot be
@@ -144,13 +145,16 @@ class Interpreter : public BuiltinContext {
   Variant StartChain(const Variant& head, const Variant& tail);
   automation::DispId ResolveAtSite(Object* obj, const CallSite& site, ScriptObject*& own);
 
-  // Statements
-  void ExecStmt(const ast::Stmt& s, Frame& f);
-  void ExecAssign(const ast::AssignStmt& s, Frame& f);
-  void ExecDim(const ast::DimStmt& s, Frame& f);
-  void ExecReDim(const ast::ReDimStmt& s, Frame& f);
-  void ExecErase(const ast::EraseStmt& s, Frame& f);
-  void ExecCallStmt(const ast::CallStmt& s, Frame& f);
+  // Declarations, arrays and indexed assignment (vm.cpp)
+  Variant* VariableAt(const Instr& i, Variant** regs, Frame& f);
+  void NewArrayIn(Variant* slot, std::span<Variant> uppers, bool fixed);
+  void ReDimVariable(Variant* slot, std::span<Variant> uppers, bool preserve);
+  void EraseVariable(Variant* slot, std::span<Variant> subscripts);
+  Variant& ElementOf(Variant* base, std::span<Variant> subscripts);
+  void CopyObject(const Variant* v, const Instr& i, Variant& out);
+  void ResolveTarget(const Variant& target, const CallSite* site);
+  void PutIndexed(const Instr& i, Variant** regs, Frame& f);
+  void CallVariable(const ast::NameExpr& n, Frame& f);
 
   // Expressions
   Variant Eval(const ast::Expr& e, Frame& f);
@@ -185,7 +189,7 @@ class Interpreter : public BuiltinContext {
   Variant CallProcedure(const Procedure& proc, ScriptObject* me, const ast::CallExpr* call, Frame& caller);
   Variant RunProcedure(const Procedure& proc, ScriptObject* me, Variant** slots);
   Variant InvokeObject(const Variant& target, automation::DispId id, automation::InvokeKind kind,
-                       const ast::CallExpr* call, Frame& f, const Variant* extra = nullptr);
+                       const ast::CallExpr* call, Frame& f);
   ScriptObject* OwnObject(Object* obj);
   Variant CallOwnMember(ScriptObject& so, automation::DispId id, const ast::CallExpr* call, Frame& f);
   automation::DispId ResolveMember(Object* obj, const String& name, ast::MemberCache& cache);
@@ -212,7 +216,8 @@ class Interpreter : public BuiltinContext {
     slot = std::move(value);
   }
   void StoreObject(Variant& slot, Variant value, bool isSet);
-  void AssignTo(const ast::Expr& target, Variant value, bool isSet, Frame& f);
+  // Assignment to a name that is not a variable: a named object's member, a property of Me.
+  void AssignTo(const ast::NameExpr& target, Variant value, bool isSet, Frame& f);
 
   void RecordError(const automation::AutomationError& e);
   [[noreturn]] void Rethrow(const automation::AutomationError& e, const ast::Stmt& s);

@@ -40,6 +40,29 @@ std::span<Variant> Span(Variant** regs, uint32_t first, uint32_t count) {
 
 Variant Take(Variant& v, bool move) { return move ? std::move(v) : v; }
 
+int32_t SubscriptOf(const Variant& v) {
+  if (v.IsMissing()) Raise(err::kSubscriptOutOfRange);
+  return fast::Subscript(v);
+}
+
+// An element's subscripts as numbers, in order; a few stay on the stack.
+class Indices {
+ public:
+  explicit Indices(std::span<Variant> subscripts) : size_(subscripts.size()) {
+    if (size_ > kInlineSubscripts) heap_.resize(size_);
+    int32_t* idx = size_ > kInlineSubscripts ? heap_.data() : inline_;
+    for (size_t i = 0; i < size_; ++i) idx[i] = SubscriptOf(subscripts[i]);
+  }
+  std::span<const int32_t> span() const {
+    return {size_ > kInlineSubscripts ? heap_.data() : inline_, size_};
+  }
+
+ private:
+  size_t size_;
+  int32_t inline_[kInlineSubscripts];
+  std::vector<int32_t> heap_;
+};
+
 Variant& MeField(Frame& f, uint32_t field) {
   if (!f.me) Raise(err::kObjectRequired);
   return f.me->Field(static_cast<int>(field));
@@ -208,19 +231,9 @@ Variant Interpreter::CallWithValues(const Procedure& proc, ScriptObject* me, std
 
 Variant Interpreter::IndexValues(const Variant& v, std::span<Variant> args) {
   if (v.IsArray()) {
-    int32_t inlineIdx[kInlineSubscripts];
-    std::vector<int32_t> heapIdx;
-    int32_t* idx = inlineIdx;
-    if (args.size() > kInlineSubscripts) {
-      heapIdx.resize(args.size());
-      idx = heapIdx.data();
-    }
-    for (size_t i = 0; i < args.size(); ++i) {
-      if (args[i].IsMissing()) Raise(err::kSubscriptOutOfRange);
-      idx[i] = fast::Subscript(args[i]);
-    }
+    const Indices idx(args);
     const Ref<automation::ArrayData> keep = v.AsArrayRef();
-    return keep->At(std::span<const int32_t>(idx, args.size()));
+    return keep->At(idx.span());
   }
   if (v.IsObject()) {
     Object* obj = RequireObject(v);
@@ -450,6 +463,147 @@ Variant& Interpreter::LoopVariable(const Instr& i, Variant** regs, Frame& f) {
   }
 }
 
+// ------------------------------------------------------------------------------ variables
+//
+// Dim, ReDim, Erase, Const and the assignments into an element or through an indexed member.
+
+// The storage of the variable (x, a, p); null when the name has none (a constant, a procedure,
+// a name still undefined).
+Variant* Interpreter::VariableAt(const Instr& i, Variant** regs, Frame& f) {
+  switch (i.x) {
+    case kVarLocal: return regs[i.a];
+    case kVarField: return &MeField(f, i.a);
+    case kVarGlobal: {
+      auto* g = static_cast<GlobalEntry*>(const_cast<void*>(i.p));
+      return g->kind == GlobalKind::Variable ? &g->value : nullptr;
+    }
+    default: return NameAddress(*static_cast<const ast::NameExpr*>(i.p), f);
+  }
+}
+
+namespace {
+
+std::vector<automation::ArrayData::Bound> BoundsOf(std::span<Variant> uppers) {
+  std::vector<automation::ArrayData::Bound> bounds;
+  bounds.reserve(uppers.size());
+  for (const auto& u : uppers) {
+    const int32_t upper = automation::ToLong(u);
+    if (upper < -1) Raise(err::kSubscriptOutOfRange);
+    bounds.push_back({0, upper + 1});
+  }
+  return bounds;
+}
+
+}  // namespace
+
+void Interpreter::NewArrayIn(Variant* slot, std::span<Variant> uppers, bool fixed) {
+  if (!slot) return;
+  auto data = Ref<automation::ArrayData>(new automation::ArrayData(BoundsOf(uppers), fixed));
+  *slot = Variant(std::move(data));
+}
+
+void Interpreter::ReDimVariable(Variant* slot, std::span<Variant> uppers, bool preserve) {
+  if (!slot) Raise(err::kTypeMismatch);
+  auto bounds = BoundsOf(uppers);
+  if (slot->IsArray()) {
+    if (slot->AsArray().fixed()) Raise(err::kArrayFixedOrLocked);
+    if (preserve && slot->AsArray().Dimensions() > 0) {
+      slot->MutableArray().Redim(std::move(bounds), true);
+      return;
+    }
+  }
+  *slot = Variant(Ref<automation::ArrayData>(new automation::ArrayData(std::move(bounds), false)));
+}
+
+void Interpreter::EraseVariable(Variant* slot, std::span<Variant> subscripts) {
+  if (slot && !subscripts.empty()) slot = &ElementOf(slot, subscripts);
+  if (!slot || !slot->IsArray()) Raise(err::kTypeMismatch);
+  if (slot->AsArray().fixed()) {
+    for (auto& item : slot->MutableArray().items()) item = Variant();
+  } else {
+    *slot = Variant(Ref<automation::ArrayData>(new automation::ArrayData({}, false)));
+  }
+}
+
+// The element of the array in `base` about to be written: a shared array is copied first.
+Variant& Interpreter::ElementOf(Variant* base, std::span<Variant> subscripts) {
+  // A subscript that reassigned the variable leaves no array to write into.
+  if (!base || !base->IsArray()) Raise(err::kTypeMismatch);
+  const Indices idx(subscripts);
+  if (base->AsArray().RefCount() > 1) limits_.Spend(base->AsArray().size());
+  return base->MutableArray().At(idx.span());
+}
+
+// `name(...) = value` on a variable that holds no array: its object (held in `out` while the
+// arguments are evaluated) takes the assignment through its default member.
+void Interpreter::CopyObject(const Variant* v, const Instr& i, Variant& out) {
+  if (!v) {
+    const auto* n = i.x == kVarName ? static_cast<const ast::NameExpr*>(i.p) : nullptr;
+    if (n && n->bound == ast::NameKind::Undefined) Raise(err::kVariableUndefined);
+    if (n && n->bound == ast::NameKind::Global && n->global->kind == GlobalKind::NamedObject) v = &n->global->value;
+    else Raise(err::kTypeMismatch);
+  }
+  if (i.x8 || !v->IsObject()) Raise(err::kTypeMismatch);
+  RequireObject(*v);
+  out = *v;
+}
+
+void Interpreter::ResolveTarget(const Variant& target, const CallSite* site) {
+  Object* obj = RequireObject(target);
+  if (site) ResolveMember(obj, site->member, site->cache);
+}
+
+void Interpreter::PutIndexed(const Instr& i, Variant** regs, Frame& f) {
+  const std::span<Variant> args = Span(regs, i.c, i.x + 1u);  // the value last
+  const bool isSet = i.x8 & kAssignSet;
+  const InvokeKind put = isSet ? automation::kInvokePutRef : automation::kInvokePut;
+  switch (i.x8 >> 2) {
+    case kPutClassMember:
+      if (!f.me) Raise(err::kObjectRequired);
+      CallMember(*f.me, static_cast<int>(i.a), put, args);
+      return;
+    case kPutGlobalMember: {
+      const auto& g = *static_cast<const GlobalEntry*>(i.p);
+      const Ref<Object> keep(g.object);
+      SpendOnText(args);
+      CallHost(*keep, g.member, put, args);
+      return;
+    }
+    default: {
+      const Ref<Object> keep(RequireObject(*regs[i.b]));
+      const DispId id = (i.x8 >> 2) == kPutMember
+                            ? ResolveMember(keep.get(), static_cast<const CallSite*>(i.p)->member,
+                                            static_cast<const CallSite*>(i.p)->cache)
+                            : automation::kDispIdValue;
+      SpendOnText(args);
+      CallHost(*keep, id, put, args);
+      return;
+    }
+  }
+}
+
+// A name alone as a statement.
+void Interpreter::CallVariable(const ast::NameExpr& n, Frame& f) {
+  if (const Variant* v = NameAddress(n, f)) {
+    // Only an object (its default method) can be called.
+    if (!v->IsObject()) Raise(err::kTypeMismatch);
+    const Ref<Object> keep(RequireObject(*v));
+    CallHost(*keep, automation::kDispIdValue, kGetOrCall, {});
+    return;
+  }
+  if (n.bound == ast::NameKind::Global && n.global->kind == GlobalKind::ObjectMember) {
+    CallHost(*n.global->object, n.global->member, kGetOrCall, {});
+    return;
+  }
+  if (n.bound == ast::NameKind::Global && n.global->kind == GlobalKind::Constant) Raise(err::kTypeMismatch);
+  EvalName(n, f);
+}
+
+// Comparing texts takes time in proportion to their length, as the operators that copy them.
+inline void Interpreter::SpendOnTexts(const Variant& a, const Variant& b) {
+  if (a.IsString() && b.IsString()) limits_.Spend(std::min(a.AsString().size(), b.AsString().size()));
+}
+
 BREVALCORE_DISPATCH_LOOP void Interpreter::RunCode(const Code& code, Frame& f) {
   static const void* const kLabels[] = {
 #define BREVALCORE_OPCODE_LABEL(name) &&op_##name,
@@ -611,7 +765,8 @@ op_CaseJump: {
   bool equal;
   if (!fast::WholeEqual(subject, value, equal)) {
     if (subject.IsString() || value.IsString()) limits_.Spend(subject.AsString().size() + value.AsString().size());
-    equal = automation::Compare(subject, value) == automation::Ordering::Equal;
+    if (!fast::TextEquality(ast::Op::Eq, subject, value, equal))
+      equal = automation::Compare(subject, value) == automation::Ordering::Equal;
   }
   if (equal) JUMP(ip->c);
   NEXT();
@@ -621,13 +776,15 @@ op_CompareJump: {
   const Variant& x = *R[ip->a];
   const Variant& y = *R[ip->b];
   SpendOnTexts(x, y);
-  int order;
   bool holds;
-  if (fast::Order(x, y, order)) {
-    holds = fast::Holds(op, order);
-  } else {
-    const Variant v = Binary(op, x, y);
-    holds = Truth(v);
+  if (!fast::TextEquality(op, x, y, holds)) {
+    int order;
+    if (fast::Order(x, y, order)) {
+      holds = fast::Holds(op, order);
+    } else {
+      const Variant v = Binary(op, x, y);
+      holds = Truth(v);
+    }
   }
   if (holds == (ip->x != 0)) JUMP(ip->c);
   NEXT();
@@ -640,7 +797,11 @@ op_ShortCircuit: {
   NEXT();
 }
 op_CheckVar:
-  LoopVariable(*ip, R, f);
+  if (ip->x8 == kCheckLoop) LoopVariable(*ip, R, f);
+  else if (!NameAddress(*static_cast<const ast::NameExpr*>(ip->p), f)) {
+    if (ip->x8 == kCheckDim) JUMP(ip->c);
+    Raise(err::kTypeMismatch);
+  }
   NEXT();
 op_ForPrep: {
   Variant* counter = &LoopVariable(*ip, R, f);
@@ -757,18 +918,49 @@ op_Me:
 op_Intrinsic:
   *R[ip->a] = CallIntrinsic(static_cast<ast::Intrinsic>(ip->x8), Span(R, ip->c, ip->x), f);
   NEXT();
-op_Fail:
-  Raise(static_cast<int32_t>(ip->a));
 op_OnError:
   f.resumeNext = ip->x8 != 0;
   err_->Clear();
   NEXT();
-op_SetWith:
+op_SetGlobal:
   static_cast<GlobalEntry*>(const_cast<void*>(ip->p))->value = *R[ip->b];
   NEXT();
-op_TreeStmt:
-  ExecStmt(*static_cast<const ast::Stmt*>(ip->p), f);
+op_Define:
+  if (Variant* v = VariableAt(*ip, R, f)) *v = *R[ip->b];
   NEXT();
+op_DimArray:
+  NewArrayIn(VariableAt(*ip, R, f), Span(R, ip->b, ip->c), ip->x8 != 0);
+  NEXT();
+op_ReDim:
+  ReDimVariable(VariableAt(*ip, R, f), Span(R, ip->b, ip->c), ip->x8 != 0);
+  NEXT();
+op_Erase:
+  EraseVariable(VariableAt(*ip, R, f), Span(R, ip->b, ip->c));
+  NEXT();
+op_ElementOrObject: {
+  const Variant* v = VariableAt(*ip, R, f);
+  if (v && v->IsArray()) NEXT();
+  CopyObject(v, *ip, *R[ip->b]);
+  JUMP(ip->c);
+}
+op_ToSubscript:
+  R[ip->a]->SetLong(SubscriptOf(*R[ip->a]));
+  NEXT();
+op_StoreElement:
+  Store(ElementOf(VariableAt(*ip, R, f), Span(R, ip->b, ip->c)), Take(*R[ip->b + ip->c], ip->x8 & kAssignMove),
+        ip->x8 & kAssignSet);
+  NEXT();
+op_Resolve:
+  ResolveTarget(*R[ip->b], static_cast<const CallSite*>(ip->p));
+  NEXT();
+op_PutIndexed:
+  PutIndexed(*ip, R, f);
+  NEXT();
+op_CallVariable:
+  CallVariable(*static_cast<const ast::NameExpr*>(ip->p), f);
+  NEXT();
+op_Fail:
+  Raise(ip->x);
 op_TreeExpr:
   *R[ip->a] = Eval(*static_cast<const ast::Expr*>(ip->p), f);
   NEXT();
@@ -833,10 +1025,6 @@ void Interpreter::StoreName(const ast::NameExpr& n, Variant value, bool isSet, F
   else AssignTo(n, std::move(value), isSet, f);
 }
 
-// Comparing texts takes time in proportion to their length, as the operators that copy them.
-void Interpreter::SpendOnTexts(const Variant& a, const Variant& b) {
-  if (a.IsString() && b.IsString()) limits_.Spend(std::min(a.AsString().size(), b.AsString().size()));
-}
 
 Variant Interpreter::General(ast::Op op, const Variant& a, const Variant& b) {
   if (a.IsString() || b.IsString()) limits_.Spend(a.AsString().size() + b.AsString().size());
