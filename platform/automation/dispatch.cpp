@@ -4,20 +4,26 @@
 
 namespace brevalcore::automation {
 
+namespace {
+
+// The table entry of an id with no accessor of that kind: the slow path raises the error.
+Variant SlowCall(Object& self, std::span<Variant> args, const ClassInfo& info, int64_t idAndKind) {
+  return info.InvokeSlow(self, idAndKind, args);
+}
+
+}  // namespace
+
 void ClassInfo::Index() {
   byLowerName_.clear();
   for (const auto& m : members) byLowerName_.emplace(ToLower(m.name), m.id);
-  // Raw members (any argument count) always go the slow way, which checks the count.
-  auto fast = [](const Accessor& a) {
-    return a.thunk && a.maxArgs != INT16_MAX ? FastCall{a.thunk, static_cast<size_t>(a.maxArgs)} : FastCall{};
-  };
-  fastMethod_.assign(members.size() + 1, FastCall{});
-  fastGet_.assign(members.size() + 1, FastCall{});
+  fast_.assign(members.size() + 1, FastCall{&SlowCall, &SlowCall});
+  fastCount_ = static_cast<uint32_t>(fast_.size());
   for (DispId id = 0; id <= static_cast<DispId>(members.size()); ++id) {
     const MemberInfo* m = Member(id);
     if (!m) continue;
-    fastMethod_[id] = fast(m->method.thunk ? m->method : m->get);
-    fastGet_[id] = fast(m->get);
+    const Accessor& method = m->method.thunk ? m->method : m->get;
+    if (method.fast) fast_[id].method = method.fast;
+    if (m->get.fast) fast_[id].get = m->get.fast;
   }
 }
 

@@ -43,12 +43,17 @@ struct Param {
 using Thunk = Variant (*)(Object& self, std::span<Variant> args);
 
 class ClassInfo;
+// The by-id fast path of one accessor: the member itself when every argument it takes is
+// given and none is of type Error (a left-out one may be), else the class's slow path, to
+// which it passes the packed id and kind it was called with.
+using FastThunk = Variant (*)(Object& self, std::span<Variant> args, const ClassInfo& info, int64_t idAndKind);
 // The member table of an accessor's result, when the C++ member returns Ref<T> of a class
 // described by a ClassInfo; tools read it to follow member chains without calling anything.
 using ResultClass = const ClassInfo& (*)();
 
 struct Accessor {
   Thunk thunk = nullptr;
+  FastThunk fast = nullptr;
   int16_t minArgs = 0;
   int16_t maxArgs = 0;
   ResultClass resultClass = nullptr;
@@ -84,32 +89,29 @@ class ClassInfo {
   const EventInfo* Event(DispId id) const;
   // Invokes member `id` on `self`, choosing the accessor by `kind`.
   Variant Invoke(Object& self, DispId id, InvokeKind kind, std::span<Variant> args) const {
-    // The common case inline: a method call or property read with every argument given,
-    // through a compact table (one entry per id, id 0 the default member).
-    const std::vector<FastCall>& table = (kind & kInvokeMethod) ? fastMethod_ : fastGet_;
-    if ((kind & (kInvokeMethod | kInvokeGet)) && static_cast<size_t>(id) < table.size()) {
-      const FastCall& call = table[static_cast<size_t>(id)];
-      if (call.thunk && args.size() == call.argc) {
-        bool missing = false;
-        for (const Variant& arg : args) missing |= arg.IsMissing();
-        if (!missing) return call.thunk(self, args);
-      }
+    // id and kind travel packed so that every argument fits in a register.
+    const int64_t idAndKind = (static_cast<int64_t>(kind) << 32) | static_cast<uint32_t>(id);
+    // The common case, a method call or a property read, in one indirect call through a
+    // compact table (one entry per id, id 0 the default member): the entry checks the
+    // arguments itself, where their count and types are known when it is compiled.
+    if (static_cast<uint32_t>(id) < fastCount_ && (kind & (kInvokeMethod | kInvokeGet))) {
+      const FastCall& call = fast_[static_cast<size_t>(id)];
+      return ((kind & kInvokeMethod) ? call.method : call.get)(self, args, *this, idAndKind);
     }
-    // id and kind travel packed so that every argument fits in a register and this call
-    // needs no stack frame on the fast path.
-    return InvokeSlow(self, (static_cast<int64_t>(kind) << 32) | static_cast<uint32_t>(id), args);
+    return InvokeSlow(self, idAndKind, args);
   }
+  // Every other call: left-out arguments filled in, assignments, default members, errors.
+  Variant InvokeSlow(Object& self, int64_t idAndKind, std::span<Variant> args) const;
 
-  void Index();  // builds the name index and the call tables; called by ClassBuilder::Build
+  void Index();  // builds the name index and the call table; called by ClassBuilder::Build
 
  private:
   struct FastCall {
-    Thunk thunk = nullptr;
-    size_t argc = 0;
+    FastThunk method;  // the method, else the property get
+    FastThunk get;
   };
-  Variant InvokeSlow(Object& self, int64_t idAndKind, std::span<Variant> args) const;
-  std::vector<FastCall> fastMethod_;  // method, else property get
-  std::vector<FastCall> fastGet_;     // property get
+  std::vector<FastCall> fast_;
+  uint32_t fastCount_ = 0;
   std::unordered_map<String, DispId> byLowerName_;
 };
 
@@ -257,6 +259,20 @@ struct Marshal {
       return Call(self, args, std::make_index_sequence<Traits::kArity>{});
     }
   }
+
+  static Variant Fast(Object& self, std::span<Variant> args, const ClassInfo& info, int64_t idAndKind) {
+    if constexpr (!kIsRawMember<decltype(Fn)>) {
+      if (args.size() == Traits::kArity && NoneIsError(args, std::make_index_sequence<Traits::kArity>{}))
+        return Call(self, args, std::make_index_sequence<Traits::kArity>{});
+    }
+    return info.InvokeSlow(self, idAndKind, args);  // a raw member checks its count there
+  }
+
+ private:
+  template <size_t... I>
+  static bool NoneIsError([[maybe_unused]] std::span<Variant> args, std::index_sequence<I...>) {
+    return ((args[I].type() != VarType::Error) && ...);
+  }
 };
 
 // Builds a ClassInfo in slot order.
@@ -268,23 +284,22 @@ class ClassBuilder {
   // A method. `params` may give defaults for trailing optional parameters.
   template <auto Fn>
   ClassBuilder& Method(StringView name, std::vector<Param> params = {}) {
-    Add(name, &MemberInfo::method, &MemberInfo::methodDefaults, &Marshal<Fn>::Thunk, Arity<Fn>(), params,
-        ResultOf<Fn>());
+    Add(name, &MemberInfo::method, &MemberInfo::methodDefaults, Thunks<Fn>(), Arity<Fn>(), params, ResultOf<Fn>());
     return *this;
   }
   template <auto Fn>
   ClassBuilder& Get(StringView name, std::vector<Param> params = {}) {
-    Add(name, &MemberInfo::get, &MemberInfo::getDefaults, &Marshal<Fn>::Thunk, Arity<Fn>(), params, ResultOf<Fn>());
+    Add(name, &MemberInfo::get, &MemberInfo::getDefaults, Thunks<Fn>(), Arity<Fn>(), params, ResultOf<Fn>());
     return *this;
   }
   template <auto Fn>
   ClassBuilder& Let(StringView name) {
-    Add(name, &MemberInfo::put, &MemberInfo::putDefaults, &Marshal<Fn>::Thunk, Arity<Fn>(), {});
+    Add(name, &MemberInfo::put, &MemberInfo::putDefaults, Thunks<Fn>(), Arity<Fn>(), {});
     return *this;
   }
   template <auto Fn>
   ClassBuilder& Set(StringView name) {
-    Add(name, &MemberInfo::putRef, &MemberInfo::putDefaults, &Marshal<Fn>::Thunk, Arity<Fn>(), {});
+    Add(name, &MemberInfo::putRef, &MemberInfo::putDefaults, Thunks<Fn>(), Arity<Fn>(), {});
     return *this;
   }
   // get + let in one call.
@@ -320,13 +335,18 @@ class ClassBuilder {
   }
 
   template <auto Fn>
+  static Accessor Thunks() {
+    return Accessor{&Marshal<Fn>::Thunk, &Marshal<Fn>::Fast};
+  }
+
+  template <auto Fn>
   static int Arity() {
     if constexpr (kIsRawMember<decltype(Fn)>) return -1;
     else return static_cast<int>(MemberTraits<decltype(Fn)>::kArity);
   }
 
   void Add(StringView name, Accessor MemberInfo::*slot, std::vector<Variant> MemberInfo::*defaults,
-           Thunk thunk, int arity, const std::vector<Param>& params, ResultClass resultClass = nullptr) {
+           Accessor thunks, int arity, const std::vector<Param>& params, ResultClass resultClass = nullptr) {
     MemberInfo* member = nullptr;
     for (auto& m : info_.members)
       if (EqualsNoCase(m.name, name)) member = &m;
@@ -337,7 +357,8 @@ class ClassBuilder {
       member->id = static_cast<DispId>(info_.members.size());
     }
     Accessor& accessor = member->*slot;
-    accessor.thunk = thunk;
+    accessor.thunk = thunks.thunk;
+    accessor.fast = thunks.fast;
     accessor.resultClass = resultClass;
     if (arity < 0) {  // raw: any count
       accessor.minArgs = 0;

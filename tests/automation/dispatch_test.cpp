@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/automation/convert.h"
 #include "platform/automation/dispatch.h"
 
 namespace brevalcore::automation {
@@ -69,6 +70,64 @@ TEST(Dispatch, FailuresCarryThePlatformNumbers) {
       ADD_FAILURE() << "no error for id " << row.id;
     } catch (const AutomationError& e) {
       EXPECT_EQ(e.number(), row.number) << "id " << row.id;
+    }
+  }
+}
+
+// Calls that the inline path takes and calls it must hand to the slow one reach the same
+// member with the same arguments: an Error value that is not a left-out argument, a raw
+// member with any count, a property read asked for as a method, and ids out of the table.
+class Paths : public DispatchObject<Paths> {
+ public:
+  static const ClassInfo& Class() {
+    static const ClassInfo info = ClassBuilder<Paths>(u"Paths")
+                                      .Method<&Paths::Echo>(u"Echo")
+                                      .Method<&Paths::Count>(u"Count")
+                                      .Get<&Paths::Size>(u"Size")
+                                      .Build();
+    return info;
+  }
+  Variant Echo(const Variant& v) { return v; }
+  int32_t Count(std::span<Variant> args) { return static_cast<int32_t>(args.size()); }
+  int32_t Size() const { return 7; }
+};
+
+TEST(Dispatch, FastAndSlowPathsAgree) {
+  auto p = MakeRef<Paths>();
+  struct Row {
+    const char* name;
+    DispId id;
+    InvokeKind kind;
+    std::vector<Variant> args;
+    Variant expected;
+    int32_t error = 0;
+  };
+  const std::vector<Row> rows = {
+      {"plain", 1, kInvokeMethod, {Variant(u"x")}, Variant(u"x")},
+      {"error value passes", 1, kInvokeMethod, {Variant(ErrorCode{5})}, Variant(ErrorCode{5})},
+      {"left out, none to fill", 1, kInvokeMethod, {Variant::Missing()}, Variant(), err::kWrongNumberOfArguments},
+      {"raw, none", 2, kInvokeMethod, {}, Variant(int32_t{0})},
+      {"raw, three", 2, kInvokeMethod, {Variant(1), Variant(2), Variant(3)}, Variant(int32_t{3})},
+      {"get as method", 3, kInvokeMethod, {}, Variant(int32_t{7})},
+      {"get as either", 3, static_cast<InvokeKind>(kInvokeMethod | kInvokeGet), {}, Variant(int32_t{7})},
+      {"method as get", 1, kInvokeGet, {Variant(1)}, Variant(), err::kWrongNumberOfArguments},
+      {"unknown id", kDispIdUnknown, kInvokeMethod, {}, Variant(), err::kNoSuchMember},
+      {"past the table", 4, kInvokeGet, {}, Variant(), err::kNoSuchMember},
+      {"no default member", kDispIdValue, kInvokeGet, {}, Variant(), err::kNoSuchMember},
+  };
+  for (auto row : rows) {
+    SCOPED_TRACE(row.name);
+    try {
+      const Variant got = p->Invoke(row.id, row.kind, row.args);
+      EXPECT_EQ(row.error, 0);
+      EXPECT_EQ(got.type(), row.expected.type());
+      if (got.type() == VarType::Error) {
+        EXPECT_EQ(got.AsErrorCode(), row.expected.AsErrorCode());
+      } else {
+        EXPECT_EQ(ToString(got), ToString(row.expected));
+      }
+    } catch (const AutomationError& e) {
+      EXPECT_EQ(e.number(), row.error);
     }
   }
 }
