@@ -219,12 +219,21 @@ Variant Power(const Variant& a, const Variant& b) {
   return CheckedDouble(r);
 }
 
-Variant Concat(const Variant& a, const Variant& b) {
-  if (a.IsNull() && b.IsNull()) return Variant::Null();
-  if (a.IsString() && b.IsString()) return Variant::Joined(a.AsString(), b.AsString());
+Variant Concat(const Variant& a, const Variant& b, bool growing) {
   automation::TextRoom roomA, roomB;
-  const automation::StringView head = automation::TextForJoin(a, roomA);
-  return Variant::Joined(head, automation::TextForJoin(b, roomB));
+  automation::StringView head, tail;
+  if (a.IsString() && b.IsString()) {
+    head = a.AsString();
+    tail = b.AsString();
+  } else if (a.IsNull() && b.IsNull()) {
+    return Variant::Null();
+  } else {
+    head = automation::TextForJoin(a, roomA);
+    tail = automation::TextForJoin(b, roomB);
+  }
+  const size_t size = head.size() + tail.size();
+  constexpr size_t kShort = 1024;
+  return Variant::Joined(head, tail, growing && size <= kShort ? 2 * size : size);
 }
 
 Variant Negate(const Variant& a) {

@@ -19,7 +19,9 @@ Variant Divide(const Variant& a, const Variant& b);
 Variant IntDivide(const Variant& a, const Variant& b);
 Variant Modulo(const Variant& a, const Variant& b);
 Variant Power(const Variant& a, const Variant& b);
-Variant Concat(const Variant& a, const Variant& b);
+// a & b. `growing`: the result starts a chain whose later links append to it in place, so a
+// short text gets room to double.
+Variant Concat(const Variant& a, const Variant& b, bool growing = false);
 Variant Negate(const Variant& a);
 // And, Or, Xor, Eqv, Imp: logical on Booleans, bitwise on numbers.
 Variant Logical(ast::Op op, const Variant& a, const Variant& b);

@@ -988,21 +988,9 @@ op_Return:
 // The first link of a & chain: a text with room for the links that follow. A long text is
 // charged as it is; its links then grow it by doubling.
 Variant Interpreter::StartChain(const Variant& head, const Variant& tail) {
-  automation::TextRoom headRoom, tailRoom;
-  StringView first, second;
-  if (head.IsString() && tail.IsString()) {
-    first = head.AsString();
-    second = tail.AsString();
-  } else if (head.IsNull() && tail.IsNull()) {
-    return Variant::Null();
-  } else {
-    first = automation::TextForJoin(head, headRoom);
-    second = automation::TextForJoin(tail, tailRoom);
-  }
-  const size_t size = first.size() + second.size();
-  limits_.Spend(size);
-  constexpr size_t kShort = 1024;
-  return Variant::Joined(first, second, size <= kShort ? 2 * size : size);
+  Variant joined = Concat(head, tail, true);
+  if (joined.IsString()) limits_.Spend(joined.AsString().size());
+  return joined;
 }
 
 // An error in the statement at `pc`: with On Error Resume Next it is recorded and the run goes
