@@ -361,6 +361,53 @@ const Row kRows[] = {
     {"conversion_as_a_statement", "Call CInt(2)", "", 458, 1, 1},
     {"array_element_as_a_statement", "Sub S\n Dim a : a = Array(1)\n a(0)\n out.Echo \"ok\"\n a(3)\nEnd Sub\nS", "ok\n", 9, 5, 2},
     {"class_member_as_a_statement", "Class C\n Sub Hi : out.Echo \"hi\" : End Sub\n Sub Go : Hi : Me.Hi : End Sub\nEnd Class\nDim o : Set o = New C : o.Go", "hi\nhi\n"},
+    // Array elements given by reference to members and called values, arguments left out, a() and gaps
+    {"element_byref_through_own_method",
+     "Class C\n Sub Bump(n) : n = n + 1 : End Sub\n Sub Keep(ByVal n) : n = 0 : End Sub\nEnd Class\n"
+     "Dim o, a(2), m(1, 2) : Set o = New C : a(1) = 5 : m(1, 2) = 7\no.Bump a(1) : o.Keep a(1) : o.Bump m(1, 2)\n"
+     "Sub S\n Dim b : b = Array(1, 2) : o.Bump b(0) : With o : .Bump b(1) : End With : out.Echo b(0), b(1)\nEnd Sub\nS\nout.Echo a(1), m(1, 2)",
+     "2 3\n6 8\n"},
+    {"element_byref_through_a_called_value",
+     "Function Bump(n) : n = n + 10 : Bump = n : End Function\nDim f, a(1, 1) : Set f = GetRef(\"Bump\") : a(1, 0) = 1\n"
+     "Sub S\n Dim g, b : Set g = f : b = Array(3) : out.Echo g(b(0)), b(0)\nEnd Sub\nS\nout.Echo f(a(1, 0)), a(1, 0), f((a(1, 0))), a(1, 0)",
+     "13 13\n11 11 21 11\n"},
+    {"element_byref_to_a_host_is_its_value", "Dim a : a = Array(\"x\", \"y\") : out.Echo a(1), a(0)", "y x\n"},
+    {"element_subscripts_in_argument_order",
+     "Class C : Sub Two(x, y) : x = \"X\" & y : End Sub : End Class\nFunction I(k) : out.Echo \"i\" & k : I = k : End Function\n"
+     "Dim o, a(3) : Set o = New C\no.Two a(I(1)), I(2) : out.Echo a(1)",
+     "i1\ni2\nX2\n"},
+    {"element_out_of_range_before_later_arguments",
+     "Class C : Sub Two(x, y) : out.Echo \"called\" : End Sub : End Class\nFunction Later() : out.Echo \"later\" : End Function\n"
+     "Dim o, a(1) : Set o = New C\no.Two a(5), Later()",
+     "", 9, 4, 1},
+    {"element_errors_under_resume_next",
+     "Class C : Sub Two(x, y) : x = 1 : End Sub : End Class\nFunction Later() : out.Echo \"later\" : End Function\n"
+     "Dim o, a(1), n : Set o = New C : n = \"z\"\nOn Error Resume Next\no.Two a(5), Later() : out.Echo Err.Number : Err.Clear\n"
+     "o.Two a(n), Later() : out.Echo Err.Number : Err.Clear\nout.Echo a(5), Later() : out.Echo Err.Number : Err.Clear\n"
+     "o.Two a(1), 2 : out.Echo Err.Number, a(1)",
+     "9\n13\n9\n0 1\n"},
+    {"element_of_a_variable_that_is_no_array",
+     "Class Dbl : Public Default Function V(k) : V = k * 2 : End Function : End Class\nClass C : Sub Bump(n) : n = n + 1 : End Sub : End Class\n"
+     "Dim o, d, x : Set o = New C : Set d = New Dbl : x = 4\no.Bump d(3) : out.Echo \"ok\"\no.Bump x(1)",
+     "ok\n", 13, 5, 1},
+    {"gap_in_an_own_member_call",
+     "Class C\n Sub Three(a, b, c) : out.Echo \"in\" : End Sub\n Sub Go : Me.Three 1, , 3 : End Sub\n Sub Bare : Three I(1), , I(3) : End Sub\nEnd Class\n"
+     "Function I(k) : out.Echo \"i\" & k : I = k : End Function\nDim o : Set o = New C\nOn Error Resume Next\n"
+     "o.Three I(1), , I(3) : out.Echo Err.Number : Err.Clear\no.Go : out.Echo Err.Number : Err.Clear\no.Bare : out.Echo Err.Number\n"
+     "On Error GoTo 0\no.Three 1, 2",
+     "i1\ni3\n450\n450\ni1\n450\n", 450, 13, 1},
+    {"gap_in_a_called_value_and_a_host_call",
+     "Function F(a, b, c) : F = 1 : End Function\nFunction I(k) : out.Echo \"i\" & k : I = k : End Function\nDim r : Set r = GetRef(\"F\")\n"
+     "On Error Resume Next\nout.Echo 1, , 3 : out.Echo Err.Number : Err.Clear\nout.Echo r(I(1), , I(3)) : out.Echo Err.Number\nOn Error GoTo 0\nout.Echo r(1, )",
+     "1 13\ni1\n450\n", 450, 8, 1},
+    {"empty_parentheses_on_a_variable",
+     "Class Dv : Public Default Function V : V = \"dv\" : End Function : End Class\nFunction G : G = \"g\" : End Function\n"
+     "Dim x, d, r, a : x = 5 : Set d = New Dv : Set r = GetRef(\"G\") : a = Array(1)\nout.Echo x(), d(), r()\nout.Echo a()",
+     "5 dv g\n", 9, 5, 1},
+    {"index_with_a_subscript_left_out",
+     "Function I(k) : out.Echo \"i\" & k : I = k : End Function\nDim m(2, 2, 2)\nOn Error Resume Next\n"
+     "out.Echo m(I(1), , I(2)) : out.Echo Err.Number\nOn Error GoTo 0\nx = m(1, )",
+     "i1\n9\n", 9, 6, 1},
     // Objects held by temporaries
     {"temporary_object_released_at_statement_end",
      "Class C\n Public Property Get Value : Value = 1 : End Property\n Private Sub Class_Terminate : out.Echo \"bye\" : End Sub\nEnd Class\n"
