@@ -408,6 +408,35 @@ const Row kRows[] = {
      "Function I(k) : out.Echo \"i\" & k : I = k : End Function\nDim m(2, 2, 2)\nOn Error Resume Next\n"
      "out.Echo m(I(1), , I(2)) : out.Echo Err.Number\nOn Error GoTo 0\nx = m(1, )",
      "i1\n9\n", 9, 6, 1},
+    // Named objects, constants and classes called with arguments
+    {"script_level_constant_called_with_arguments", "Const K = 5\nSub S\n On Error Resume Next\n out.Echo K(1) : out.Echo Err.Number\nEnd Sub\nS\nout.Echo K()\nx = K(2)",
+     "13\n5\n", 13, 8, 1},
+    {"named_object_called_with_arguments", "On Error Resume Next\nx = out(1) : out.Echo Err.Number\nOn Error GoTo 0\nx = out()", "438\n", 438, 4, 1},
+    {"class_called_with_arguments", "Class C : End Class\nFunction I(k) : out.Echo \"i\" & k : End Function\nx = C(I(1))", "", 13, 3, 1},
+    // Calls of what is not a name
+    {"call_of_a_value_that_is_not_a_name",
+     "Function F : F = Array(7, 8) : End Function\nFunction H(n) : n = n + 1 : H = n : End Function\nFunction G : Set G = GetRef(\"H\") : End Function\n"
+     "Function I(k) : out.Echo \"i\" & k : I = k : End Function\nDim a, k : a = Array(4, 5) : k = 1\n"
+     "x = (a)(1) : out.Echo x, F()(I(1)), G()(k), k\nOn Error Resume Next\nx = (5)(1) : out.Echo Err.Number : Err.Clear\nx = F()() : out.Echo Err.Number\n"
+     "On Error GoTo 0\nx = (Nothing)(I(2))",
+     "i1\n5 8 2 2\n13\n9\n", 91, 11, 1},
+    // Names declared by ExecuteGlobal after the code that uses them was compiled
+    {"names_bound_late",
+     "Option Explicit\nFunction I(k) : out.Echo \"i\" & k : I = k : End Function\n"
+     "Sub S\n Dim k : k = 1\n out.Echo Late(2), LateArr(1), LateObj.v\n LateSub k : out.Echo k\n Call LateSub(k) : out.Echo k\n"
+     " LateArr(1) = 9 : out.Echo LateArr(1)\nEnd Sub\n"
+     "Sub T\n On Error Resume Next\n out.Echo Nope(I(1)) : out.Echo Err.Number\n On Error GoTo 0\n Nope 1\nEnd Sub\n"
+     "Class C : Public v : End Class\n"
+     "ExecuteGlobal \"Function Late(n) : Late = n * 3 : End Function\" & vbCrLf & \"Dim LateArr : LateArr = Array(1, 2)\" & vbCrLf & "
+     "\"Sub LateSub(x) : x = x + 1 : End Sub\" & vbCrLf & \"Dim LateObj : Set LateObj = New C : LateObj.v = 4\"\nS\nT",
+     "6 2 4\n2\n3\n9\n500\n", 500, 14, 2},
+    // .member in text given to Execute and Eval: only a With of the text's own holds its object
+    {"with_member_in_execute_and_eval_text",
+     "Class C : Public v : Public Function Twice(n) : Twice = n * 2 : End Function : End Class\n"
+     "Sub S\n Dim o : Set o = New C\n On Error Resume Next\n With o\n  Execute \".v = 5\" : out.Echo Err.Number : Err.Clear\n"
+     "  out.Echo Eval(\".Twice(3)\") : out.Echo Err.Number : Err.Clear\n  Execute \"With o : .v = 6 : End With\"\n  out.Echo .v\n End With\nEnd Sub\nS\n"
+     "Dim g : Set g = New C\nWith g\n Execute \"With g : .v = .Twice(4) : End With\"\n out.Echo .v\n out.Echo Eval(\".v\")\nEnd With",
+     "424\n424\n6\n8\n", 424, 17, 2},
     // Objects held by temporaries
     {"temporary_object_released_at_statement_end",
      "Class C\n Public Property Get Value : Value = 1 : End Property\n Private Sub Class_Terminate : out.Echo \"bye\" : End Sub\nEnd Class\n"
