@@ -285,13 +285,12 @@ class CodeGen {
       }
       case NameKind::Intrinsic: return Intrinsic(n, c.args, dst);
       case NameKind::ClassMember: {
-        if (AnyMissing(c.args)) return Tree(c, dst);
         CallSite* site = MemberSite(n.name, c, c.args);
         if (!site) return Tree(c, dst);
         site->meMember = n.slot;
         // The member is known when the call runs: the count is checked before the arguments.
         Emit({Opcode::CheckArgs, 0, 0, 0, 0, 0, site});
-        const uint32_t first = MemberArguments(*site, c.args);
+        const uint32_t first = MemberArguments(*site, c.args, Gap{runtime::kGapMe});
         Emit({Opcode::CallMeMember, 0, static_cast<uint16_t>(c.args.size()), dst, 0, first, site});
         return;
       }
@@ -319,10 +318,23 @@ class CodeGen {
   // name(args) on a variable: an array element when it holds an array, else a call of what
   // it holds (an object's default member, a GetRef's procedure).
   void Index(uint32_t base, const CallExpr& c, uint32_t dst) {
-    if (c.args.empty() || AnyMissing(c.args) || c.args.size() > UINT16_MAX) return Tree(c, dst);
+    if (c.args.size() > UINT16_MAX) return Tree(c, dst);
     holdsRefs_ = true;
+    if (c.args.empty()) {
+      // name(): an array's element of no subscripts (9), an object or a GetRef called with
+      // none, anything else its value.
+      Emit({Opcode::Index, 0, 0, dst, base});
+      return;
+    }
     const size_t guard = Emit({Opcode::IsArrayOrJump, 0, 0, base});
-    const uint32_t first = ArgumentValues(c.args);
+    uint32_t first;
+    if (AnyMissing(c.args)) {
+      // A subscript left out fails where it stands (9), those after it never evaluated.
+      first = Temps(c.args.size());
+      Subscripts(c.args, first);
+    } else {
+      first = ArgumentValues(c.args);
+    }
     Emit({Opcode::Index, 0, static_cast<uint16_t>(c.args.size()), dst, base, first});
     const size_t done = Emit({Opcode::Jump});
     At(guard).c = Here();
@@ -335,13 +347,13 @@ class CodeGen {
     CallSite* site = MemberSite(String(), c, c.args);
     if (!site) return Tree(c, dst);
     uint32_t callee = base;
-    const bool pure = std::all_of(c.args.begin(), c.args.end(), [](const ExprPtr& a) { return IsPure(*a); });
+    const bool pure = std::all_of(c.args.begin(), c.args.end(), [](const ExprPtr& a) { return !a || IsPure(*a); });
     if (!IsTemp(base) && !pure) {
       callee = NewTemp();
       Emit({Opcode::Move, 0, 0, callee, base});
     }
     Emit({Opcode::CheckCallable, 0, 0, callee, 0, 0, site});
-    const uint32_t first = MemberArguments(*site, c.args);
+    const uint32_t first = MemberArguments(*site, c.args, Gap{runtime::kGapValue, callee});
     Emit({Opcode::CallValue, 0, static_cast<uint16_t>(c.args.size()), dst, callee, first, site});
   }
 
@@ -375,6 +387,10 @@ class CodeGen {
           !static_cast<const NameExpr&>(arg).self) {
         binding.kind = ArgBinding::LocalRef;
         binding.local = static_cast<uint32_t>(static_cast<const NameExpr&>(arg).slot);
+      } else if (MayBeElement(arg)) {
+        binding.reg = NewTemp();
+        binding.hasValue = true;
+        ElementArgument(static_cast<const CallExpr&>(arg), binding);
       } else if (MayBeVariable(arg)) {
         binding.kind = ArgBinding::NameRef;
         binding.expr = &arg;
@@ -388,12 +404,47 @@ class CodeGen {
     Emit({Opcode::CallProc, 0, 0, dst, 0, 0, site});
   }
 
-  // A name, or an element of a named array, that the callee may receive by reference.
+  // A name that the callee may receive by reference.
   static bool MayBeVariable(const Expr& e) {
-    if (e.kind == ExprKind::Name) return IsVariableName(static_cast<const NameExpr&>(e));
+    return e.kind == ExprKind::Name && IsVariableName(static_cast<const NameExpr&>(e));
+  }
+
+  // name(subscripts) on a variable: an element of an array the callee may receive by
+  // reference. (name() is a value: an array has no element of no subscripts.)
+  static bool MayBeElement(const Expr& e) {
     if (e.kind != ExprKind::Call) return false;
-    const Expr& target = *static_cast<const CallExpr&>(e).target;
-    return target.kind == ExprKind::Name && IsVariableName(static_cast<const NameExpr&>(target));
+    const auto& c = static_cast<const CallExpr&>(e);
+    return !c.args.empty() && c.args.size() < UINT16_MAX && c.target->kind == ExprKind::Name &&
+           IsVariableName(static_cast<const NameExpr&>(*c.target));
+  }
+
+  // An argument that may be an array's element, evaluated where it stands: when the variable
+  // holds an array, its subscripts are evaluated and the element read (a subscript out of
+  // range fails here, before the later arguments), and a callee taking it by reference is
+  // given the element of the same subscripts when the call starts; otherwise it is the value
+  // of the call it is, and the first subscript's register is left empty to say so.
+  void ElementArgument(const CallExpr& arg, ArgBinding& binding) {
+    const Variable v = VariableOf(static_cast<const NameExpr&>(*arg.target));
+    const auto count = static_cast<uint32_t>(arg.args.size());
+    const uint32_t first = Temps(count + 1);
+    const size_t notArray = Emit(On(Opcode::VarIsArrayOrJump, v));
+    Subscripts(arg.args, first);
+    Instr read = On(Opcode::ReadElement, v);
+    read.b = first;
+    read.c = count;
+    Emit(read);
+    Emit({Opcode::Move, 0, 0, binding.reg, first + count});
+    const size_t done = Emit({Opcode::Jump});
+    At(notArray).c = Here();
+    Emit({Opcode::Clear, 0, 0, first, 1});
+    Into(arg, binding.reg);
+    At(done).c = Here();
+    binding.kind = ArgBinding::ElementRef;
+    binding.where = v.kind;
+    binding.var = v.reg;
+    binding.place = v.p;
+    binding.first = first;
+    binding.count = count;
   }
 
   // object.name or object.name(args): the object may be a host's or one of the script's own
@@ -411,16 +462,13 @@ class CodeGen {
     CallSite* site = MemberSite(m.name, whole, args);
     if (!site) return Tree(whole, dst);
     const uint32_t object = !m.object ? with : args.empty() ? Value(*m.object) : ValueBefore(*m.object, *call);
-    const uint32_t first = MemberArguments(*site, args);
+    const uint32_t first = MemberArguments(*site, args, Gap{});
     Emit({Opcode::GetMember, 0, static_cast<uint16_t>(args.size()), dst, object, first, site});
   }
 
   // The site of a call of a member that may be one of the script's own (its arguments both
-  // values and references); null when an argument may be an array element given by
-  // reference, which the syntax tree binds.
+  // values and references); null when it has more arguments than an instruction counts.
   CallSite* MemberSite(const String& name, const Expr& whole, const std::vector<ExprPtr>& args) {
-    for (const auto& a : args)
-      if (a && a->kind == ExprKind::Call && MayBeVariable(*a)) return nullptr;
     if (args.size() > UINT16_MAX) return nullptr;
     holdsRefs_ = true;
     CallSite* site = NewSite();
@@ -429,16 +477,27 @@ class CodeGen {
     return site;
   }
 
+  // Whose call an argument left out belongs to, for CheckGap; kNoGapCheck: a member called
+  // through an object, which evaluates every argument first.
+  static constexpr uint8_t kNoGapCheck = UINT8_MAX;
+  struct Gap {
+    uint8_t whose = kNoGapCheck;
+    uint32_t callee = 0;
+  };
+
   // The arguments' values into consecutive temporaries (the first returned), a variable's
-  // also bound by reference.
-  uint32_t MemberArguments(CallSite& site, const std::vector<ExprPtr>& args) {
+  // and an array element's also bound by reference.
+  uint32_t MemberArguments(CallSite& site, const std::vector<ExprPtr>& args, Gap gap) {
     const uint32_t first = Temps(args.size());
     for (size_t i = 0; i < args.size(); ++i) {
       ArgBinding binding;
       binding.reg = first + static_cast<uint32_t>(i);
       binding.hasValue = true;
       if (!args[i]) {
+        if (gap.whose != kNoGapCheck) Emit({Opcode::CheckGap, gap.whose, 0, 0, gap.callee, 0, &site});
         Emit({Opcode::Move, 0, 0, binding.reg, Const(Variant::Missing())});
+      } else if (MayBeElement(*args[i])) {
+        ElementArgument(static_cast<const CallExpr&>(*args[i]), binding);
       } else {
         const Expr& arg = *args[i];
         Into(arg, binding.reg);
@@ -511,7 +570,7 @@ class CodeGen {
     switch (op) {
       case Opcode::Jump: case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::CaseJump:
       case Opcode::CompareJump: case Opcode::ShortCircuit: case Opcode::ForPrep: case Opcode::ForLoop:
-      case Opcode::ForNext: case Opcode::EachNext: case Opcode::IsArrayOrJump: case Opcode::ElementOrObject: case Opcode::CheckVar:
+      case Opcode::ForNext: case Opcode::EachNext: case Opcode::IsArrayOrJump: case Opcode::VarIsArrayOrJump: case Opcode::ElementOrObject: case Opcode::CheckVar:
       case Opcode::Fail: case Opcode::Return:
         return true;
       default:
@@ -1198,6 +1257,9 @@ class CodeGen {
           for (uint32_t r : *static_cast<const std::vector<uint32_t>*>(i.p)) reg(r);
           break;
         case Opcode::CheckArgs: case Opcode::Fail: case Opcode::CallVariable: break;
+        case Opcode::CheckGap: reg(i.b); break;
+        case Opcode::VarIsArrayOrJump: LoopVariable(i); target(i.c); break;
+        case Opcode::ReadElement: LoopVariable(i); written(i.b); written(i.b + i.c); break;
         case Opcode::New: case Opcode::Me: case Opcode::CheckCallable: reg(i.a); break;
         case Opcode::Intrinsic: reg(i.a); if (i.x) reg(i.c + i.x - 1u); break;
         case Opcode::ToSubscript: written(i.a); break;
@@ -1236,16 +1298,12 @@ class CodeGen {
           if (i.op == Opcode::Index || i.op == Opcode::GetMember || i.op == Opcode::CallValue) reg(i.b);
           if (i.x) reg(i.c + i.x - 1u);
           if (i.op == Opcode::GetMember || i.op == Opcode::CallMeMember || i.op == Opcode::CallValue)
-            for (const ArgBinding& a : static_cast<const CallSite*>(i.p)->args)
-              if (a.kind == ArgBinding::LocalRef) reg(a.local);
+            for (const ArgBinding& a : static_cast<const CallSite*>(i.p)->args) Binding(a);
           break;
         case Opcode::PutMember: reg(i.a); reg(i.b); break;
         case Opcode::CallProc:
           reg(i.a);
-          for (const ArgBinding& a : static_cast<const CallSite*>(i.p)->args) {
-            if (a.kind == ArgBinding::LocalRef) reg(a.local);
-            if (a.hasValue) reg(a.reg);
-          }
+          for (const ArgBinding& a : static_cast<const CallSite*>(i.p)->args) Binding(a);
           break;
         case Opcode::Move: case Opcode::Let: case Opcode::SetRef: case Opcode::Append: case Opcode::Neg:
         case Opcode::Not:
@@ -1253,6 +1311,17 @@ class CodeGen {
           break;
         default: reg(i.a); reg(i.b); reg(i.c); break;  // operators
       }
+    }
+  }
+
+  // The registers a call's argument is bound from.
+  void Binding(const ArgBinding& a) const {
+    const uint32_t writable = code_->locals + code_->temps;
+    if (a.kind == ArgBinding::LocalRef && a.local >= code_->window()) automation::Raise(automation::err::kInternalError);
+    if (a.hasValue && a.reg >= writable) automation::Raise(automation::err::kInternalError);
+    if (a.kind == ArgBinding::ElementRef) {
+      if (a.count == 0 || a.first + a.count > writable) automation::Raise(automation::err::kInternalError);
+      LoopVariable(Instr{Opcode::ReadElement, 0, a.where, a.var, 0, 0, a.place});
     }
   }
 
@@ -1277,6 +1346,7 @@ class CodeGen {
       case Opcode::Define: case Opcode::DimArray: case Opcode::ReDim: case Opcode::Erase: case Opcode::ElementOrObject:
       case Opcode::StoreElement: case Opcode::Resolve: case Opcode::PutIndexed: case Opcode::CallVariable:
       case Opcode::CheckArgs: case Opcode::Fail: case Opcode::CheckCallable:
+      case Opcode::CheckGap: case Opcode::VarIsArrayOrJump: case Opcode::ReadElement:
         return false;  // the loops' own operands are checked with them
       default: return true;
     }

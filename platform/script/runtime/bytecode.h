@@ -56,6 +56,12 @@ namespace brevalcore::script::runtime {
 //                entering: to c when there is none; x8 = 1 on the loop's way back (counts
 //                for the time-out): back to c while there is one
 //   IsArrayOrJump to c unless R[a] holds an array
+//   VarIsArrayOrJump to c unless the variable (x, a, p) holds an array
+//   ReadElement  R[b+c] = element R[b .. b+c) of the variable (x, a, p), which holds an array;
+//                the subscripts are left as numbers, for binding the element by reference
+//   CheckGap     an argument left out here fails (450) when the call reaches a script
+//                procedure; x8 (kGap*) says whose: Me's member of site p, or the value R[b]
+//                called (a GetRef)
 //   Index        R[a] = element R[b](R[c] .. R[c+x)) of an array, or what else R[b] gives
 //   CallProc     R[a] = call site p (a script procedure)
 //   CallBuiltin  R[a] = built-in p (R[c] .. R[c+x))
@@ -107,7 +113,7 @@ namespace brevalcore::script::runtime {
   X(Add) X(Sub) X(Mul) X(Div) X(IntDiv) X(Mod) X(Pow) X(Concat) X(Eq) X(Ne) X(Lt) X(Gt) X(Le)   \
   X(Ge) X(And) X(Or) X(Xor) X(Eqv) X(Imp) X(Is) X(Append) X(Neg) X(Not) X(Jump) X(JumpIfFalse)  \
   X(JumpIfTrue) X(CaseJump) X(CompareJump) X(ShortCircuit) X(CheckVar) X(ForPrep) X(ForLoop)    \
-  X(ForNext) X(EachPrep) X(EachOpen) X(EachNext) X(IsArrayOrJump) X(Index) X(CallProc)          \
+  X(ForNext) X(EachPrep) X(EachOpen) X(EachNext) X(IsArrayOrJump) X(VarIsArrayOrJump) X(ReadElement) X(CheckGap) X(Index) X(CallProc)          \
   X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(CheckCallable) X(CallValue)        \
   X(CallMeMember) X(CheckArgs) X(New) X(Me) X(Intrinsic) X(OnError) X(SetGlobal) X(Define)         \
   X(DimArray) X(ReDim) X(Erase) X(ElementOrObject) X(ToSubscript) X(StoreElement) X(Resolve)       \
@@ -135,6 +141,10 @@ inline constexpr uint8_t kPutMember = 1;        // the member of site p on the o
 inline constexpr uint8_t kPutGlobalMember = 2;  // the named object's member that global p is
 inline constexpr uint8_t kPutClassMember = 3;   // Me's member a (a property called by its name)
 
+// CheckGap: x8, whose call the argument is left out of.
+inline constexpr uint8_t kGapMe = 0;     // a member of Me called by its bare name
+inline constexpr uint8_t kGapValue = 1;  // the value R[b] called
+
 // ForPrep, ForLoop, EachNext, and the variables of Define ... StoreElement: x, where the
 // variable lives.
 inline constexpr uint16_t kVarLocal = 0;
@@ -160,14 +170,22 @@ struct ArgBinding {
     Value,     // the value in temporary `reg`, moved into the callee
     LocalRef,  // a local variable (`local`): by reference, or its value; for an object's
                // member its value is also in `reg`
-    NameRef,   // a variable the syntax tree finds (`expr`) when the call starts: a global, a
-               // field of Me, an array element; for an object's member its value is in `reg`
+    NameRef,   // a variable found by its name (`expr`) when the call starts: a global, a
+               // field of Me, a name declared late; for an object's member its value is in `reg`
+    ElementRef,  // an element of the array variable (`where`, `var`, `place`: as an
+                 // instruction's x, a, p) with the subscripts R[first .. first+count), read
+                 // into `reg` in argument order; bound by reference when R[first] holds a
+                 // number (the variable held an array when the argument was evaluated)
   };
   Kind kind = Value;
   bool hasValue = false;  // `reg` holds the argument's value (always for Value)
   uint32_t reg = 0;
   uint32_t local = 0;
   const ast::Expr* expr = nullptr;
+  uint16_t where = 0;
+  uint32_t var = 0;
+  const void* place = nullptr;
+  uint32_t first = 0, count = 0;
 };
 
 // A call of a script procedure, or of a member of an object.

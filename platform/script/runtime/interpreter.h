@@ -146,7 +146,10 @@ class Interpreter : public BuiltinContext {
   automation::DispId ResolveAtSite(Object* obj, const CallSite& site, ScriptObject*& own);
 
   // Declarations, arrays and indexed assignment (vm.cpp)
-  Variant* VariableAt(const Instr& i, Variant** regs, Frame& f);
+  Variant* VariableAt(const Instr& i, Variant** regs, Frame& f) { return VariableAt(i.x, i.a, i.p, regs, f); }
+  Variant* VariableAt(uint16_t where, uint32_t reg, const void* place, Variant** regs, Frame& f);
+  void ReadElement(const Instr& i, Variant** regs, Frame& f);
+  void CheckGap(const Instr& i, Variant** regs, Frame& f);
   void NewArrayIn(Variant* slot, std::span<Variant> uppers, bool fixed);
   void ReDimVariable(Variant* slot, std::span<Variant> uppers, bool preserve);
   void EraseVariable(Variant* slot, std::span<Variant> subscripts);

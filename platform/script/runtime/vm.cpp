@@ -189,6 +189,13 @@ Variant Interpreter::CallAtSite(const Procedure& proc, ScriptObject* me, const C
         if (byRef) frame.slots[i + 1] = regs[a.local];
         else value = a.hasValue ? std::move(*regs[a.reg]) : *regs[a.local];
         break;
+      case ArgBinding::ElementRef:
+        if (byRef && regs[a.first]->type() == automation::VarType::Long) {
+          frame.slots[i + 1] = &ElementOf(VariableAt(a.where, a.var, a.place, regs, caller), Span(regs, a.first, a.count));
+          break;
+        }
+        value = std::move(*regs[a.reg]);
+        break;
       case ArgBinding::NameRef:
         if (byRef) {
           if (Variant* where = AddressOf(*a.expr, caller)) {
@@ -469,16 +476,43 @@ Variant& Interpreter::LoopVariable(const Instr& i, Variant** regs, Frame& f) {
 
 // The storage of the variable (x, a, p); null when the name has none (a constant, a procedure,
 // a name still undefined).
-Variant* Interpreter::VariableAt(const Instr& i, Variant** regs, Frame& f) {
-  switch (i.x) {
-    case kVarLocal: return regs[i.a];
-    case kVarField: return &MeField(f, i.a);
+Variant* Interpreter::VariableAt(uint16_t where, uint32_t reg, const void* place, Variant** regs, Frame& f) {
+  switch (where) {
+    case kVarLocal: return regs[reg];
+    case kVarField: return &MeField(f, reg);
     case kVarGlobal: {
-      auto* g = static_cast<GlobalEntry*>(const_cast<void*>(i.p));
+      auto* g = static_cast<GlobalEntry*>(const_cast<void*>(place));
       return g->kind == GlobalKind::Variable ? &g->value : nullptr;
     }
-    default: return NameAddress(*static_cast<const ast::NameExpr*>(i.p), f);
+    default: return NameAddress(*static_cast<const ast::NameExpr*>(place), f);
   }
+}
+
+// An argument that is an element of an array variable: its value now, and its subscripts kept
+// as numbers so the call can bind the same element by reference.
+void Interpreter::ReadElement(const Instr& i, Variant** regs, Frame& f) {
+  const Variant* v = VariableAt(i, regs, f);
+  // A subscript that reassigned the variable leaves no array to read from.
+  if (!v || !v->IsArray()) Raise(err::kTypeMismatch);
+  const std::span<Variant> subscripts = Span(regs, i.b, i.c);
+  const Indices idx(subscripts);
+  for (size_t k = 0; k < subscripts.size(); ++k) subscripts[k].SetLong(idx.span()[k]);
+  const Ref<automation::ArrayData> keep = v->AsArrayRef();
+  *regs[i.b + i.c] = keep->At(idx.span());
+}
+
+// An argument left out of a call of Me's member or of a GetRef fails where it stands when the
+// call reaches a script procedure, the arguments after it never evaluated; an object's
+// default member receives it as missing. (A member called through an object, `o.M 1, , 3`,
+// evaluates all its arguments and fails when the call starts.)
+void Interpreter::CheckGap(const Instr& i, Variant** regs, Frame& f) {
+  const auto& site = *static_cast<const CallSite*>(i.p);
+  if (i.x8 == kGapMe) {
+    if (f.me && OwnCallee(f.me->cls().members[site.meMember], site.args.size())) Raise(err::kWrongNumberOfArguments);
+    return;
+  }
+  const Variant& target = *regs[i.b];
+  if (target.IsObject() && !target.IsNothing() && OwnGetRef(*target.AsObject())) Raise(err::kWrongNumberOfArguments);
 }
 
 namespace {
@@ -843,6 +877,17 @@ op_EachNext:
   NEXT();
 op_IsArrayOrJump:
   if (!R[ip->a]->IsArray()) JUMP(ip->c);
+  NEXT();
+op_VarIsArrayOrJump: {
+  const Variant* v = VariableAt(*ip, R, f);
+  if (!v || !v->IsArray()) JUMP(ip->c);
+  NEXT();
+}
+op_ReadElement:
+  ReadElement(*ip, R, f);
+  NEXT();
+op_CheckGap:
+  CheckGap(*ip, R, f);
   NEXT();
 op_Index: {
   const Variant& array = *R[ip->b];
