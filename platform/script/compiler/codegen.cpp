@@ -194,13 +194,7 @@ class CodeGen {
         holdsRefs_ = true;
         Emit({Opcode::New, 0, 0, dst, 0, 0, &e});
         return;
-      default: Tree(e, dst); return;
     }
-  }
-
-  void Tree(const Expr& e, uint32_t dst) {
-    holdsRefs_ = true;
-    Emit({Opcode::TreeExpr, 0, 0, dst, 0, 0, &e});
   }
 
   void Name(const NameExpr& n, uint32_t dst) {
@@ -253,7 +247,12 @@ class CodeGen {
 
   void Call(const CallExpr& c, uint32_t dst) {
     if (c.target->kind == ExprKind::Member) return Member(static_cast<const MemberExpr&>(*c.target), &c, dst);
-    if (c.target->kind != ExprKind::Name) return Tree(c, dst);
+    if (c.target->kind != ExprKind::Name) {
+      // A call of a value, (x)(1) or F()(2): the value is taken first, then indexed or called.
+      const uint32_t base = NewTemp();
+      Into(*c.target, base);
+      return Index(base, c, dst);
+    }
     const auto& n = static_cast<const NameExpr&>(*c.target);
     switch (n.bound) {
       case NameKind::Local:
@@ -270,23 +269,23 @@ class CodeGen {
       case NameKind::Global: {
         const runtime::GlobalEntry& g = *n.global;
         if (g.kind == GlobalKind::Procedure) return Procedure(g.proc, &g, false, c.args, c, dst);
-        if (g.kind == GlobalKind::ObjectMember && c.args.size() <= UINT16_MAX) {
+        if (g.kind == GlobalKind::ObjectMember) {
+          if (c.args.size() > UINT16_MAX) return Fail(automation::err::kWrongNumberOfArguments);
           holdsRefs_ = true;
           const uint32_t first = ArgumentValues(c.args);
           Emit({Opcode::CallGlobalMember, 0, static_cast<uint16_t>(c.args.size()), dst, 0, first, &g});
           return;
         }
-        if (g.kind == GlobalKind::Variable) {
-          const uint32_t base = NewTemp();
-          Name(n, base);
-          return Index(base, c, dst);
-        }
-        return Tree(c, dst);
+        // A variable, a named object or a script-level Const: what it holds is read first (a
+        // class's name refuses there, 13), then indexed or called.
+        const uint32_t base = NewTemp();
+        Name(n, base);
+        return Index(base, c, dst);
       }
       case NameKind::Intrinsic: return Intrinsic(n, c.args, dst);
       case NameKind::ClassMember: {
         CallSite* site = MemberSite(n.name, c, c.args);
-        if (!site) return Tree(c, dst);
+        if (!site) return Fail(automation::err::kWrongNumberOfArguments);
         site->meMember = n.slot;
         // The member is known when the call runs: the count is checked before the arguments.
         Emit({Opcode::CheckArgs, 0, 0, 0, 0, 0, site});
@@ -300,7 +299,17 @@ class CodeGen {
         Name(n, base);
         return Index(base, c, dst);
       }
-      default: return Tree(c, dst);
+      default: {
+        // A name declared after this code was compiled (by ExecuteGlobal or Execute): found
+        // when the call runs, before its arguments (500 when there is still none), and called
+        // as what it names then.
+        CallSite* site = MemberSite(n.name, c, c.args);
+        if (!site) return Fail(automation::err::kWrongNumberOfArguments);
+        Emit({Opcode::CheckLate, 0, 0, 0, 0, 0, site});
+        const uint32_t first = MemberArguments(*site, c.args, Gap{runtime::kGapLate});
+        Emit({Opcode::CallLate, 0, static_cast<uint16_t>(c.args.size()), dst, 0, first, site});
+        return;
+      }
     }
   }
 
@@ -318,7 +327,7 @@ class CodeGen {
   // name(args) on a variable: an array element when it holds an array, else a call of what
   // it holds (an object's default member, a GetRef's procedure).
   void Index(uint32_t base, const CallExpr& c, uint32_t dst) {
-    if (c.args.size() > UINT16_MAX) return Tree(c, dst);
+    if (c.args.size() > UINT16_MAX) return Fail(automation::err::kSubscriptOutOfRange);
     holdsRefs_ = true;
     if (c.args.empty()) {
       // name(): an array's element of no subscripts (9), an object or a GetRef called with
@@ -345,7 +354,7 @@ class CodeGen {
   // The object is taken before the arguments are evaluated (they may assign its variable).
   void CallHeldValue(uint32_t base, const CallExpr& c, uint32_t dst) {
     CallSite* site = MemberSite(String(), c, c.args);
-    if (!site) return Tree(c, dst);
+    if (!site) return Fail(automation::err::kWrongNumberOfArguments);
     uint32_t callee = base;
     const bool pure = std::all_of(c.args.begin(), c.args.end(), [](const ExprPtr& a) { return !a || IsPure(*a); });
     if (!IsTemp(base) && !pure) {
@@ -452,15 +461,13 @@ class CodeGen {
   void Member(const MemberExpr& m, const CallExpr* call, uint32_t dst) {
     const Expr& whole = call ? static_cast<const Expr&>(*call) : m;
     const uint32_t with = m.object ? kNoTarget : WithRegister(m);
-    if (!m.object && with == kNoTarget) {
-      // ".name" in text given to Execute or Eval, outside any With of its own.
-      if (!m.withEntry && m.withSlot < 0) return Fail(automation::err::kObjectRequired);
-      return Tree(whole, dst);
-    }
+    // ".name" outside any With of its own code (text given to Execute or Eval does not see
+    // the asking code's): there is no object.
+    if (!m.object && with == kNoTarget) return Fail(automation::err::kObjectRequired);
     const std::vector<ExprPtr> none;
     const auto& args = call ? call->args : none;
     CallSite* site = MemberSite(m.name, whole, args);
-    if (!site) return Tree(whole, dst);
+    if (!site) return Fail(automation::err::kWrongNumberOfArguments);
     const uint32_t object = !m.object ? with : args.empty() ? Value(*m.object) : ValueBefore(*m.object, *call);
     const uint32_t first = MemberArguments(*site, args, Gap{});
     Emit({Opcode::GetMember, 0, static_cast<uint16_t>(args.size()), dst, object, first, site});
@@ -1256,7 +1263,7 @@ class CodeGen {
           target(i.c);
           for (uint32_t r : *static_cast<const std::vector<uint32_t>*>(i.p)) reg(r);
           break;
-        case Opcode::CheckArgs: case Opcode::Fail: case Opcode::CallVariable: break;
+        case Opcode::CheckArgs: case Opcode::Fail: case Opcode::CallVariable: case Opcode::CheckLate: break;
         case Opcode::CheckGap: reg(i.b); break;
         case Opcode::VarIsArrayOrJump: LoopVariable(i); target(i.c); break;
         case Opcode::ReadElement: LoopVariable(i); written(i.b); written(i.b + i.c); break;
@@ -1289,15 +1296,16 @@ class CodeGen {
           break;
         case Opcode::EachPrep: case Opcode::EachOpen: written(i.b + 1); break;
         case Opcode::SetGlobal: reg(i.b); break;
-        case Opcode::TreeExpr: case Opcode::LoadName: case Opcode::LoadField: reg(i.a); break;
+        case Opcode::LoadName: case Opcode::LoadField: reg(i.a); break;
         case Opcode::StoreName: case Opcode::StoreField: reg(i.b); break;
         case Opcode::Clear: if (i.a + i.b > window) automation::Raise(automation::err::kInternalError); break;
         case Opcode::Index: case Opcode::CallBuiltin: case Opcode::GetMember: case Opcode::CallGlobalMember:
-        case Opcode::CallMeMember: case Opcode::CallValue:
+        case Opcode::CallMeMember: case Opcode::CallValue: case Opcode::CallLate:
           reg(i.a);
           if (i.op == Opcode::Index || i.op == Opcode::GetMember || i.op == Opcode::CallValue) reg(i.b);
           if (i.x) reg(i.c + i.x - 1u);
-          if (i.op == Opcode::GetMember || i.op == Opcode::CallMeMember || i.op == Opcode::CallValue)
+          if (i.op == Opcode::GetMember || i.op == Opcode::CallMeMember || i.op == Opcode::CallValue ||
+              i.op == Opcode::CallLate)
             for (const ArgBinding& a : static_cast<const CallSite*>(i.p)->args) Binding(a);
           break;
         case Opcode::PutMember: reg(i.a); reg(i.b); break;
@@ -1346,7 +1354,7 @@ class CodeGen {
       case Opcode::Define: case Opcode::DimArray: case Opcode::ReDim: case Opcode::Erase: case Opcode::ElementOrObject:
       case Opcode::StoreElement: case Opcode::Resolve: case Opcode::PutIndexed: case Opcode::CallVariable:
       case Opcode::CheckArgs: case Opcode::Fail: case Opcode::CheckCallable:
-      case Opcode::CheckGap: case Opcode::VarIsArrayOrJump: case Opcode::ReadElement:
+      case Opcode::CheckGap: case Opcode::VarIsArrayOrJump: case Opcode::ReadElement: case Opcode::CheckLate:
         return false;  // the loops' own operands are checked with them
       default: return true;
     }

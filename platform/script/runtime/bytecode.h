@@ -59,9 +59,9 @@ namespace brevalcore::script::runtime {
 //   VarIsArrayOrJump to c unless the variable (x, a, p) holds an array
 //   ReadElement  R[b+c] = element R[b .. b+c) of the variable (x, a, p), which holds an array;
 //                the subscripts are left as numbers, for binding the element by reference
-//   CheckGap     an argument left out here fails (450) when the call reaches a script
-//                procedure; x8 (kGap*) says whose: Me's member of site p, or the value R[b]
-//                called (a GetRef)
+//   CheckGap     an argument left out here fails when the call reaches a script procedure
+//                (450) or an array (9); x8 (kGap*) says whose: Me's member of site p, the value
+//                R[b] called (a GetRef), or site p's name declared late
 //   Index        R[a] = element R[b](R[c] .. R[c+x)) of an array, or what else R[b] gives
 //   CallProc     R[a] = call site p (a script procedure)
 //   CallBuiltin  R[a] = built-in p (R[c] .. R[c+x))
@@ -74,6 +74,12 @@ namespace brevalcore::script::runtime {
 //                member, or a GetRef's procedure (its parameters by reference as in any call)
 //   CallMeMember R[a] = member site.meMember of Me (R[c] .. R[c+x)): a method, property or
 //                field of the class the code belongs to, called by its bare name
+//   CheckLate    the name called by site p (a CallExpr on a name Option Explicit left undefined
+//                when the code was compiled) is bound to what was declared since (500 when
+//                nothing was), and can take the site's arguments (450, 13, 91), before they are
+//                evaluated
+//   CallLate     R[a] = site p's name called with R[c] .. R[c+x): a procedure (its parameters by
+//                reference), a named object's member, or what a variable holds, indexed or called
 //   CheckArgs    the callee of call site p takes as many arguments as the site gives (450
 //                otherwise), checked before they are evaluated: a global may name another
 //                procedure by the time the call runs, and a member of Me is known only then
@@ -106,7 +112,6 @@ namespace brevalcore::script::runtime {
 //                member; a named object's member, a procedure or a built-in is called
 //   Fail         raises error x: what a statement refuses once its operands are evaluated, or a
 //                call that can never fit its callee, before its arguments are
-//   TreeExpr     R[a] = expression p, evaluated from the syntax tree
 //   Return       ends the code unit (also Exit Sub/Function/Property)
 #define BREVALCORE_OPCODES(X)                                                                   \
   X(Count) X(Move) X(Let) X(SetRef) X(LoadName) X(StoreName) X(LoadField) X(StoreField) X(Clear) \
@@ -117,7 +122,7 @@ namespace brevalcore::script::runtime {
   X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(CheckCallable) X(CallValue)        \
   X(CallMeMember) X(CheckArgs) X(New) X(Me) X(Intrinsic) X(OnError) X(SetGlobal) X(Define)         \
   X(DimArray) X(ReDim) X(Erase) X(ElementOrObject) X(ToSubscript) X(StoreElement) X(Resolve)       \
-  X(PutIndexed) X(CallVariable) X(Fail) X(TreeExpr) X(Return)
+  X(PutIndexed) X(CallVariable) X(CheckLate) X(CallLate) X(Fail) X(Return)
 
 enum class Opcode : uint8_t {
 #define BREVALCORE_OPCODE_NAME(name) name,
@@ -144,6 +149,7 @@ inline constexpr uint8_t kPutClassMember = 3;   // Me's member a (a property cal
 // CheckGap: x8, whose call the argument is left out of.
 inline constexpr uint8_t kGapMe = 0;     // a member of Me called by its bare name
 inline constexpr uint8_t kGapValue = 1;  // the value R[b] called
+inline constexpr uint8_t kGapLate = 2;   // the name of CheckLate's site
 
 // ForPrep, ForLoop, EachNext, and the variables of Define ... StoreElement: x, where the
 // variable lives.
@@ -194,7 +200,7 @@ struct CallSite {
   const GlobalEntry* global = nullptr;      // CallProc: ... or the global that names it now
   bool onMe = false;                        // CallProc: the callee runs with the caller's Me
   int meMember = -1;                        // CallMeMember: the member's index in Me's class
-  const ast::Expr* expr = nullptr;          // the call, for the syntax tree's rare cases
+  const ast::Expr* expr = nullptr;          // the call
   String member;                            // GetMember, PutMember
   mutable ast::MemberCache cache;
   std::vector<ArgBinding> args;

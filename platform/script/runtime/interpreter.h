@@ -150,6 +150,10 @@ class Interpreter : public BuiltinContext {
   Variant* VariableAt(uint16_t where, uint32_t reg, const void* place, Variant** regs, Frame& f);
   void ReadElement(const Instr& i, Variant** regs, Frame& f);
   void CheckGap(const Instr& i, Variant** regs, Frame& f);
+  // Calls of names declared after their code was compiled (vm.cpp)
+  static const ast::NameExpr& LateName(const CallSite& site);
+  void CheckLate(const CallSite& site);
+  Variant CallLate(const CallSite& site, Variant** regs, uint32_t first, uint32_t count, Frame& f);
   void NewArrayIn(Variant* slot, std::span<Variant> uppers, bool fixed);
   void ReDimVariable(Variant* slot, std::span<Variant> uppers, bool preserve);
   void EraseVariable(Variant* slot, std::span<Variant> subscripts);

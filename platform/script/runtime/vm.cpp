@@ -371,6 +371,50 @@ void Interpreter::PutMember(const CallSite& site, const Variant& target, Variant
   CallHost(*obj, id, put, std::span<Variant>(&value, 1));
 }
 
+// ------------------------------------------------------------------------------ names declared late
+
+const ast::NameExpr& Interpreter::LateName(const CallSite& site) {
+  return static_cast<const ast::NameExpr&>(*static_cast<const ast::CallExpr*>(site.expr)->target);
+}
+
+// A call of a name that was undefined when its code was compiled: what it names now is
+// found, and what would refuse the arguments refuses before they are evaluated.
+void Interpreter::CheckLate(const CallSite& site) {
+  const ast::NameExpr& n = LateName(site);
+  if (n.bound != ast::NameKind::Global && !BindLate(n)) Raise(err::kVariableUndefined);
+  const GlobalEntry& g = *n.global;
+  switch (g.kind) {
+    case GlobalKind::Procedure:
+      if (static_cast<int>(site.args.size()) != g.proc->paramCount) Raise(err::kWrongNumberOfArguments);
+      return;
+    case GlobalKind::ObjectMember: return;
+    case GlobalKind::Class: Raise(err::kTypeMismatch);
+    default:
+      // An array is indexed; anything else but an object gives itself when given nothing.
+      if (g.value.IsArray() || (site.args.empty() && !g.value.IsObject())) return;
+      CheckCallable(g.value, site);
+  }
+}
+
+Variant Interpreter::CallLate(const CallSite& site, Variant** regs, uint32_t first, uint32_t count, Frame& f) {
+  const GlobalEntry& g = *LateName(site).global;
+  const std::span<Variant> args = Span(regs, first, count);
+  switch (g.kind) {
+    case GlobalKind::Procedure: return CallAtSite(*g.proc, nullptr, site, regs, f);
+    case GlobalKind::ObjectMember: {
+      SpendOnText(args);
+      const Ref<Object> keep(g.object);
+      return CallHost(*keep, g.member, kGetOrCall, args);
+    }
+    case GlobalKind::Class: Raise(err::kTypeMismatch);
+    default: {
+      const Variant held = g.value;
+      if (held.IsObject()) return CallValue(site, held, regs, first, count, f);
+      return IndexValues(held, args);
+    }
+  }
+}
+
 // ------------------------------------------------------------------------------ the loop
 
 // GCC would otherwise merge every handler's jump to the next instruction into one shared
@@ -507,6 +551,14 @@ void Interpreter::ReadElement(const Instr& i, Variant** regs, Frame& f) {
 // evaluates all its arguments and fails when the call starts.)
 void Interpreter::CheckGap(const Instr& i, Variant** regs, Frame& f) {
   const auto& site = *static_cast<const CallSite*>(i.p);
+  if (i.x8 == kGapLate) {
+    const GlobalEntry& g = *LateName(site).global;
+    if (g.kind == GlobalKind::Procedure) Raise(err::kWrongNumberOfArguments);
+    if (g.kind == GlobalKind::ObjectMember) return;
+    if (g.value.IsArray()) Raise(err::kSubscriptOutOfRange);
+    if (g.value.IsObject() && !g.value.IsNothing() && OwnGetRef(*g.value.AsObject())) Raise(err::kWrongNumberOfArguments);
+    return;
+  }
   if (i.x8 == kGapMe) {
     if (f.me && OwnCallee(f.me->cls().members[site.meMember], site.args.size())) Raise(err::kWrongNumberOfArguments);
     return;
@@ -1004,11 +1056,14 @@ op_PutIndexed:
 op_CallVariable:
   CallVariable(*static_cast<const ast::NameExpr*>(ip->p), f);
   NEXT();
+op_CheckLate:
+  CheckLate(*static_cast<const CallSite*>(ip->p));
+  NEXT();
+op_CallLate:
+  *R[ip->a] = CallLate(*static_cast<const CallSite*>(ip->p), R, ip->c, ip->x, f);
+  NEXT();
 op_Fail:
   Raise(ip->x);
-op_TreeExpr:
-  *R[ip->a] = Eval(*static_cast<const ast::Expr*>(ip->p), f);
-  NEXT();
 op_Return:
       return;
     } catch (const ScriptAbort& e) {
