@@ -1,8 +1,8 @@
 #pragma once
 // Turns a bound block of statements (a procedure's body, or a unit's script-level code) into
 // register bytecode. Names are already bound (compiler.h); what remains is to lay out
-// temporaries and constants in the window and to choose instructions. Constructs the machine
-// has no instruction for are left to the syntax tree, statement by statement.
+// temporaries and constants in the window and to choose instructions. Every statement and
+// every expression becomes instructions.
 #include <memory>
 
 #include "platform/script/runtime/bytecode.h"

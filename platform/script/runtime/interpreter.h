@@ -1,8 +1,6 @@
 #pragma once
-// The interpreter: runs compiled code, as bytecode (vm.cpp) and, for the expressions that
-// have no instruction, from the syntax tree (eval.cpp); interpreter.cpp holds the host-level
-// operations. It
-// owns the global entries, the classes, the value stack that holds procedure windows, the Err
+// The interpreter: runs compiled code as bytecode (vm.cpp); eval.cpp reads and assigns names
+// and makes objects, interpreter.cpp holds the host-level operations. It owns the global entries, the classes, the value stack that holds procedure windows, the Err
 // object and the run limits (limits.h). All
 // failures inside a run are AutomationErrors; ScriptAbort (time-out, stop, stack) cannot be
 // caught by On Error Resume Next, so a runaway script always stops.
@@ -163,25 +161,16 @@ class Interpreter : public BuiltinContext {
   void PutIndexed(const Instr& i, Variant** regs, Frame& f);
   void CallVariable(const ast::NameExpr& n, Frame& f);
 
-  // Expressions
-  Variant Eval(const ast::Expr& e, Frame& f);
-  // The value of `e`, read in place when it is a variable or a literal, else computed into
-  // `temp`.
-  const Variant& EvalRef(const ast::Expr& e, Frame& f, Variant& temp);
+  // Names, New and the engine's own functions (eval.cpp)
+  // The value of a name read without arguments (a procedure or a member called with none).
   Variant EvalName(const ast::NameExpr& n, Frame& f);
-  Variant EvalMember(const ast::MemberExpr& m, Frame& f);
-  Variant EvalCall(const ast::CallExpr& c, Frame& f);
-  Variant EvalConcat(const ast::BinaryExpr& b, Frame& f);
   Variant EvalNew(const ast::NewExpr& n);
-  Variant EvalIntrinsic(const ast::NameExpr& n, const ast::CallExpr* call, Frame& f);
   // The engine's own function `which` of `args` (counts already checked, none left out).
   Variant CallIntrinsic(ast::Intrinsic which, std::span<Variant> args, Frame& f);
   // The code that computes a class's array field bound (an expression of no frame).
   const Code& BoundCode(const ast::Expr& bound);
-  Variant CallBuiltin(const Builtin& b, const ast::CallExpr* call, Frame& f);
-  // The storage a name or array element lives in, for assignment and by-reference
-  // arguments; null when the expression is not a variable.
-  Variant* AddressOf(const ast::Expr& e, Frame& f);
+  // The storage a name lives in, for assignment and by-reference arguments; null when it
+  // names no variable.
   Variant* NameAddress(const ast::NameExpr& n, Frame& f);
   // A name Option Explicit left undefined when its code was compiled may have been declared
   // since, by ExecuteGlobal or Execute: binds it to that global for good; false when there
@@ -190,21 +179,9 @@ class Interpreter : public BuiltinContext {
   // The rare paths of EvalName and NameAddress, kept out of line.
   [[gnu::noinline]] Variant EvalLateBound(const ast::NameExpr& n, Frame& f);
   [[gnu::noinline]] Variant* LateBoundAddress(const ast::NameExpr& n, Frame& f);
-  Variant WithObject(const ast::MemberExpr& m, Frame& f);
 
   // Calls
-  Variant CallProcedure(const Procedure& proc, ScriptObject* me, const ast::CallExpr* call, Frame& caller);
-  Variant RunProcedure(const Procedure& proc, ScriptObject* me, Variant** slots);
-  Variant InvokeObject(const Variant& target, automation::DispId id, automation::InvokeKind kind,
-                       const ast::CallExpr* call, Frame& f);
-  ScriptObject* OwnObject(Object* obj);
-  Variant CallOwnMember(ScriptObject& so, automation::DispId id, const ast::CallExpr* call, Frame& f);
   automation::DispId ResolveMember(Object* obj, const String& name, ast::MemberCache& cache);
-  Variant CallGlobal(const GlobalEntry& g, const ast::CallExpr* call, Frame& f);
-  Variant CallClassMember(int member, const ast::CallExpr* call, Frame& f);
-  Variant IndexValue(const Variant& v, const ast::CallExpr& call, Frame& f);
-  // A Property Get called with arguments: when it takes none, they go to what it returns.
-  Variant CallGetThenIndex(const Procedure& get, ScriptObject* me, const ast::CallExpr* call, Frame& f);
   // Calls a member of an object that is not one of this engine's: it runs under the user's
   // regional settings, whatever SetLocale chose for the script.
   Variant CallHost(Object& obj, automation::DispId id, automation::InvokeKind kind, std::span<Variant> args) {

@@ -196,15 +196,17 @@ Variant Interpreter::CallAtSite(const Procedure& proc, ScriptObject* me, const C
         }
         value = std::move(*regs[a.reg]);
         break;
-      case ArgBinding::NameRef:
+      case ArgBinding::NameRef: {
+        const auto& name = static_cast<const ast::NameExpr&>(*a.expr);
         if (byRef) {
-          if (Variant* where = AddressOf(*a.expr, caller)) {
+          if (Variant* where = NameAddress(name, caller)) {
             frame.slots[i + 1] = where;
             break;
           }
         }
-        value = a.hasValue ? std::move(*regs[a.reg]) : Eval(*a.expr, caller);
+        value = a.hasValue ? std::move(*regs[a.reg]) : EvalName(name, caller);
         break;
+      }
       default:
         if (regs[a.reg]->IsMissing()) Raise(err::kWrongNumberOfArguments);
         value = std::move(*regs[a.reg]);
