@@ -531,8 +531,8 @@ class CodeGen {
     size_t withs;  // With statements open when the loop starts
   };
 
-  // A With statement being made: its object's register (a hidden local, or at script level
-  // a temporary mirrored into the hidden global the syntax tree reads).
+  // A With statement being made: its object's register (a hidden local, or at script level a
+  // temporary; the hidden global the binder made for it only names it).
   struct OpenWith {
     uint32_t reg;
     runtime::GlobalEntry* entry;
@@ -1191,12 +1191,7 @@ class CodeGen {
     // goes when the With ends.
     OpenWith w{s.entry ? NewTemp() : static_cast<uint32_t>(s.slot), s.entry};
     Into(*s.object, w.reg);
-    if (s.entry) {
-      holdsRefs_ = true;
-      Emit({Opcode::SetGlobal, 0, 0, 0, w.reg, 0, s.entry});
-      if (std::find(code_->withEntries.begin(), code_->withEntries.end(), s.entry) == code_->withEntries.end())
-        code_->withEntries.push_back(s.entry);
-    }
+    if (s.entry) holdsRefs_ = true;
     withs_.push_back(w);
     Statements(s.body);
     LeaveWiths(withs_.size() - 1);
@@ -1206,10 +1201,7 @@ class CodeGen {
   // Lets go of the objects of the With statements opened after the first `keep`, innermost
   // first, as leaving them does: a loop left from inside a With, or the code's end.
   void LeaveWiths(size_t keep) {
-    for (size_t i = withs_.size(); i-- > keep;) {
-      if (withs_[i].entry) Emit({Opcode::SetGlobal, 0, 0, 0, Const(Variant()), 0, withs_[i].entry});
-      Emit({Opcode::Clear, 0, 0, withs_[i].reg, 1});
-    }
+    for (size_t i = withs_.size(); i-- > keep;) Emit({Opcode::Clear, 0, 0, withs_[i].reg, 1});
   }
 
   // The register holding the object of the With that ".member" belongs to; kNoTarget when

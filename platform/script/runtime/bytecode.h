@@ -87,8 +87,7 @@ namespace brevalcore::script::runtime {
 //   Me           R[a] = the object the code runs for (424 outside a class)
 //   Intrinsic    R[a] = the engine's own function x8 (ast::Intrinsic) of R[c] .. R[c+x)
 //   OnError      x8: 1 for Resume Next, 0 for GoTo 0
-//   SetGlobal    the global entry p = R[b] as it is, whatever it names: the hidden global a
-//                With at script level keeps its object in, or a script-level Const
+//   SetGlobal    the global entry p = R[b] as it is, whatever it names: a script-level Const
 //
 // The variable (x, a, p) below is where x says, as for a loop's variable; kVarGlobal is a
 // global still holding a variable when the instruction runs, kVarName has no storage when it
@@ -220,9 +219,6 @@ struct Code {
   std::vector<ErrorRegion> regions;  // innermost first
   std::vector<std::unique_ptr<CallSite>> sites;
   std::vector<std::unique_ptr<std::vector<uint32_t>>> guards;  // ShortCircuit: registers to check
-  // The hidden globals that script-level With statements keep their objects in: emptied
-  // when an error leaves the code, as leaving the With by its end does.
-  std::vector<GlobalEntry*> withEntries;
   uint32_t locals = 0;
   uint32_t temps = 0;
   mutable bool threaded = false;  // the instructions' handlers are filled in

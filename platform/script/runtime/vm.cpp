@@ -153,13 +153,9 @@ void Interpreter::RunUnit(ast::Program& program, Frame* outer) {
   // Text run by Execute inside a procedure sees its locals and its On Error setting.
   UnitWindow window(stack_, code, outer);
   Frame& f = window.frame;
-  try {
-    RunCode(code, f);
-  } catch (...) {
-    // An error leaving the code leaves its script-level With statements: their objects go.
-    for (GlobalEntry* g : code.withEntries) g->value = Variant();
-    throw;
-  }
+  // An error leaving the code lets go of its script-level With statements' objects with the
+  // window's temporaries.
+  RunCode(code, f);
   if (outer) outer->resumeNext = f.resumeNext;
 }
 
