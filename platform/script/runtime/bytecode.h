@@ -117,7 +117,8 @@ namespace brevalcore::script::runtime {
   X(Add) X(Sub) X(Mul) X(Div) X(IntDiv) X(Mod) X(Pow) X(Concat) X(Eq) X(Ne) X(Lt) X(Gt) X(Le)   \
   X(Ge) X(And) X(Or) X(Xor) X(Eqv) X(Imp) X(Is) X(Append) X(Neg) X(Not) X(Jump) X(JumpIfFalse)  \
   X(JumpIfTrue) X(CaseJump) X(CompareJump) X(ShortCircuit) X(CheckVar) X(ForPrep) X(ForLoop)    \
-  X(ForNext) X(EachPrep) X(EachOpen) X(EachNext) X(IsArrayOrJump) X(VarIsArrayOrJump) X(ReadElement) X(CheckGap) X(Index) X(CallProc)          \
+  X(ForNext) X(EachPrep) X(EachOpen) X(EachNext) X(IsArrayOrJump) X(VarIsArrayOrJump)          \
+  X(ReadElement) X(CheckGap) X(Index) X(CallProc)                                               \
   X(CallBuiltin) X(CallGlobalMember) X(GetMember) X(PutMember) X(CheckCallable) X(CallValue)        \
   X(CallMeMember) X(CheckArgs) X(New) X(Me) X(Intrinsic) X(OnError) X(SetGlobal) X(Define)         \
   X(DimArray) X(ReDim) X(Erase) X(ElementOrObject) X(ToSubscript) X(StoreElement) X(Resolve)       \
