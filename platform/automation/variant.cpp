@@ -209,7 +209,7 @@ bool Variant::IsNumber() const noexcept {
 }
 
 ArrayData& Variant::MutableArray() {
-  if (u_.arr->RefCount() > 1) {
+  if (u_.arr->Shared()) {
     ArrayData* copy = u_.arr->Clone().release();
     u_.arr->Release();
     u_.arr = copy;

@@ -244,9 +244,15 @@ class ArrayData {
   size_t size() const noexcept { return items_.size(); }
   bool fixed() const noexcept { return fixed_; }
   void set_fixed(bool f) noexcept { fixed_ = f; }
+  // A lock is held, with a reference, by whoever keeps the address of an element (a call
+  // given one by reference): while it is held ReDim and Erase refuse (10), and the lock's
+  // reference does not count as a sharer, so writes through the array's variable go on in
+  // place instead of to a copy the element's holder would not see.
   int32_t locks() const noexcept { return locks_; }
-  void Lock() noexcept { ++locks_; }
-  void Unlock() noexcept { --locks_; }
+  void Lock() const noexcept { ++locks_; }
+  void Unlock() const noexcept { --locks_; }
+  // Whether a write must copy the array first: a variable other than the writer's holds it.
+  bool Shared() const noexcept { return refs_ - locks_ > 1; }
 
   // Element by subscripts; raises 9 ("Subscript out of range") for a bad count or value.
   Variant& At(std::span<const int32_t> indices);
@@ -276,7 +282,7 @@ class ArrayData {
   std::vector<Bound> bounds_;
   std::vector<Variant> items_;
   bool fixed_ = false;
-  int32_t locks_ = 0;
+  mutable int32_t locks_ = 0;
   mutable int32_t refs_ = 0;
   Ref<MemoryBudget> budget_;  // the run's budget when the array was made, or none
   size_t charged_ = 0;

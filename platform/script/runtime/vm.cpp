@@ -171,10 +171,39 @@ Variant Interpreter::RunExpression(const Code& code, Frame& outer) {
 // the target, a call inside a method runs under its caller's hold, and calls from the host
 // hold it in CallProcedureWithValues.
 
+namespace {
+
+// The arrays whose elements a call holds by reference, kept and locked until it returns: the
+// callee can then neither free nor move an element under its reference.
+class ElementPins {
+ public:
+  ElementPins() = default;
+  ElementPins(const ElementPins&) = delete;
+  ElementPins& operator=(const ElementPins&) = delete;
+  ~ElementPins() {
+    for (const automation::ArrayData* array : pinned_) {
+      array->Unlock();
+      array->Release();
+    }
+  }
+  void Pin(const automation::ArrayData& array) {
+    pinned_.reserve(pinned_.size() + 1);  // before the lock, so a failing allocation leaves none
+    array.AddRef();
+    array.Lock();
+    pinned_.push_back(&array);
+  }
+
+ private:
+  std::vector<const automation::ArrayData*> pinned_;
+};
+
+}  // namespace
+
 Variant Interpreter::CallAtSite(const Procedure& proc, ScriptObject* me, const CallSite& site, Variant** regs,
                                 Frame& caller) {
   if (static_cast<int>(site.args.size()) != proc.paramCount) Raise(err::kWrongNumberOfArguments);
   const Code& code = CodeOf(proc);
+  ElementPins pins;
   CallFrame frame(stack_, limits_, code);
   for (size_t i = 0; i < site.args.size(); ++i) {
     const ArgBinding& a = site.args[i];
@@ -187,7 +216,9 @@ Variant Interpreter::CallAtSite(const Procedure& proc, ScriptObject* me, const C
         break;
       case ArgBinding::ElementRef:
         if (byRef && regs[a.first]->type() == automation::VarType::Long) {
-          frame.slots[i + 1] = &ElementOf(VariableAt(a.where, a.var, a.place, regs, caller), Span(regs, a.first, a.count));
+          Variant* array = VariableAt(a.where, a.var, a.place, regs, caller);
+          frame.slots[i + 1] = &ElementOf(array, Span(regs, a.first, a.count));
+          pins.Pin(array->AsArray());
           break;
         }
         value = std::move(*regs[a.reg]);
@@ -590,7 +621,7 @@ void Interpreter::ReDimVariable(Variant* slot, std::span<Variant> uppers, bool p
   if (!slot) Raise(err::kTypeMismatch);
   auto bounds = BoundsOf(uppers);
   if (slot->IsArray()) {
-    if (slot->AsArray().fixed()) Raise(err::kArrayFixedOrLocked);
+    if (slot->AsArray().fixed() || slot->AsArray().locks() > 0) Raise(err::kArrayFixedOrLocked);
     if (preserve && slot->AsArray().Dimensions() > 0) {
       slot->MutableArray().Redim(std::move(bounds), true);
       return;
@@ -605,6 +636,7 @@ void Interpreter::EraseVariable(Variant* slot, std::span<Variant> subscripts) {
   if (slot->AsArray().fixed()) {
     for (auto& item : slot->MutableArray().items()) item = Variant();
   } else {
+    if (slot->AsArray().locks() > 0) Raise(err::kArrayFixedOrLocked);
     *slot = Variant(Ref<automation::ArrayData>(new automation::ArrayData({}, false)));
   }
 }
@@ -614,7 +646,7 @@ Variant& Interpreter::ElementOf(Variant* base, std::span<Variant> subscripts) {
   // A subscript that reassigned the variable leaves no array to write into.
   if (!base || !base->IsArray()) Raise(err::kTypeMismatch);
   const Indices idx(subscripts);
-  if (base->AsArray().RefCount() > 1) limits_.Spend(base->AsArray().size());
+  if (base->AsArray().Shared()) limits_.Spend(base->AsArray().size());
   return base->MutableArray().At(idx.span());
 }
 
