@@ -563,7 +563,7 @@ class CodeGen {
   bool EndsByEmptying(uint32_t begin, uint32_t first, uint32_t count) const {
     if (count != 1 || Here() == begin) return false;
     for (uint32_t i = begin; i < Here(); ++i)
-      if (Branches(code_->instrs[i].op)) return false;
+      if (Branches(code_->instrs[i])) return false;
     const Instr& last = code_->instrs.back();
     if (!(last.x8 & kMove)) return false;
     switch (last.op) {
@@ -573,17 +573,25 @@ class CodeGen {
     }
   }
 
-  static bool Branches(Opcode op) {
-    switch (op) {
+  // Whether the instruction may go elsewhere than to the next one: a jump of its own, or
+  // leaving the code.
+  static bool Branches(const Instr& i) {
+    return JumpsTo(i) || i.op == Opcode::Fail || i.op == Opcode::Return;
+  }
+
+  // Whether the instruction's c is a jump target (to be checked and patched as one).
+  static bool JumpsTo(const Instr& i) {
+    switch (i.op) {
       case Opcode::Jump: case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::CaseJump:
       case Opcode::CompareJump: case Opcode::ShortCircuit: case Opcode::ForPrep: case Opcode::ForLoop:
-      case Opcode::ForNext: case Opcode::EachNext: case Opcode::IsArrayOrJump: case Opcode::VarIsArrayOrJump: case Opcode::ElementOrObject: case Opcode::CheckVar:
-      case Opcode::Fail: case Opcode::Return:
+      case Opcode::ForNext: case Opcode::EachNext: case Opcode::IsArrayOrJump: case Opcode::VarIsArrayOrJump:
+      case Opcode::ElementOrObject:
         return true;
-      default:
-        return false;
+      case Opcode::CheckVar: return i.x8 == runtime::kCheckDim;
+      default: return false;
     }
   }
+
 
   Loop* Innermost(bool isFor) {
     for (auto it = loops_.rbegin(); it != loops_.rend(); ++it)
@@ -1245,19 +1253,19 @@ class CodeGen {
     auto written = [&](uint32_t r) { if (r >= writable) automation::Raise(automation::err::kInternalError); };
     for (const Instr& i : code_->instrs) {
       if (WritesA(i.op)) written(i.a);
+      if (JumpsTo(i)) target(i.c);
       switch (i.op) {
         case Opcode::Count: case Opcode::OnError: case Opcode::Return: break;
-        case Opcode::Jump: target(i.c); break;
-        case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::IsArrayOrJump: reg(i.a); target(i.c); break;
-        case Opcode::CaseJump: case Opcode::CompareJump: reg(i.a); reg(i.b); target(i.c); break;
+        case Opcode::Jump: break;
+        case Opcode::JumpIfFalse: case Opcode::JumpIfTrue: case Opcode::IsArrayOrJump: reg(i.a); break;
+        case Opcode::CaseJump: case Opcode::CompareJump: reg(i.a); reg(i.b); break;
         case Opcode::ShortCircuit:
           reg(i.a);
-          target(i.c);
           for (uint32_t r : *static_cast<const std::vector<uint32_t>*>(i.p)) reg(r);
           break;
         case Opcode::CheckArgs: case Opcode::Fail: case Opcode::CallVariable: case Opcode::CheckLate: break;
         case Opcode::CheckGap: reg(i.b); break;
-        case Opcode::VarIsArrayOrJump: LoopVariable(i); target(i.c); break;
+        case Opcode::VarIsArrayOrJump: LoopVariable(i); break;
         case Opcode::ReadElement: LoopVariable(i); written(i.b); written(i.b + i.c); break;
         case Opcode::New: case Opcode::Me: case Opcode::CheckCallable: reg(i.a); break;
         case Opcode::Intrinsic: reg(i.a); if (i.x) reg(i.c + i.x - 1u); break;
@@ -1267,7 +1275,6 @@ class CodeGen {
           LoopVariable(i);
           if (i.op == Opcode::ElementOrObject) {
             written(i.b);
-            target(i.c);
           } else if (i.op == Opcode::Define) {
             reg(i.b);
           } else if (i.c || i.op == Opcode::StoreElement) {
@@ -1278,13 +1285,11 @@ class CodeGen {
         case Opcode::PutIndexed: reg(i.b); reg(i.c + i.x); break;
         case Opcode::CheckVar:
           if (i.x != runtime::kVarName || !i.p) automation::Raise(automation::err::kInternalError);
-          if (i.x8 == runtime::kCheckDim) target(i.c);
           break;
-        case Opcode::ForNext: written(i.a); written(i.b + 2); target(i.c); break;
+        case Opcode::ForNext: written(i.a); written(i.b + 2); break;
         case Opcode::ForPrep: case Opcode::ForLoop: case Opcode::EachNext:
           LoopVariable(i);
           written(i.op == Opcode::EachNext ? i.b + 1 : i.b + 2);
-          target(i.c);
           break;
         case Opcode::EachPrep: case Opcode::EachOpen: written(i.b + 1); break;
         case Opcode::SetGlobal: reg(i.b); break;
