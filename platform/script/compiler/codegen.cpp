@@ -1238,6 +1238,9 @@ class CodeGen {
       place(i.b);
       place(i.c);
     }
+    for (const auto& site : code_->sites)
+      site->holdsElements = std::any_of(site->args.begin(), site->args.end(),
+                                        [](const ArgBinding& a) { return a.kind == ArgBinding::ElementRef; });
     Verify();
   }
 

@@ -204,6 +204,7 @@ struct CallSite {
   String member;                            // GetMember, PutMember
   mutable ast::MemberCache cache;
   std::vector<ArgBinding> args;
+  bool holdsElements = false;  // an argument is an ElementRef: the call may lock its array
 };
 
 // Where a run-time error is reported and where On Error Resume Next goes on: the innermost

@@ -22,6 +22,8 @@ namespace brevalcore::script::runtime {
 // source filled in where the error brought none.
 automation::AutomationError ScriptVisibleError(const automation::AutomationError& e);
 
+class ElementPins;  // the arrays a call holds elements of (vm.cpp)
+
 struct Frame {
   Variant** slots = nullptr;
   ScriptObject* me = nullptr;
@@ -123,7 +125,15 @@ class Interpreter : public BuiltinContext {
   Variant RunExpression(const Code& code, Frame& outer);
   Variant& LoopVariable(const Instr& i, Variant** regs, Frame& f);
   uint32_t ResumeAfter(const Code& code, uint32_t pc, const automation::AutomationError& e, Frame& f);
-  Variant CallAtSite(const Procedure& proc, ScriptObject* me, const CallSite& site, Variant** regs, Frame& caller);
+  Variant CallAtSite(const Procedure& proc, ScriptObject* me, const CallSite& site, Variant** regs, Frame& caller) {
+    // Only the rare call given an array's element pays for keeping its array.
+    if (site.holdsElements) return CallHoldingElements(proc, me, site, regs, caller);
+    return BindAndCall(proc, me, site, regs, caller, nullptr);
+  }
+  Variant CallHoldingElements(const Procedure& proc, ScriptObject* me, const CallSite& site, Variant** regs,
+                              Frame& caller);
+  Variant BindAndCall(const Procedure& proc, ScriptObject* me, const CallSite& site, Variant** regs, Frame& caller,
+                      ElementPins* pins);
   // Calls a procedure from inside a run with argument values (by reference: into `args`).
   Variant CallWithValues(const Procedure& proc, ScriptObject* me, std::span<Variant> args);
   Variant IndexValues(const Variant& v, std::span<Variant> args);

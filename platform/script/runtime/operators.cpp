@@ -219,21 +219,11 @@ Variant Power(const Variant& a, const Variant& b) {
   return CheckedDouble(r);
 }
 
-Variant Concat(const Variant& a, const Variant& b, bool growing) {
+Variant ConcatValues(const Variant& a, const Variant& b, bool growing) {
+  if (a.IsNull() && b.IsNull()) return Variant::Null();
   automation::TextRoom roomA, roomB;
-  automation::StringView head, tail;
-  if (a.IsString() && b.IsString()) {
-    head = a.AsString();
-    tail = b.AsString();
-  } else if (a.IsNull() && b.IsNull()) {
-    return Variant::Null();
-  } else {
-    head = automation::TextForJoin(a, roomA);
-    tail = automation::TextForJoin(b, roomB);
-  }
-  const size_t size = head.size() + tail.size();
-  constexpr size_t kShort = 1024;
-  return Variant::Joined(head, tail, growing && size <= kShort ? 2 * size : size);
+  const automation::StringView head = automation::TextForJoin(a, roomA);
+  return JoinTexts(head, automation::TextForJoin(b, roomB), growing);
 }
 
 Variant Negate(const Variant& a) {

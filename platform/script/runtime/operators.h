@@ -20,8 +20,17 @@ Variant IntDivide(const Variant& a, const Variant& b);
 Variant Modulo(const Variant& a, const Variant& b);
 Variant Power(const Variant& a, const Variant& b);
 // a & b. `growing`: the result starts a chain whose later links append to it in place, so a
-// short text gets room to double.
-Variant Concat(const Variant& a, const Variant& b, bool growing = false);
+// short text gets room to double. Two texts, the common case, are joined inline.
+Variant ConcatValues(const Variant& a, const Variant& b, bool growing);
+inline Variant JoinTexts(automation::StringView head, automation::StringView tail, bool growing) {
+  const size_t size = head.size() + tail.size();
+  constexpr size_t kShort = 1024;
+  return Variant::Joined(head, tail, growing && size <= kShort ? 2 * size : size);
+}
+inline Variant Concat(const Variant& a, const Variant& b, bool growing = false) {
+  if (a.IsString() && b.IsString()) return JoinTexts(a.AsString(), b.AsString(), growing);
+  return ConcatValues(a, b, growing);
+}
 Variant Negate(const Variant& a);
 // And, Or, Xor, Eqv, Imp: logical on Booleans, bitwise on numbers.
 Variant Logical(ast::Op op, const Variant& a, const Variant& b);

@@ -171,8 +171,6 @@ Variant Interpreter::RunExpression(const Code& code, Frame& outer) {
 // the target, a call inside a method runs under its caller's hold, and calls from the host
 // hold it in CallProcedureWithValues.
 
-namespace {
-
 // The arrays whose elements a call holds by reference, kept and locked until it returns: the
 // callee can then neither free nor move an element under its reference.
 class ElementPins {
@@ -197,13 +195,16 @@ class ElementPins {
   std::vector<const automation::ArrayData*> pinned_;
 };
 
-}  // namespace
+Variant Interpreter::CallHoldingElements(const Procedure& proc, ScriptObject* me, const CallSite& site,
+                                         Variant** regs, Frame& caller) {
+  ElementPins pins;
+  return BindAndCall(proc, me, site, regs, caller, &pins);
+}
 
-Variant Interpreter::CallAtSite(const Procedure& proc, ScriptObject* me, const CallSite& site, Variant** regs,
-                                Frame& caller) {
+Variant Interpreter::BindAndCall(const Procedure& proc, ScriptObject* me, const CallSite& site, Variant** regs,
+                                 Frame& caller, ElementPins* pins) {
   if (static_cast<int>(site.args.size()) != proc.paramCount) Raise(err::kWrongNumberOfArguments);
   const Code& code = CodeOf(proc);
-  ElementPins pins;
   CallFrame frame(stack_, limits_, code);
   for (size_t i = 0; i < site.args.size(); ++i) {
     const ArgBinding& a = site.args[i];
@@ -218,7 +219,7 @@ Variant Interpreter::CallAtSite(const Procedure& proc, ScriptObject* me, const C
         if (byRef && regs[a.first]->type() == automation::VarType::Long) {
           Variant* array = VariableAt(a.where, a.var, a.place, regs, caller);
           frame.slots[i + 1] = &ElementOf(array, Span(regs, a.first, a.count));
-          pins.Pin(array->AsArray());
+          pins->Pin(array->AsArray());
           break;
         }
         value = std::move(*regs[a.reg]);
