@@ -299,6 +299,8 @@ const Row kRows[] = {
      "9 7\n9 7\n"},
     {"held_element_outlives_its_variable",
      "Dim a : a = Array(1, 2)\nSub M(x) : a = 5 : x = \"lost\" : out.Echo a : End Sub\nM a(1) : out.Echo a, TypeName(a)", "5\n5 Integer\n"},
+    {"held_element_in_eval_text",
+     "Dim a : ReDim a(3)\nFunction F(x) : ReDim a(5) : F = 1 : End Function\nSub S\n Dim v : v = Eval(\"F(a(0))\")\nEnd Sub\nS", "", 10, 2, 17},
     {"held_elements_of_one_array_twice",
      "Dim a : a = Array(1, 2)\nSub M(x, y) : x = 10 : y = 20 : a(0) = a(0) + 1 : End Sub\nM a(0), a(1) : out.Echo a(0), a(1)", "11 20\n"},
     {"element_write_copies_a_shared_array", "Sub S\n Dim a, b : a = Array(1, 2) : b = a : b(0) = 9 : out.Echo a(0), b(0)\nEnd Sub\nS", "1 9\n"},
